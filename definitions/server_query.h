@@ -1,0 +1,29 @@
+#pragma once
+// Queries to the update server: fetch a reply, parse it flat into a map, decode Base64.
+#include <cstdint>
+#include <map>
+#include <string>
+
+class SettingsStore;
+
+using ReplyMap = std::map<std::string, std::string>;
+
+// Largest reply body accepted; a longer one counts as a failed transfer.
+constexpr size_t kMaxReplyBytes = 16 * 1024 * 1024;
+
+// "host" or "host:port" of the update server: $VEXA_UPDATE_SERVER, else the build default.
+std::string UpdateServerHost();
+// "http://host:9048" (or the port given with the host).
+std::string UpdateServerBase();
+std::string VersionQueryUrl(const std::string& name);  // .../zqgetzuixinbanben/NAME
+std::string FileQueryUrl(const std::string& name);     // .../zqgetzuixinwenjian/NAME
+
+// The reply body with the line feeds removed, or "" on any failure.
+std::string ServerGet(const std::string& url);
+// Adds the members of text to map (flat parser, one level of nesting).
+void ParseReply(ReplyMap& map, const std::string& text);
+// Decodes up to length characters of text into output (at most capacity bytes); returns
+// the number of bytes written, or -1 when the decoded data would not fit.
+int DecodeBase64(const char* text, int length, uint8_t* output, int capacity);
+// 0 same build, -1 no stored date, -2 no answer, -3 no data, -4 newer build on the server.
+int CheckVersion(const SettingsStore& settings);

@@ -1,0 +1,58 @@
+#pragma once
+// Owns the three setup files: their names and folders, the refresh from the update server,
+// and the four lookups keyed by a servo's identification bytes. Nothing is cached: every
+// lookup reads the current file anew under the object's lock.
+#include <mutex>
+#include <string>
+
+#include "definitions/servo_types.h"
+
+class SettingsStore;
+class StringTable;
+
+class ServoSetup {
+public:
+    // Names from string ids 180 (main), 179 (Modbus), 210 (PWM) of the interface language.
+    ServoSetup(const StringTable& strings, SettingsStore& settings);
+
+    bool RefreshFromServer();
+    int IsFileCurrent(const std::string& name, const std::string& folder);
+    int StoreFileDate(const std::string& name, const std::string& date);
+    void SelectFile(const std::string& name);
+    void UseLocalFiles();
+
+    // Fills entries[0..count-1] and always leaves a "NULL" row at entries[count]
+    // (count <= capacity - 1). Returns count.
+    int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
+    int HasMemoryTable(const uint8_t* ident);
+    // The model name as raw file bytes (code page 936 in the Chinese files), or
+    // kUnknownModel. May set ident[2].
+    std::string LookupModelName(uint8_t* ident);
+    int LookupDebugRow(const uint8_t* ident, DebugRow& row);
+
+    // Last memory key matched by HasMemoryTable / LoadMemoryTable.
+    std::array<uint8_t, 4> MemoryKey() const;
+
+    const std::string& MainName() const { return main_name_; }
+    const std::string& ModbusName() const { return modbus_name_; }
+    const std::string& PwmName() const { return pwm_name_; }
+    std::string CurrentName() const;
+    // Folder for tests and the demo: all three files are read from here.
+    void SetFolders(const std::string& folder);
+
+    // "未知型号" in code page 936.
+    static const std::string kUnknownModel;
+
+private:
+    std::string PathOf(const std::string& name) const;
+
+    SettingsStore& settings_;
+    mutable std::mutex lock_;
+    std::string current_name_;
+    int section_state_ = -1;
+    std::array<uint8_t, 4> memory_key_{};
+    std::array<uint8_t, 4> model_key_{};
+    DebugRow debug_row_{};
+    std::string main_folder_, modbus_folder_, pwm_folder_;
+    std::string main_name_, modbus_name_, pwm_name_;
+};

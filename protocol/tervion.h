@@ -1,0 +1,27 @@
+#pragma once
+// The instruction protocol bound to the serial port, plus the seven-byte motion commands.
+#include "protocol/qvs.h"
+
+class CQVComm;
+
+class Tervion : public QVS {
+public:
+    void WriteByteRaw(uint8_t byte) override;
+    int WriteRaw(const uint8_t* buffer, int n) override;
+    int ReadRaw(uint8_t* buffer, int n) override;
+    void FlushReceive() override;
+    void FlushTransmit() override;
+
+    int WritePosition(uint8_t id, int16_t position, uint8_t acc, uint16_t speed, uint16_t time);
+    int RegWritePosition(uint8_t id, int16_t position, uint8_t acc, uint16_t speed, uint16_t time);
+    int SyncWritePosition(const uint8_t* ids, int count, int16_t position, uint8_t acc,
+                          uint16_t speed, uint16_t time);
+
+    CQVComm* Comm = nullptr;
+    std::atomic<uint8_t> PosAddress{0};
+    std::atomic<uint8_t> TorqueAddress{0};
+
+private:
+    void BuildMotionBlock(int16_t position, uint8_t acc, uint16_t speed, uint16_t time,
+                          uint8_t block[7]) const;
+};
