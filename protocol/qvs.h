@@ -5,8 +5,11 @@
 #include <cstdint>
 
 class QVS {
-public:
+  public:
     static constexpr uint8_t kBroadcastId = 0xFE;
+    // FindHeader gives up after this many bytes without two 0xFF in a row, so a line that
+    // keeps delivering noise cannot hold a transaction forever. Larger than any frame.
+    static constexpr int kMaxHeaderSkip = 512;
 
     virtual ~QVS() = default;
 

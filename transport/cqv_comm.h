@@ -7,7 +7,7 @@
 #include <string>
 
 class CQVComm {
-public:
+  public:
     static constexpr int kMaxPorts = 256;
 
     CQVComm();
@@ -19,15 +19,22 @@ public:
     virtual int WriteBytes(const uint8_t* buffer, int n);
     virtual int ReadBytes(uint8_t* buffer, int n);
 
-    int OpenPort(const std::string& name);  // 1 on success, 0 on failure
-    int ClosePort();                        // close result (0 ok)
+    // `name` is a device path ("/dev/ttyUSB0", "/dev/serial/by-id/...", a pseudo-terminal);
+    // a name without a leading slash is taken relative to /dev. Windows-style "COMn" names
+    // have no meaning here and open only if /dev holds a device of that name.
+    // 1 on success, 0 on failure.
+    int OpenPort(const std::string& name);
+    int ClosePort();                                     // close result (0 ok)
     int ConfigurePort(int baud, int parity, int extra);  // returns the previous baud rate
     int SetBaud(int baud, int parity);
     int SetTimeout(int ms);  // returns the previous stored time-out
     void PurgeReceive();
     void ClearDtr(bool flag);
     void ClearRts(bool flag);
-    int EnumeratePorts();  // rebuilds PortNames, returns PortCount
+    // Rebuilds PortNames from SysClassTty (serial devices with a driver behind them, in
+    // natural order, at most kMaxPorts); when the folder cannot be read the old list stays.
+    // Returns PortCount.
+    int EnumeratePorts();
 
     bool IsOpen() const;
     int Timeout() const { return timeout_; }
@@ -37,8 +44,10 @@ public:
     std::atomic<int> ExtraTimeout{50};
     std::atomic<int> BaudRate{115200};
     int SavedParity = 0;
+    // Where EnumeratePorts looks; tests point it at a fake tree.
+    std::string SysClassTty = "/sys/class/tty";
 
-private:
+  private:
     std::atomic<int> timeout_{62};
     std::atomic<int> fd_{-1};
 };

@@ -1,0 +1,265 @@
+#include "transport/cqv_comm.h"
+
+#ifndef __linux__
+#error "CQVComm has a Linux backend only (termios2 for arbitrary baud rates)"
+#endif
+
+// termios2 lives in the kernel headers, which clash with <termios.h>; this file uses the
+// kernel interface alone and reaches every line setting through ioctl().
+#include <asm/termbits.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Parity byte in the form the firmware upgrade restores it with: 0 none, 1 odd, 2 even.
+int ParityOf(const termios2& t) {
+    if (!(t.c_cflag & PARENB)) return 0;
+    return (t.c_cflag & PARODD) ? 1 : 2;
+}
+
+// Waits for `events` on fd until `deadline`. Returns false once the deadline has passed or
+// the descriptor reports an error or hang-up (no more bytes can come).
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= deadline) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
+        timespec ts{static_cast<time_t>(left.count() / 1000000000),
+                    static_cast<long>(left.count() % 1000000000)};
+        pollfd p{fd, events, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (r == 0) continue;  // re-checks the deadline
+        if (p.revents & events) return true;
+        return false;  // POLLERR / POLLHUP / POLLNVAL without data
+    }
+}
+
+// Orders "ttyUSB2" before "ttyUSB10": digit runs compare by value.
+bool NaturalLess(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = a[i] >= '0' && a[i] <= '9';
+        const bool db = b[j] >= '0' && b[j] <= '9';
+        if (da && db) {
+            size_t ei = i, ej = j;
+            while (ei < a.size() && a[ei] >= '0' && a[ei] <= '9') ++ei;
+            while (ej < b.size() && b[ej] >= '0' && b[ej] <= '9') ++ej;
+            std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+            na.erase(0, std::min(na.find_first_not_of('0'), na.size()));
+            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size()));
+            if (na.size() != nb.size()) return na.size() < nb.size();
+            if (na != nb) return na < nb;
+            i = ei;
+            j = ej;
+        } else {
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+std::string LinkTarget(const std::string& path) {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+CQVComm::CQVComm() = default;
+
+CQVComm::~CQVComm() { ClosePort(); }
+
+bool CQVComm::IsOpen() const { return fd_.load() >= 0; }
+
+int CQVComm::OpenPort(const std::string& name) {
+    if (name.empty()) {
+        fd_.store(-1);
+        return 0;
+    }
+    const std::string path = name.front() == '/' ? name : "/dev/" + name;
+    // Non-blocking so that the open does not wait for a carrier; reads and writes wait
+    // with poll() against their own deadlines.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+            ::close(fd);
+            fd_.store(-1);
+            return 0;
+        }
+        // One user of the line at a time; a refusal (not a terminal) is ignored like the
+        // other line-control results.
+        ::ioctl(fd, TIOCEXCL);
+    }
+    const int old = fd_.exchange(fd);
+    if (old >= 0) ::close(old);
+    return fd >= 0 ? 1 : 0;
+}
+
+int CQVComm::ClosePort() {
+    const int fd = fd_.exchange(-1);
+    if (fd < 0) return 0;
+    ::ioctl(fd, TIOCNXCL);
+    return ::close(fd);
+}
+
+int CQVComm::ConfigurePort(int baud, int parity, int extra) {
+    const int fd = fd_.load();
+    if (fd < 0) return baud;
+    // A baud rate of zero or less cannot be put on the line and would divide by zero in
+    // the time-out term: leave the port as it is.
+    if (baud <= 0) return BaudRate.load();
+
+    SetTimeout(extra + 1408000 / baud);
+
+    termios2 t{};
+    const bool have = ::ioctl(fd, TCGETS2, &t) == 0;
+    int previous = have ? static_cast<int>(t.c_ospeed) : 0;
+    if (previous == 0) previous = BaudRate.load();
+    if (have) SavedParity = ParityOf(t);
+
+    // Raw 8-bit binary line: no echo, no line editing, no translation and no software or
+    // hardware flow control, so every byte value passes both ways unchanged.
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                   IXANY | INPCK | IUCLC | IMAXBEL);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
+    t.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    if (parity == 1) t.c_cflag |= PARENB | PARODD;
+    if (parity == 2) t.c_cflag |= PARENB;
+    t.c_ispeed = static_cast<speed_t>(baud);
+    t.c_ospeed = static_cast<speed_t>(baud);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::ioctl(fd, TCSETS2, &t);
+
+    // USB adapters otherwise hold every reply for their latency timer; ports that do not
+    // know the request simply refuse it.
+    serial_struct ss{};
+    if (::ioctl(fd, TIOCGSERIAL, &ss) == 0 && !(ss.flags & ASYNC_LOW_LATENCY)) {
+        ss.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &ss);
+    }
+
+    ::ioctl(fd, TCFLSH, TCIOFLUSH);
+    BaudRate.store(baud);
+    ExtraTimeout.store(extra);
+    ClearDtr(false);
+    ClearRts(true);
+    return previous;
+}
+
+int CQVComm::SetBaud(int baud, int parity) { return ConfigurePort(baud, parity, ExtraTimeout); }
+
+int CQVComm::SetTimeout(int ms) { return timeout_.exchange(ms); }
+
+int CQVComm::ReadBytes(uint8_t* buffer, int n) {
+    const int fd = fd_.load();
+    if (fd < 0 || buffer == nullptr || n <= 0) return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeout_.load()));
+    int got = 0;
+    while (got < n) {
+        const ssize_t r = ::read(fd, buffer + got, static_cast<size_t>(n - got));
+        if (r > 0) {
+            got += static_cast<int>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno != EAGAIN) break;  // the line is gone (hang-up, removed adapter)
+        if (!WaitFor(fd, POLLIN, deadline)) break;
+    }
+    return got;
+}
+
+int CQVComm::WriteBytes(const uint8_t* buffer, int n) {
+    const int fd = fd_.load();
+    if (fd < 0 || buffer == nullptr || n <= 0) return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeout_.load()));
+    int put = 0;
+    while (put < n) {
+        const ssize_t r = ::write(fd, buffer + put, static_cast<size_t>(n - put));
+        if (r > 0) {
+            put += static_cast<int>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0 && errno != EAGAIN) break;
+        if (!WaitFor(fd, POLLOUT, deadline)) break;
+    }
+    return put;
+}
+
+void CQVComm::PurgeReceive() {
+    const int fd = fd_.load();
+    if (fd >= 0) ::ioctl(fd, TCFLSH, TCIFLUSH);
+}
+
+void CQVComm::ClearDtr(bool flag) {
+    const int fd = fd_.load();
+    if (fd < 0) return;
+    int bits = TIOCM_DTR;
+    ::ioctl(fd, flag ? TIOCMBIC : TIOCMBIS, &bits);
+}
+
+void CQVComm::ClearRts(bool flag) {
+    const int fd = fd_.load();
+    if (fd < 0) return;
+    int bits = TIOCM_RTS;
+    ::ioctl(fd, flag ? TIOCMBIC : TIOCMBIS, &bits);
+}
+
+int CQVComm::EnumeratePorts() {
+    DIR* dir = ::opendir(SysClassTty.c_str());
+    if (dir == nullptr) return PortCount;
+    std::vector<std::string> found;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string entry = e->d_name;
+        if (entry.empty() || entry[0] == '.') continue;
+        const std::string base = SysClassTty + "/" + entry + "/device";
+        // Virtual terminals and pseudo-terminals have no device behind them.
+        struct stat st {};
+        if (::stat(base.c_str(), &st) != 0) continue;
+        // A port without a driver bound cannot carry bytes.
+        const std::string driver = BaseName(LinkTarget(base + "/driver"));
+        if (driver.empty()) continue;
+        // The legacy on-board driver registers placeholder ports whether or not a UART
+        // exists; real on-board ports are announced by firmware (ACPI/PNP/device tree).
+        if (BaseName(LinkTarget(base)) == "serial8250") continue;
+        found.push_back("/dev/" + entry);
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), NaturalLess);
+    const int count = static_cast<int>(std::min<size_t>(found.size(), kMaxPorts));
+    for (int i = 0; i < kMaxPorts; ++i) PortNames[i] = i < count ? found[i] : std::string();
+    PortCount = count;
+    return PortCount;
+}
