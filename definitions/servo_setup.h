@@ -2,6 +2,8 @@
 // Owns the three setup files: their names and folders, the refresh from the update server,
 // and the four lookups keyed by a servo's identification bytes. Nothing is cached: every
 // lookup reads the current file anew under the object's lock.
+#include <array>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -11,7 +13,7 @@ class SettingsStore;
 class StringTable;
 
 class ServoSetup {
-public:
+  public:
     // Names from string ids 180 (main), 179 (Modbus), 210 (PWM) of the interface language.
     ServoSetup(const StringTable& strings, SettingsStore& settings);
 
@@ -42,17 +44,31 @@ public:
 
     // "未知型号" in code page 936.
     static const std::string kUnknownModel;
+    // Largest setup file a download may deliver; a larger one is refused.
+    static constexpr int kMaxFileBytes = 51200;
 
-private:
+  private:
+    // Folder of the named file (empty for a name that is none of the three), and the
+    // folder followed by the name; both take names_lock_.
+    std::string FolderOf(const std::string& name) const;
     std::string PathOf(const std::string& name) const;
+    // Downloads one setup file into folder; false when nothing usable arrived.
+    bool Download(const std::string& name, const std::string& folder);
 
     SettingsStore& settings_;
+    // Held for the whole of each lookup; guards the scratch fields below it.
     mutable std::mutex lock_;
-    std::string current_name_;
     int section_state_ = -1;
     std::array<uint8_t, 4> memory_key_{};
     std::array<uint8_t, 4> model_key_{};
     DebugRow debug_row_{};
+    // Read-only word of the interface language, in file bytes: the access given to an
+    // entry line that lacks its access field.
+    std::string read_only_word_;
+    // Guards the current name and the folders, which the UI thread changes while lookups
+    // run on timer threads. Never held while waiting for lock_.
+    mutable std::mutex names_lock_;
+    std::string current_name_;
     std::string main_folder_, modbus_folder_, pwm_folder_;
     std::string main_name_, modbus_name_, pwm_name_;
 };
