@@ -1,0 +1,118 @@
+// Vexa: the start-up sequence, then the main window until it is closed.
+//   Vexa [--port PATH]     PATH (or $VEXA_PORT) is offered first in the port list
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/qt_dispatcher_widget.h"
+#include "app/servo_main.h"
+#include "app/servo_main_widget.h"
+#include "app/servo_pc_app.h"
+#include "pages/programming/servo_pg.h"
+#include "pages/programming/servo_pg_widget.h"
+#include "pages/pwm/servo_pwm.h"
+#include "pages/pwm/servo_pwm_widget.h"
+#include "pages/upgrade/servo_test.h"
+#include "pages/upgrade/servo_test_widget.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+// Stands in for the Debug page until its own tab is wired.
+class NoDebugPage : public DebugPage {
+  public:
+    void SelectServo(int, const ServoInfo*, int, int, int) override {}
+    void StartPolling() override {}
+    void StopPolling() override {}
+};
+
+// The main window with its pages. The window owns the pages; they go before it.
+struct MainWindow {
+    std::unique_ptr<ServoMainWidget> widget;
+    std::unique_ptr<CServoMain> logic;
+    std::unique_ptr<NoDebugPage> debug;
+    std::unique_ptr<CServoPG> programming;
+    std::unique_ptr<CServoTest> upgrade;
+    std::unique_ptr<CServoPwm> pwm;
+    std::unique_ptr<QWidget> debug_widget;
+    std::unique_ptr<CServoPGWidget> programming_widget;
+    std::unique_ptr<CServoTestWidget> upgrade_widget;
+    std::unique_ptr<CServoPwmWidget> pwm_widget;
+
+    ~MainWindow() {
+        if (logic) logic->Shutdown();  // no search worker outlives the pages
+        debug.reset();
+        programming.reset();
+        upgrade.reset();
+        pwm.reset();
+        logic.reset();
+        widget.reset();  // deletes the page widgets it holds in its tabs
+        debug_widget.release();
+        programming_widget.release();
+        upgrade_widget.release();
+        pwm_widget.release();
+    }
+};
+
+std::string PreferredPort(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) return argv[i + 1];
+        if (std::strncmp(argv[i], "--port=", 7) == 0) return argv[i] + 7;
+    }
+    const char* env = std::getenv("VEXA_PORT");
+    return env != nullptr ? env : "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(":/vexa.png"));
+    const std::string preferred_port = PreferredPort(argc, argv);
+    QtUiDispatcher ui;
+    std::unique_ptr<MainWindow> window;
+
+    StartupHooks hooks = StartupHooks::System();
+    hooks.show_message = [](const std::string& text, const std::string& caption, MessageIcon icon) {
+        QMessageBox box(icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromStdString(caption), QString::fromStdString(text));
+        box.exec();
+    };
+    hooks.create_main_window = [&](CServoPCApp& pc) {
+        window = std::make_unique<MainWindow>();
+        MainWindow& w = *window;
+        w.widget = std::make_unique<ServoMainWidget>(pc.strings());
+        w.logic = std::make_unique<CServoMain>(*w.widget, ui, pc.strings());
+        w.debug = std::make_unique<NoDebugPage>();
+        w.programming = std::make_unique<CServoPG>(pc.setup(), pc.bus_lock(), pc.modbus(),
+                                                   pc.tervion(), *w.logic, pc.chinese());
+        w.upgrade =
+            std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(), pc.chinese());
+        w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock());
+        w.debug_widget = std::make_unique<QWidget>();
+        w.programming_widget = std::make_unique<CServoPGWidget>(*w.programming);
+        w.upgrade_widget = std::make_unique<CServoTestWidget>(*w.upgrade);
+        w.pwm_widget = std::make_unique<CServoPwmWidget>(*w.pwm);
+
+        w.widget->SetPage(CServoMain::kTabDebug, w.debug_widget.get());
+        w.widget->SetPage(CServoMain::kTabProgramming, w.programming_widget.get());
+        w.widget->SetPage(CServoMain::kTabUpgrade, w.upgrade_widget.get());
+        w.widget->SetPage(CServoMain::kTabPwm, w.pwm_widget.get());
+        w.logic->Wire({w.debug.get(), w.programming.get(), w.upgrade.get(), w.pwm.get()},
+                      {&pc.setup(), &pc.tervion(), &pc.modbus(), &pc.bus_lock()}, pc.chinese());
+        w.logic->SetPreferredPort(preferred_port);
+        w.widget->SetLogic(w.logic.get());
+        w.logic->OnInitDialog();
+        w.widget->show();
+        return true;
+    };
+
+    CServoPCApp pc(hooks, SettingsStore::DefaultFolder());
+    if (!pc.InitInstance()) return 1;
+    const int rc = app.exec();
+    window.reset();
+    return rc;
+}

@@ -1,0 +1,384 @@
+#include "app/servo_main.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+#include "app/servo_main_view.h"
+#include "app/servo_search.h"
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "platform/string_table.h"
+#include "platform/system.h"
+#include "platform/ui_dispatcher.h"
+#include "protocol/tervion.h"
+#include "transport/cqv_comm.h"
+
+namespace {
+
+// String-table ids of the texts dialog 130 loads.
+enum TextId : int {
+    kTextOpen = 153,
+    kTextSearch = 154,
+    kTextClose = 155,
+    kTextStop = 156,
+    kTextPing = 157,
+    kTextModel = 159,
+    kTextId = 160,
+    kTextDebug = 161,
+    kTextProgramming = 162,
+    kTextUpgrade = 163,
+    kTextSelect = 166,
+    kTextPwm = 209,
+};
+
+const char* const kBaudRates[] = {"1000000", "500000", "250000", "256000", "128000",
+                                  "115200",  "76800",  "57600",  "56000",  "38400",
+                                  "19200",   "14400",  "9600",   "4800"};
+constexpr int kDefaultBaudPosition = 5;
+const char* const kParities[] = {"NONE", "ODD", "EVEN"};
+
+// Baud-combo position per servo baud-rate index 0..12; -1 where the kind has no such rate.
+constexpr int kServoBaudPositions[13] = {0, 1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 3};
+constexpr int kModbusBaudPositions[13] = {3, 4, 5, 7, 8, 9, 10, 11, 12, 13, -1, -1, -1};
+
+// The table texts carry one "%d" for the id.
+std::string WithId(const std::string& pattern, int id) {
+    std::string out = pattern;
+    const auto at = out.find("%d");
+    if (at != std::string::npos) out.replace(at, 2, std::to_string(id));
+    return out;
+}
+
+}  // namespace
+
+CServoMain::CServoMain(ServoMainView& view, UiDispatcher& ui, const StringTable& strings)
+    : view_(view), ui_(ui), strings_(strings), chinese_(strings.chinese()) {}
+
+CServoMain::~CServoMain() { Shutdown(); }
+
+void CServoMain::Wire(const MainPages& pages, const MainBus& bus, bool chinese) {
+    pages_ = pages;
+    bus_ = bus;
+    chinese_ = chinese;
+    search_ = std::make_unique<ServoSearch>(*bus.tervion, *bus.modbus, *bus.setup, *bus.lock);
+}
+
+CQVComm& CServoMain::comm() const { return *bus_.tervion->Comm; }
+
+std::string CServoMain::Str(int id) const { return strings_.Get(id); }
+
+std::string CServoMain::FileOfKind(int kind) const {
+    if (kind == kKindPwm) return bus_.setup->PwmName();
+    if (kind == kKindModbus) return bus_.setup->ModbusName();
+    return bus_.setup->MainName();
+}
+
+void CServoMain::PostToUi(std::function<void()> fn) {
+    std::weak_ptr<int> alive = alive_;
+    ui_.Post([alive, fn = std::move(fn)] {
+        if (alive.lock()) fn();
+    });
+}
+
+void CServoMain::OnInitDialog() {
+    view_.SetCaption(kCaption);
+    view_.InsertTab(kTabDebug, Str(kTextDebug));
+    view_.InsertTab(kTabProgramming, Str(kTextProgramming));
+    view_.InsertTab(kTabUpgrade, Str(kTextUpgrade));
+    view_.InsertTab(kTabPwm, Str(kTextPwm));
+    current_tab_ = kTabDebug;
+    view_.SelectTab(kTabDebug);
+    view_.ShowPage(-1, kTabDebug);
+
+    view_.ClearCombo(kBaudCombo);
+    int position = 0;
+    for (const char* baud : kBaudRates) view_.InsertComboItem(kBaudCombo, position++, baud);
+    view_.SelectComboItem(kBaudCombo, kDefaultBaudPosition);
+
+    view_.ClearCombo(kParityCombo);
+    position = 0;
+    for (const char* parity : kParities) view_.InsertComboItem(kParityCombo, position++, parity);
+    view_.SelectComboItem(kParityCombo, 0);
+
+    view_.SetTextLimit(kTimeoutEdit, 3);
+    view_.SetText(kTimeoutEdit, "25");
+
+    view_.SetListColumns({Str(kTextId), Str(kTextModel)}, {40, 110});
+    view_.SetText(kOpenButton, Str(kTextOpen));
+    view_.SetText(kSearchButton, Str(kTextSearch));
+    view_.SetProgress(0, 0);
+    FillPortCombo();
+}
+
+void CServoMain::FillPortCombo() {
+    CQVComm& port = comm();
+    const int count = port.EnumeratePorts();
+    view_.ClearCombo(kPortCombo);
+    for (int i = 0; i < count && i < CQVComm::kMaxPorts; ++i) {
+        if (port.PortNames[i] == preferred_port_) continue;
+        view_.InsertComboItem(kPortCombo, 0, port.PortNames[i]);
+    }
+    if (!preferred_port_.empty()) view_.InsertComboItem(kPortCombo, 0, preferred_port_);
+    view_.SelectComboItem(kPortCombo, 0);
+}
+
+void CServoMain::OnPortDropDown() { FillPortCombo(); }
+
+void CServoMain::OnOpenClicked() {
+    const int baud = std::atoi(view_.Text(kBaudCombo).c_str());
+    const int parity = view_.ComboSelection(kParityCombo);
+    const int extra = std::atoi(view_.Text(kTimeoutEdit).c_str());
+    const std::string name = view_.Text(kPortCombo);
+    CQVComm& port = comm();
+
+    if (!port_open_.load()) {
+        bool opened;
+        {
+            // Page timers may be mid-transaction on the old handle; open and configure
+            // between transactions.
+            std::lock_guard<BusLock> g(*bus_.lock);
+            opened = port.OpenPort(name) == 1;
+            if (opened) port.ConfigurePort(baud, parity, extra);
+        }
+        port_open_ = opened;
+        if (!opened) return;
+        view_.SetText(kOpenButton, Str(kTextClose));
+        for (int control : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
+            view_.Enable(control, false);
+    } else {
+        {
+            // Never close the handle under a transaction of the search or a page.
+            std::lock_guard<BusLock> g(*bus_.lock);
+            port.ClosePort();
+        }
+        port_open_ = false;  // a running search stops at its next id
+        view_.SetText(kOpenButton, Str(kTextOpen));
+        for (int control : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
+            view_.Enable(control, true);
+    }
+}
+
+void CServoMain::StopPeriodicWork() {
+    if (pages_.debug) pages_.debug->StopPolling();
+    if (pages_.programming) pages_.programming->StopRefreshTimer();
+    if (pages_.upgrade) pages_.upgrade->StopTest();
+    if (pages_.pwm) pages_.pwm->StopAuto();
+}
+
+void CServoMain::OnSearchClicked() {
+    if (!port_open_.load()) return;
+    if (search_active_) {
+        searching_ = false;  // the worker leaves its loop at the next id
+        return;
+    }
+    JoinWorker();  // a finished worker from the previous run
+    StopPeriodicWork();
+    view_.SetText(kSearchButton, Str(kTextStop));
+    view_.ClearList();
+    count_before_search_ = found_count_;
+    found_count_ = 0;
+    search_active_ = true;
+    searching_ = true;
+    view_.SetProgress(0, ServoSearch::kSteps);
+    worker_ = std::thread([this] { RunSearch(); });
+}
+
+void CServoMain::RunSearch() {
+    for (int step = 0; step < ServoSearch::kSteps; ++step) {
+        if (!searching_.load() || !port_open_.load()) break;
+        const int id = ServoSearch::IdAt(step);
+        PostToUi([this, step, id] { OnSearchProgress(step, id); });
+        if (auto hit = search_->Probe(id)) {
+            PostToUi([this, hit = *hit, id] { OnSearchHit(hit, id); });
+        }
+    }
+    PostToUi([this] { OnSearchEnded(); });
+}
+
+void CServoMain::OnSearchProgress(int step, int id) {
+    view_.SetText(kStatusLine, WithId(Str(kTextPing), id));
+    view_.SetProgress(step + 1, ServoSearch::kSteps);
+}
+
+void CServoMain::OnSearchHit(const SearchHit& hit, int id) {
+    if (found_count_ >= kMaxServos) return;
+    records_[found_count_] = hit.record;
+    kinds_[found_count_] = hit.kind;
+    ++found_count_;
+    view_.AppendRow(std::to_string(id), GbkToUtf8(hit.name));
+}
+
+void CServoMain::OnSearchEnded() {
+    searching_ = false;
+    search_active_ = false;
+    if (found_count_ != count_before_search_) selected_ = -1;
+    // The search left the file of its last probe current; the selected servo's pages read
+    // the file of its own kind.
+    if (selected_ >= 0 && selected_ < found_count_) {
+        std::lock_guard<BusLock> g(*bus_.lock);
+        bus_.setup->SelectFile(FileOfKind(kinds_[selected_]));
+    }
+    view_.SetText(kStatusLine, Str(kTextStop));
+    view_.SetText(kSearchButton, Str(kTextSearch));
+    view_.SetProgress(0, 0);
+    if (current_tab_ == kTabDebug && pages_.debug) pages_.debug->StartPolling();
+    if (current_tab_ == kTabProgramming && pages_.programming)
+        pages_.programming->StartRefreshTimer();
+}
+
+void CServoMain::JoinWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void CServoMain::Shutdown() {
+    searching_ = false;
+    JoinWorker();
+}
+
+void CServoMain::OnListClicked(int row) {
+    if (row < 0 || row >= found_count_ || row >= view_.RowCount()) return;
+    const ServoInfo& record = records_[row];
+    bus_.tervion->End = record[2];
+    bus_.tervion->Level = record[8];
+
+    const int id = std::atoi(view_.CellText(row, 0).c_str());
+    selected_ = row;
+    view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
+    {
+        std::lock_guard<BusLock> g(*bus_.lock);
+        bus_.setup->SelectFile(FileOfKind(kinds_[row]));
+    }
+    const int kind = kinds_[row];
+    if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
+    if (pages_.programming) pages_.programming->SelectServo(id, record, kind);
+    if (pages_.upgrade)
+        pages_.upgrade->SetServo(id, records_.data(), row, found_count_, kind,
+                                 view_.CellText(row, 1));
+    if (pages_.pwm) pages_.pwm->SelectServo(id);
+    if (current_tab_ == kTabProgramming && pages_.programming) pages_.programming->SetTorqueByte(0);
+}
+
+void CServoMain::OnArrowKeyReleased() {
+    const int mark = view_.SelectionMark();
+    if (mark >= 0 && view_.IsRowSelected(mark)) OnListClicked(mark);
+}
+
+void CServoMain::OnTabChanged(int new_tab) {
+    const int old_tab = current_tab_;
+    current_tab_ = new_tab;
+
+    switch (old_tab) {
+        case kTabPwm:
+            if (pages_.pwm) pages_.pwm->Deactivate();
+            break;
+        case kTabDebug:
+            if (pages_.debug) pages_.debug->StopPolling();
+            break;
+        case kTabProgramming:
+            if (pages_.programming) pages_.programming->StopRefresh();
+            break;
+        case kTabUpgrade:
+            if (pages_.upgrade) pages_.upgrade->StopTest();
+            break;
+        default:
+            break;
+    }
+    if (new_tab == kTabDebug && !search_active_) {
+        if (pages_.debug) pages_.debug->StartPolling();
+    }
+    if (new_tab == kTabProgramming && !search_active_) {
+        if (old_tab != kTabPwm && pages_.pwm) pages_.pwm->Deactivate();
+        if (pages_.programming) pages_.programming->StartRefresh();
+    }
+    if (new_tab == kTabUpgrade && old_tab != kTabPwm) {
+        if (pages_.pwm) pages_.pwm->Deactivate();
+    }
+    if (new_tab == kTabPwm) {
+        if (pages_.pwm) pages_.pwm->Activate();
+    }
+    if (new_tab != old_tab) view_.ShowPage(old_tab, new_tab);
+}
+
+void CServoMain::OnCtrlN() {
+    bus_.setup->UseLocalFiles();
+    if (chinese_)
+        view_.ShowMessage("导入本地配置文件!", "配置文件", MessageIcon::kWarning);
+    else
+        view_.ShowMessage("Import local setup file!", "setup file", MessageIcon::kWarning);
+}
+
+void CServoMain::SetStatusText(const std::string& text) { view_.SetText(kStatusLine, text); }
+
+bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], int kind) {
+    std::lock_guard<BusLock> g(*bus_.lock);
+    const uint8_t bus_id = static_cast<uint8_t>(id);
+    if (kind == kKindServo) {
+        return bus_.tervion->Read(bus_id, 0, identity, 5) == 5;
+    }
+    if (kind == kKindPwm) {
+        uint8_t b[4] = {};
+        if (bus_.tervion->Read(bus_id, 0, b, 4) != 4) return false;
+        const uint8_t out[5] = {b[2], b[1], 0xFF, b[0], 0xFF};
+        std::copy(out, out + 5, identity);
+        return true;
+    }
+    if (kind == kKindModbus) {
+        uint16_t r[2] = {};
+        if (bus_.modbus->ReadHoldingRegisters(bus_id, 0, r, 2) != 2) return false;
+        const uint8_t out[5] = {static_cast<uint8_t>(r[0] / 100), static_cast<uint8_t>(r[0] % 100),
+                                0xFF, static_cast<uint8_t>(r[1] / 100),
+                                static_cast<uint8_t>(r[1] % 100)};
+        std::copy(out, out + 5, identity);
+        return true;
+    }
+    return false;
+}
+
+int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
+    ServoSetup& setup = *bus_.setup;
+    if (!setup.HasMemoryTable(identity)) return 1;
+    const auto kept = setup.MemoryKey();
+    uint8_t read_back[5] = {};
+    if (!ReadServoIdentity(id, read_back, kind)) return 1;
+    if (!setup.HasMemoryTable(read_back)) return 1;
+    return setup.MemoryKey() == kept ? 0 : 2;
+}
+
+bool CServoMain::IdInUse(int id) {
+    for (int i = 0; i < found_count_; ++i) {
+        if (i != selected_ && records_[i][5] == id) return true;
+    }
+    return false;
+}
+
+int CServoMain::BaudComboPosition(int index, int kind) {
+    if (index < 0 || index > 12) return -1;
+    return kind == kKindModbus ? kModbusBaudPositions[index] : kServoBaudPositions[index];
+}
+
+int CServoMain::FollowBaudChange(int index, int parity, int kind) {
+    const int position = BaudComboPosition(index, kind);
+    if (position < 0) return comm().BaudRate.load();
+    view_.SelectComboItem(kBaudCombo, position);
+    view_.SelectComboItem(kParityCombo, parity);
+    const int baud = std::atoi(view_.Text(kBaudCombo).c_str());
+    std::lock_guard<BusLock> g(*bus_.lock);
+    return comm().SetBaud(baud, parity);
+}
+
+void CServoMain::ServoIdChanged(int old_id, int new_id) {
+    for (int i = 0; i < found_count_; ++i) {
+        if (records_[i][5] == old_id) {
+            records_[i][5] = static_cast<uint8_t>(new_id);
+            break;
+        }
+    }
+    const std::string old_text = std::to_string(old_id);
+    for (int row = 0; row < view_.RowCount(); ++row) {
+        if (view_.CellText(row, 0) == old_text) {
+            view_.SetCellText(row, 0, std::to_string(new_id));
+            break;
+        }
+    }
+}

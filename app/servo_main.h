@@ -1,0 +1,131 @@
+#pragma once
+// The main window's logic: serial settings, the servo list and the records behind it, the
+// four pages and their activation on tab changes, the servo search on a worker thread, and
+// the services the pages call. It reaches the screen only through ServoMainView; results
+// of the search worker reach the user-interface thread through the UiDispatcher.
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "definitions/servo_types.h"
+#include "pages/page_interfaces.h"
+#include "pages/programming/main_window_services.h"
+#include "platform/bus_lock.h"
+
+class CQVComm;
+class Modbus;
+class ServoMainView;
+class ServoSearch;
+class ServoSetup;
+class StringTable;
+class Tervion;
+class UiDispatcher;
+struct SearchHit;
+
+struct MainPages {
+    DebugPage* debug = nullptr;
+    ProgrammingPage* programming = nullptr;
+    UpgradePage* upgrade = nullptr;
+    PwmPage* pwm = nullptr;
+};
+
+struct MainBus {
+    ServoSetup* setup = nullptr;
+    Tervion* tervion = nullptr;  // its Comm is the shared port
+    Modbus* modbus = nullptr;
+    BusLock* lock = nullptr;
+};
+
+class CServoMain : public MainWindowServices {
+  public:
+    static constexpr const char* kCaption = "ZQ Tervion Debug V1.9.8.1";
+    static constexpr int kTabDebug = 0, kTabProgramming = 1, kTabUpgrade = 2, kTabPwm = 3;
+
+    CServoMain(ServoMainView& view, UiDispatcher& ui, const StringTable& strings);
+    // Stops a running search and joins its worker.
+    ~CServoMain() override;
+    CServoMain(const CServoMain&) = delete;
+    CServoMain& operator=(const CServoMain&) = delete;
+
+    // Start-up wiring: pages, shared bus objects and the Chinese flag.
+    void Wire(const MainPages& pages, const MainBus& bus, bool chinese);
+    // A port offered first in the port list (the simulator's pseudo-terminal in the demo).
+    void SetPreferredPort(const std::string& name) { preferred_port_ = name; }
+
+    // Dialog creation: caption, tabs, combos, list columns, port list.
+    void OnInitDialog();
+
+    // Events of dialog 130 (user-interface thread).
+    void OnOpenClicked();
+    void OnSearchClicked();
+    void OnPortDropDown();
+    void OnListClicked(int row);  // row -1: the click hit no row
+    void OnTabChanged(int new_tab);
+    void OnArrowKeyReleased();
+    void OnCtrlN();
+    // The window is closing: stop the search and wait for its worker.
+    void Shutdown();
+
+    // Services for the pages.
+    void SetStatusText(const std::string& text) override;
+    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override;
+    int CompareServoModel(int id, const uint8_t identity[5], int kind) override;
+    bool IdInUse(int id) override;
+    int FollowBaudChange(int index, int parity, int kind) override;
+    void ServoIdChanged(int old_id, int new_id) override;
+
+    // State (user-interface thread).
+    int found_count() const { return found_count_; }
+    int selected_index() const { return selected_; }
+    int current_tab() const { return current_tab_; }
+    bool port_open() const { return port_open_.load(); }
+    bool searching() const { return search_active_; }
+    bool chinese() const { return chinese_; }
+    const ServoInfo* records() const { return records_.data(); }
+    const int* kinds() const { return kinds_.data(); }
+
+    // Baud-combo position for a servo's baud-rate index, or -1 for none.
+    static int BaudComboPosition(int index, int kind);
+
+  private:
+    void FillPortCombo();
+    void StopPeriodicWork();
+    void RunSearch();  // worker thread
+    void OnSearchHit(const SearchHit& hit, int id);
+    void OnSearchProgress(int step, int id);
+    void OnSearchEnded();
+    void JoinWorker();
+    CQVComm& comm() const;
+    std::string Str(int id) const;
+    std::string FileOfKind(int kind) const;
+    // Runs fn on the user-interface thread unless the window is gone by then.
+    void PostToUi(std::function<void()> fn);
+
+    ServoMainView& view_;
+    UiDispatcher& ui_;
+    const StringTable& strings_;
+    MainPages pages_;
+    MainBus bus_;
+    bool chinese_ = false;
+    std::string preferred_port_;
+
+    std::array<ServoInfo, kMaxServos> records_{};
+    std::array<int, kMaxServos> kinds_{};
+    int found_count_ = 0;
+    int count_before_search_ = 0;
+    int selected_ = -1;
+    int current_tab_ = 0;
+
+    // Read by the worker once per id, cleared by the user-interface thread.
+    std::atomic<bool> port_open_{false};
+    std::atomic<bool> searching_{false};
+    // User-interface view of the search: from the click until its end has been handled.
+    bool search_active_ = false;
+    std::thread worker_;
+    std::unique_ptr<ServoSearch> search_;
+    // Posted calls hold a weak reference; once the window is gone they do nothing.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};

@@ -1,0 +1,45 @@
+#pragma once
+// One probe of the servo search: asks an id with the instruction protocol and, where nothing
+// answers, with Modbus RTU, and turns an answer into the row the servo list shows.
+// Display-free and thread-free: the main window runs it on its search worker.
+#include <optional>
+#include <string>
+
+#include "definitions/servo_types.h"
+#include "platform/bus_lock.h"
+
+class QVS;
+class Rtu;
+class ServoSetup;
+
+struct SearchHit {
+    ServoInfo record{};
+    int kind = kKindServo;
+    std::string name;  // raw setup-file bytes (code page 936 in the Chinese files)
+};
+
+class ServoSearch {
+  public:
+    static constexpr int kSteps = 254;  // ids 253, 0, 1, ..., 252; never the broadcast id
+
+    ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup& setup, BusLock& lock);
+
+    // The id probed at step 0..kSteps-1.
+    static int IdAt(int step) { return step == 0 ? 253 : step - 1; }
+
+    // The device at id, or nothing when neither protocol gives a valid answer.
+    std::optional<SearchHit> Probe(int id);
+
+    // File-selecting lookup: selects the setup file and looks the record up in one piece, so
+    // a selection on another thread cannot switch the file in between.
+    std::string LookupIn(const std::string& file, ServoInfo& record);
+
+  private:
+    std::optional<SearchHit> ProbeInstruction(int id);
+    std::optional<SearchHit> ProbeModbus(int id);
+
+    QVS& qvs_;
+    Rtu& rtu_;
+    ServoSetup& setup_;
+    BusLock& lock_;
+};
