@@ -1,0 +1,142 @@
+#pragma once
+// The Debug page: drives the selected servo (goal, acceleration, speed, time; plain, sync or
+// registered writes; torque) and shows its live feedback, polled every 50 ms on a worker
+// thread and handed to the user-interface thread. Also runs the sweep and step cycles and
+// the recording controls. Reaches the screen only through RobotDlgView.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "definitions/servo_types.h"
+#include "pages/debug/auto_debug.h"
+#include "pages/debug/cpic.h"
+#include "pages/debug/data_recorder.h"
+#include "pages/debug/debug_texts.h"
+#include "pages/debug/feedback.h"
+#include "pages/page_interfaces.h"
+#include "platform/bus_lock.h"
+#include "platform/periodic_worker.h"
+
+class Modbus;
+class RobotDlgView;
+class ServoSetup;
+class Tervion;
+class UiDispatcher;
+
+class CRobotDlg : public DebugPage {
+  public:
+    enum WriteMode : int { kWrite = 0, kSyncWrite = 1, kRegWrite = 2 };
+    static constexpr int kGoalLimit = 30719;
+    static constexpr int kPollPeriodMs = 50;
+
+    CRobotDlg(ServoSetup& setup, Modbus& modbus, Tervion& tervion, BusLock& bus_lock, bool chinese,
+              UiDispatcher& ui);
+    ~CRobotDlg() override;
+    CRobotDlg(const CRobotDlg&) = delete;
+    CRobotDlg& operator=(const CRobotDlg&) = delete;
+
+    // Binds the screen and initialises every control; starts the poll. The view must outlive
+    // the page or be detached with AttachView(nullptr) after StopPolling.
+    void InitDialog(RobotDlgView* view);
+    void AttachView(RobotDlgView* view);
+
+    // DebugPage.
+    void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) override;
+    void StartPolling() override;
+    void StopPolling() override;
+
+    void SendGoal(int position, uint16_t speed, uint16_t time, uint8_t acc, int mode);
+    void SetTorque(bool on, int mode);
+
+    // User events forwarded by the view.
+    void OnWriteModeChanged(int mode);
+    void OnTorqueClicked();
+    void OnAction();
+    void OnSet();
+    void OnGoalSliderScroll();
+    void OnCtrlS();
+    void OnGraphCheck(int control);
+    void OnZoomScroll();
+    void OnShiftScroll();
+    void OnUpChanged();
+    void OnLowChanged();
+    void OnSweep();
+    void OnStep();
+    void OnTimer(int id);
+    void OnExport();
+    void OnEmpty();
+
+    // One poll (the worker calls it every 50 ms); public for tests that drive it directly.
+    void PollTick();
+
+    CPIC& Graph() { return graph_; }
+    DataRecorder& Recorder() { return recorder_; }
+    int SelectedId() const;
+    int Kind() const;
+    int Mode() const { return write_mode_; }
+    int PollDivider() const { return poll_divider_.load(); }
+    bool Recording() const { return recording_.load(); }
+    bool Polling() const { return worker_.Running(); }
+    const AutoDebug& Auto() const { return auto_; }
+    const DebugTexts& Texts() const { return texts_; }
+
+  private:
+    // What one tick works on, copied under selection_lock_ so that a tick never mixes two
+    // selections.
+    struct Target {
+        int id = -1;
+        int kind = 0;
+        DebugRow row{};
+        uint8_t end = 0;
+        uint64_t generation = 0;
+    };
+    // The motion edits as every send reads them.
+    struct Motion {
+        uint16_t speed;
+        uint16_t time;
+        uint8_t acc;
+    };
+
+    Target Snapshot() const;
+    Motion ReadMotionEdits() const;
+    int EditInt(int control) const;
+    void SetInt(int control, int value);
+    void ShowRows(int count);
+    void ShowFeedback(const Feedback& f, int speed_scale);
+    void ShowState(uint64_t generation, const std::string& text);
+    void EndSweep();
+    bool SyncIds(bool same_order_only, uint8_t* ids, int* n) const;
+
+    ServoSetup& setup_;
+    Modbus& modbus_;
+    Tervion& tervion_;
+    BusLock& bus_lock_;
+    UiDispatcher& ui_;
+    RobotDlgView* view_ = nullptr;
+    const DebugTexts texts_;
+
+    CPIC graph_;
+    DataRecorder recorder_;
+    AutoDebug auto_;
+
+    // The selection: written on the user-interface thread, read by the tick.
+    mutable std::mutex selection_lock_;
+    Target target_;
+    std::atomic<uint64_t> generation_{0};
+    // Only the user-interface thread reads these.
+    const ServoInfo* records_ = nullptr;
+    int found_count_ = 0;
+    int selected_index_ = -1;
+    int slider_max_ = 4095;
+
+    int write_mode_ = kWrite;
+    std::atomic<int> poll_divider_{1};
+    int tick_counter_ = 0;  // poll thread only
+    std::atomic<bool> recording_{false};
+
+    PeriodicWorker worker_;
+    // Results posted to the user-interface thread check it before touching the page.
+    std::shared_ptr<CRobotDlg*> alive_;
+};

@@ -1,0 +1,310 @@
+#include "pages/debug/robot_dlg_widget.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "pages/debug/cpic_widget.h"
+#include "pages/debug/robot_dlg.h"
+
+namespace {
+
+QString Tr(bool chinese, const char* english, const char* zh) {
+    return QString::fromUtf8(chinese ? zh : english);
+}
+
+}  // namespace
+
+CRobotDlgWidget::CRobotDlgWidget(CRobotDlg& page, bool chinese, QWidget* parent)
+    : QWidget(parent), page_(page) {
+    Build(chinese);
+    page_.InitDialog(this);
+}
+
+CRobotDlgWidget::~CRobotDlgWidget() {
+    page_.StopPolling();
+    for (auto& [id, timer] : timers_) timer->stop();
+    page_.AttachView(nullptr);
+}
+
+template <class T>
+T* CRobotDlgWidget::Make(int id, const QString& caption) {
+    T* w = new T(this);
+    if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>) {
+        if (!caption.isEmpty()) w->setText(caption);
+    }
+    if (id) controls_[id] = w;
+    return w;
+}
+
+void CRobotDlgWidget::Build(bool zh) {
+    auto label = [this](const QString& text) { return new QLabel(text, this); };
+
+    // Chart with its channel check boxes and axis controls.
+    chart_ = new CpicWidget(&page_.Graph(), this);
+    chart_->setMinimumSize(420, 250);
+    controls_[kGraphArea] = chart_;
+
+    struct ChannelBox {
+        int id;
+        const char* english;
+        const char* chinese;
+    };
+    const ChannelBox channels[] = {
+        {kPositionCheck, "Postiton", "位置(黑)"}, {kTorqueGraphCheck, "Torque", "扭力(红)"},
+        {kSpeedCheck, "Speed", "速度(绿)"},       {kGoalCheck, "Goal", "目标(蓝)"},
+        {kFastSlowCheck, "GSpeed", "快慢(黄)"},   {kCurrentCheck, "Current", "电流(青)"},
+        {kVoltageCheck, "Voltage", "电压(紫)"},   {kTemperatureCheck, "Temperature", "温度(米)"},
+    };
+    auto* checks = new QHBoxLayout;
+    for (const ChannelBox& c : channels) {
+        auto* box = Make<QCheckBox>(c.id, Tr(zh, c.english, c.chinese));
+        checks->addWidget(box);
+        const int id = c.id;
+        connect(box, &QCheckBox::clicked, this, [this, id] { page_.OnGraphCheck(id); });
+    }
+    checks->addStretch();
+
+    auto* axis = new QHBoxLayout;
+    auto* zoom = Make<QSlider>(kZoomSlider);
+    zoom->setOrientation(Qt::Horizontal);
+    auto* shift = Make<QSlider>(kShiftSlider);
+    shift->setOrientation(Qt::Horizontal);
+    auto* up = Make<QLineEdit>(kUpEdit);
+    auto* low = Make<QLineEdit>(kLowEdit);
+    up->setMaximumWidth(60);
+    low->setMaximumWidth(60);
+    axis->addWidget(label(Tr(zh, "ZoomX", "水平缩放")));
+    axis->addWidget(zoom, 1);
+    axis->addWidget(label(Tr(zh, "Horizontal", "水平位移")));
+    axis->addWidget(shift, 2);
+    axis->addWidget(label(Tr(zh, "Up", "上限")));
+    axis->addWidget(up);
+    axis->addWidget(label(Tr(zh, "Low", "下限")));
+    axis->addWidget(low);
+    connect(zoom, &QSlider::valueChanged, this, [this] { page_.OnZoomScroll(); });
+    connect(shift, &QSlider::valueChanged, this, [this] { page_.OnShiftScroll(); });
+    connect(up, &QLineEdit::textChanged, this, [this] { page_.OnUpChanged(); });
+    connect(low, &QLineEdit::textChanged, this, [this] { page_.OnLowChanged(); });
+
+    // Live feedback.
+    struct Feedback {
+        int id;
+        const char* english;
+        const char* chinese;
+    };
+    const Feedback statics[] = {
+        {kPositionStatic, "Position:", "位置:"},
+        {kSpeedStatic, "Speed:", "速度:"},
+        {kTorqueStatic, "Torque:", "扭矩:"},
+        {kGoalStatic, "Goal:", "目标:"},
+        {kCurrentStatic, "Current:", "电流:"},
+        {kVoltageStatic, "Voltage:", "电压:"},
+        {kTemperatureStatic, "Temperature:", "温度:"},
+        {kMovingStatic, "Moving:", "移动:"},
+        {kStateStatic, "State:", "状态:"},
+    };
+    auto* feedback = new QGroupBox(Tr(zh, "Feedback", "反馈"), this);
+    auto* fb = new QGridLayout(feedback);
+    int row = 0;
+    for (const Feedback& s : statics) {
+        fb->addWidget(label(Tr(zh, s.english, s.chinese)), row, 0);
+        auto* value = Make<QLabel>(s.id);
+        value->setMinimumWidth(90);
+        fb->addWidget(value, row++, 1);
+    }
+    fb->setRowStretch(row, 1);
+
+    // Motion: write mode, torque, slider and edits.
+    auto* motion = new QGroupBox(Tr(zh, "Control", "控制"), this);
+    auto* mo = new QGridLayout(motion);
+    auto* write = Make<QRadioButton>(kWriteRadio, Tr(zh, "Write", "普通写"));
+    auto* sync = Make<QRadioButton>(kSyncWriteRadio, Tr(zh, "Sync Write", "同步写"));
+    auto* reg = Make<QRadioButton>(kRegWriteRadio, Tr(zh, "Reg Write", "异步写"));
+    auto* torque = Make<QCheckBox>(kTorqueCheck, Tr(zh, "Torque Enable", "扭矩输出"));
+    auto* action = Make<QPushButton>(kActionButton, Tr(zh, "Action", "异步执行"));
+    connect(write, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(0); });
+    connect(sync, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(1); });
+    connect(reg, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(2); });
+    connect(torque, &QCheckBox::clicked, this, [this] { page_.OnTorqueClicked(); });
+    connect(action, &QPushButton::clicked, this, [this] { page_.OnAction(); });
+    auto* modes = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{write, sync, reg, torque, action}) {
+        modes->addWidget(w);
+    }
+    modes->addStretch();
+    mo->addLayout(modes, 0, 0, 1, 9);
+
+    auto* goal_slider = Make<QSlider>(kGoalSlider);
+    goal_slider->setOrientation(Qt::Horizontal);
+    connect(goal_slider, &QSlider::valueChanged, this, [this] { page_.OnGoalSliderScroll(); });
+    mo->addWidget(goal_slider, 1, 0, 1, 9);
+
+    const Feedback edits[] = {{kAccEdit, "Acc", "加速度"},
+                              {kGoalEdit, "Goal", "目标"},
+                              {kSpeedEdit, "Speed", "速度"},
+                              {kTimeEdit, "Time", "时间"}};
+    int col = 0;
+    for (const Feedback& e : edits) {
+        mo->addWidget(label(Tr(zh, e.english, e.chinese)), 2, col++);
+        auto* edit = Make<QLineEdit>(e.id);
+        edit->setMaximumWidth(70);
+        mo->addWidget(edit, 2, col++);
+    }
+    auto* set = Make<QPushButton>(kSetButton, Tr(zh, "Set", "设置"));
+    connect(set, &QPushButton::clicked, this, [this] { page_.OnSet(); });
+    mo->addWidget(set, 2, col);
+
+    // Auto debug.
+    auto* auto_box = new QGroupBox(Tr(zh, "Auto debug", "自动调试"), this);
+    auto* au = new QGridLayout(auto_box);
+    auto small_edit = [this](int id) {
+        auto* e = Make<QLineEdit>(id);
+        e->setMaximumWidth(60);
+        return e;
+    };
+    au->addWidget(label(Tr(zh, "Start", "起启")), 0, 0);
+    au->addWidget(small_edit(kStartEdit), 0, 1);
+    au->addWidget(label(Tr(zh, "End", "结束")), 0, 2);
+    au->addWidget(small_edit(kEndEdit), 0, 3);
+    au->addWidget(label(Tr(zh, "Delay(Sweep)", "延时(扫描)")), 1, 0);
+    au->addWidget(small_edit(kSweepDelayEdit), 1, 1);
+    auto* sweep = Make<QPushButton>(kSweepButton, Tr(zh, "Sweep", "扫描"));
+    au->addWidget(sweep, 1, 2, 1, 2);
+    au->addWidget(label(Tr(zh, "Setp:Delay", "步数:延时")), 2, 0);
+    au->addWidget(small_edit(kStepEdit), 2, 1);
+    au->addWidget(small_edit(kStepDelayEdit), 2, 2);
+    auto* step = Make<QPushButton>(kStepButton, Tr(zh, "Setp", "步进"));
+    au->addWidget(step, 2, 3);
+    connect(sweep, &QPushButton::clicked, this, [this] { page_.OnSweep(); });
+    connect(step, &QPushButton::clicked, this, [this] { page_.OnStep(); });
+
+    // Data analysis.
+    auto* data_box = new QGroupBox(Tr(zh, "Data analysis", "数据分析"), this);
+    auto* da = new QGridLayout(data_box);
+    da->addWidget(label(Tr(zh, "time(s)", "时间(秒)")), 0, 0);
+    da->addWidget(small_edit(kSecondsEdit), 0, 1);
+    auto* record = Make<QPushButton>(kExportButton, Tr(zh, "Export", "导出"));
+    da->addWidget(record, 0, 2);
+    da->addWidget(label(Tr(zh, "file:rows", "文件:行数")), 1, 0);
+    auto* file = Make<QLineEdit>(kFileEdit);
+    da->addWidget(file, 1, 1, 1, 2);
+    auto* rows = Make<QLineEdit>(kRowsEdit);
+    rows->setReadOnly(true);
+    rows->setMaximumWidth(80);
+    da->addWidget(rows, 1, 3);
+    auto* empty = Make<QPushButton>(kEmptyButton, Tr(zh, "Empty", "清空"));
+    da->addWidget(empty, 0, 3);
+    connect(record, &QPushButton::clicked, this, [this] { page_.OnExport(); });
+    connect(empty, &QPushButton::clicked, this, [this] { page_.OnEmpty(); });
+
+    // Page: chart and its controls on the left, feedback on the right, the groups below.
+    auto* top = new QHBoxLayout;
+    auto* chart_column = new QVBoxLayout;
+    chart_column->addWidget(chart_, 1);
+    chart_column->addLayout(checks);
+    chart_column->addLayout(axis);
+    top->addLayout(chart_column, 1);
+    top->addWidget(feedback);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(auto_box);
+    bottom->addWidget(data_box);
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top, 1);
+    page->addWidget(motion);
+    page->addLayout(bottom);
+
+    // Ctrl+S reveals the hidden graph channels.
+    auto* reveal = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    reveal->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(reveal, &QShortcut::activated, this, [this] { page_.OnCtrlS(); });
+}
+
+QWidget* CRobotDlgWidget::Control(int id) const {
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void CRobotDlgWidget::SetText(int control, const std::string& text) {
+    QWidget* w = Control(control);
+    const QString t = QString::fromStdString(text);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (e->text() != t) e->setText(t);
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(t);
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(t);
+    }
+}
+
+std::string CRobotDlgWidget::Text(int control) const {
+    QWidget* w = Control(control);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
+    return {};
+}
+
+void CRobotDlgWidget::SetTextLimit(int control, int characters) {
+    if (auto* e = qobject_cast<QLineEdit*>(Control(control))) e->setMaxLength(characters);
+}
+
+void CRobotDlgWidget::Enable(int control, bool enabled) {
+    if (QWidget* w = Control(control)) w->setEnabled(enabled);
+}
+
+void CRobotDlgWidget::Show(int control, bool visible) {
+    if (QWidget* w = Control(control)) w->setVisible(visible);
+}
+
+void CRobotDlgWidget::Check(int control, bool checked) {
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(control))) b->setChecked(checked);
+}
+
+bool CRobotDlgWidget::IsChecked(int control) const {
+    auto* b = qobject_cast<QAbstractButton*>(Control(control));
+    return b && b->isChecked();
+}
+
+void CRobotDlgWidget::SetSliderRange(int control, int minimum, int maximum) {
+    if (auto* s = qobject_cast<QSlider*>(Control(control))) {
+        const QSignalBlocker block(s);
+        s->setRange(minimum, maximum);
+    }
+}
+
+void CRobotDlgWidget::SetSliderPos(int control, int position) {
+    if (auto* s = qobject_cast<QSlider*>(Control(control))) {
+        const QSignalBlocker block(s);
+        s->setValue(position);
+    }
+}
+
+int CRobotDlgWidget::SliderPos(int control) const {
+    auto* s = qobject_cast<QSlider*>(Control(control));
+    return s ? s->value() : 0;
+}
+
+void CRobotDlgWidget::StartTimer(int id, int interval_ms) {
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { page_.OnTimer(id); });
+    }
+    timer->start(interval_ms);
+}
+
+void CRobotDlgWidget::KillTimer(int id) {
+    const auto it = timers_.find(id);
+    if (it != timers_.end()) it->second->stop();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The Debug page on screen: every control of dialog 131 with its English or Chinese caption,
+// the strip chart in area 1250, and the window timers. Forwards user events to CRobotDlg and
+// draws what it is told through RobotDlgView.
+#include <QWidget>
+#include <map>
+
+#include "pages/debug/robot_dlg_view.h"
+
+class CRobotDlg;
+class CpicWidget;
+class QTimer;
+
+class CRobotDlgWidget : public QWidget, public RobotDlgView {
+    Q_OBJECT
+  public:
+    // Builds the controls and initialises the page (which starts its poll).
+    CRobotDlgWidget(CRobotDlg& page, bool chinese, QWidget* parent = nullptr);
+    ~CRobotDlgWidget() override;
+
+    // The control with a dialog id (null for an unknown id); for tests.
+    QWidget* Control(int id) const;
+    CpicWidget* Chart() const { return chart_; }
+
+    // RobotDlgView.
+    void SetText(int control, const std::string& text) override;
+    std::string Text(int control) const override;
+    void SetTextLimit(int control, int characters) override;
+    void Enable(int control, bool enabled) override;
+    void Show(int control, bool visible) override;
+    void Check(int control, bool checked) override;
+    bool IsChecked(int control) const override;
+    void SetSliderRange(int control, int minimum, int maximum) override;
+    void SetSliderPos(int control, int position) override;
+    int SliderPos(int control) const override;
+    void StartTimer(int id, int interval_ms) override;
+    void KillTimer(int id) override;
+
+  private:
+    void Build(bool chinese);
+    template <class T>
+    T* Make(int id, const QString& caption = {});
+
+    CRobotDlg& page_;
+    CpicWidget* chart_ = nullptr;
+    std::map<int, QWidget*> controls_;
+    std::map<int, QTimer*> timers_;
+};
