@@ -1,12 +1,13 @@
 #include "transport/cqv_comm.h"
 
+#include "transport/line_settings.h"
+
 #ifndef __linux__
 #error "CQVComm has a Linux backend only (termios2 for arbitrary baud rates)"
 #endif
 
 // termios2 lives in the kernel headers, which clash with <termios.h>; this file uses the
 // kernel interface alone and reaches every line setting through ioctl().
-#include <asm/termbits.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -25,12 +26,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Parity byte in the form the firmware upgrade restores it with: 0 none, 1 odd, 2 even.
-int ParityOf(const termios2& t) {
-    if (!(t.c_cflag & PARENB)) return 0;
-    return (t.c_cflag & PARODD) ? 1 : 2;
-}
 
 // Waits for `events` on fd until `deadline`. Returns false once the deadline has passed or
 // the descriptor reports an error or hang-up (no more bytes can come).
@@ -144,22 +139,9 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     const bool have = ::ioctl(fd, TCGETS2, &t) == 0;
     int previous = have ? static_cast<int>(t.c_ospeed) : 0;
     if (previous == 0) previous = BaudRate.load();
-    if (have) SavedParity = ParityOf(t);
+    if (have) SavedParity = line_settings::ParityIndex(t);
 
-    // Raw 8-bit binary line: no echo, no line editing, no translation and no software or
-    // hardware flow control, so every byte value passes both ways unchanged.
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
-                   IXANY | INPCK | IUCLC | IMAXBEL);
-    t.c_oflag &= ~OPOST;
-    t.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | CSTOPB | PARENB | PARODD | CRTSCTS);
-    t.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
-    if (parity == 1) t.c_cflag |= PARENB | PARODD;
-    if (parity == 2) t.c_cflag |= PARENB;
-    t.c_ispeed = static_cast<speed_t>(baud);
-    t.c_ospeed = static_cast<speed_t>(baud);
-    t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
+    line_settings::MakeRawLine(t, baud, parity);
     ::ioctl(fd, TCSETS2, &t);
 
     // USB adapters otherwise hold every reply for their latency timer; ports that do not

@@ -1,0 +1,224 @@
+#include "tools/cli/cli_runner.h"
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "definitions/servo_setup.h"
+#include "definitions/servo_types.h"
+#include "modbus/modbus.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "platform/system.h"
+#include "protocol/tervion.h"
+#include "transport/cqv_comm.h"
+
+namespace {
+
+const char* StatusText(uint8_t status) {
+    switch (status) {
+        case Rtu::kTimeout:
+            return "time-out";
+        case Rtu::kException:
+            return "exception or unsupported function";
+        case Rtu::kCrc:
+            return "CRC mismatch";
+        case Rtu::kWrongId:
+            return "wrong slave id";
+        case Rtu::kOverflow:
+            return "frame overflow";
+        default:
+            return "ok";
+    }
+}
+
+int ModbusFailure(const Modbus& m, std::ostream& err) {
+    err << "Modbus status " << int(m.status()) << " (" << StatusText(m.status()) << ")\n";
+    return 1;
+}
+
+std::string HexLine(const uint8_t* bytes, int n) {
+    std::string line;
+    char buf[4];
+    for (int i = 0; i < n; ++i) {
+        std::snprintf(buf, sizeof buf, "%02X", bytes[i]);
+        if (i) line += ' ';
+        line += buf;
+    }
+    return line;
+}
+
+// One device found by the scan: the record as the servo search builds it.
+struct Found {
+    int id;
+    ServoKind kind;
+    ServoInfo record;
+    std::string name;
+};
+
+bool ProbeInstruction(Tervion& t, ServoSetup* setup, int id, Found& found) {
+    ServoInfo record{};
+    if (t.Read(static_cast<uint8_t>(id), 0, record.data(), 9) != 9) return false;
+    found = {id, kKindServo, record, {}};
+    if (setup == nullptr) return true;
+    setup->SelectFile(setup->MainName());
+    found.name = setup->LookupModelName(found.record.data());
+    if (found.name != ServoSetup::kUnknownModel) return true;
+    // Unknown to the main file: perhaps a pulse-width device behind the adapter.
+    const ServoInfo& r = record;
+    found.record = {r[2], r[1], 0xFF, r[0], 0xFF, r[3], 5, 0xFF, 1};
+    setup->SelectFile(setup->PwmName());
+    found.name = setup->LookupModelName(found.record.data());
+    if (found.name != ServoSetup::kUnknownModel) found.kind = kKindPwm;
+    return true;
+}
+
+bool ProbeModbus(Modbus& m, ServoSetup* setup, int id, Found& found) {
+    uint16_t first[4] = {};
+    uint16_t second[3] = {};
+    if (m.ReadHoldingRegisters(static_cast<uint8_t>(id), 0, first, 4) != 4) return false;
+    if (m.ReadHoldingRegisters(static_cast<uint8_t>(id), 10, second, 3) != 3) return false;
+    found = {
+        id,
+        kKindModbus,
+        {static_cast<uint8_t>(first[0] / 100), static_cast<uint8_t>(first[0] % 100), 1,
+         static_cast<uint8_t>(first[1] / 100), static_cast<uint8_t>(first[1] % 100),
+         static_cast<uint8_t>(second[0] & 0xFF), static_cast<uint8_t>(second[1] & 0xFF), 0xFF, 1},
+        {}};
+    if (setup != nullptr) {
+        setup->SelectFile(setup->ModbusName());
+        found.name = setup->LookupModelName(found.record.data());
+    }
+    return true;
+}
+
+int Scan(Tervion& t, Modbus& m, ServoSetup* setup, std::ostream& out) {
+    for (int k = 0; k < kMaxServos; ++k) {
+        const int id = k == 0 ? 253 : k - 1;
+        Found found{};
+        if (!ProbeInstruction(t, setup, id, found) && !ProbeModbus(m, setup, id, found)) continue;
+        out << found.id << ' ' << int(found.kind);
+        for (uint8_t b : found.record) out << ' ' << int(b);
+        if (setup != nullptr) out << ' ' << GbkToUtf8(found.name);
+        out << '\n';
+        out.flush();
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunCommand(const CliOptions& o, CQVComm& port, ServoSetup* setup, std::ostream& out,
+               std::ostream& err) {
+    Tervion t;
+    t.Comm = &port;
+    t.End = static_cast<uint8_t>(o.end);
+    t.Level = static_cast<uint8_t>(o.level);
+    if (o.pos_address >= 0) t.PosAddress = static_cast<uint8_t>(o.pos_address);
+    Modbus m;
+    m.Port = &port;
+
+    const std::string& c = o.command;
+    const std::vector<long>& v = o.numbers;
+    auto u8 = [](long x) { return static_cast<uint8_t>(x); };
+    auto no_status = [&](long id) {
+        err << "no valid status packet from servo " << id << "\n";
+        return 1;
+    };
+
+    if (c == "read") {
+        std::vector<uint8_t> bytes(static_cast<size_t>(v[2]));
+        if (t.Read(u8(v[0]), u8(v[1]), bytes.data(), static_cast<int>(v[2])) != v[2]) {
+            err << "no valid reply from servo " << v[0] << "\n";
+            return 1;
+        }
+        out << HexLine(bytes.data(), static_cast<int>(v[2])) << "\n";
+        return 0;
+    }
+    if (c == "write" || c == "regwrite") {
+        std::vector<uint8_t> data;
+        for (size_t k = 2; k < v.size(); ++k) data.push_back(u8(v[k]));
+        const int n = static_cast<int>(data.size());
+        const int ok = c == "write" ? t.Write(u8(v[0]), u8(v[1]), data.data(), n)
+                                    : t.RegWrite(u8(v[0]), u8(v[1]), data.data(), n);
+        return ok ? 0 : no_status(v[0]);
+    }
+    if (c == "writeword") {
+        return t.WriteWord(u8(v[0]), u8(v[1]), static_cast<uint16_t>(v[2])) ? 0 : no_status(v[0]);
+    }
+    if (c == "position") {
+        const int ok = t.WritePosition(u8(v[0]), static_cast<int16_t>(v[1]), u8(v[2]),
+                                       static_cast<uint16_t>(v[3]), static_cast<uint16_t>(v[4]));
+        return ok ? 0 : no_status(v[0]);
+    }
+    if (c == "syncwrite") {
+        std::vector<uint8_t> data;
+        for (size_t k = 2; k < v.size(); ++k) data.push_back(u8(v[k]));
+        if (!t.SyncWrite(o.ids.data(), static_cast<int>(o.ids.size()), u8(v[0]), data.data(),
+                         static_cast<int>(data.size()))) {
+            err << "sync write too long for one packet\n";
+            return 1;
+        }
+        return 0;
+    }
+    if (c == "action") return t.Action(u8(v[0])), 0;
+    if (c == "restart") return t.Restart(u8(v[0])), 0;
+    if (c == "recovery") return t.Recovery(u8(v[0])) ? 0 : no_status(v[0]);
+    if (c == "backup") return t.Backup(u8(v[0])) ? 0 : no_status(v[0]);
+    if (c == "mb-read") {
+        std::vector<uint16_t> regs(static_cast<size_t>(v[2]));
+        const auto count = static_cast<uint16_t>(v[2]);
+        if (m.ReadHoldingRegisters(u8(v[0]), static_cast<uint16_t>(v[1]), regs.data(), count) !=
+                static_cast<uint8_t>(count) ||
+            m.status() != Rtu::kOk) {
+            return ModbusFailure(m, err);
+        }
+        for (size_t k = 0; k < regs.size(); ++k) out << (k ? " " : "") << regs[k];
+        out << "\n";
+        return 0;
+    }
+    if (c == "mb-write") {
+        std::vector<uint16_t> values;
+        for (size_t k = 2; k < v.size(); ++k) values.push_back(static_cast<uint16_t>(v[k]));
+        const bool ok = values.size() == 1
+                            ? m.WriteRegister(u8(v[0]), static_cast<uint16_t>(v[1]), values[0])
+                            : m.WriteRegisters(u8(v[0]), static_cast<uint16_t>(v[1]), values.data(),
+                                               static_cast<uint16_t>(values.size()));
+        return ok ? 0 : ModbusFailure(m, err);
+    }
+    if (c == "mb-restart") {
+        m.Restart(u8(v[0]));
+        return m.status() == Rtu::kOk ? 0 : ModbusFailure(m, err);
+    }
+    if (c == "scan") return Scan(t, m, setup, out);
+    err << "unknown command " << c << "\n";
+    return 2;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliOptions o;
+    std::string error;
+    if (!ParseCli(args, o, error)) {
+        err << error << "\n" << CliUsage();
+        return 2;
+    }
+    CQVComm port;
+    if (o.command == "ports") {
+        const int n = port.EnumeratePorts();
+        for (int i = 0; i < n; ++i) out << port.PortNames[i] << "\n";
+        return 0;
+    }
+    if (!port.OpenPort(o.port)) {
+        err << "cannot open " << o.port << "\n";
+        return 1;
+    }
+    port.ConfigurePort(o.baud, o.parity, o.timeout);
+
+    if (o.setup_dir.empty() || o.command != "scan") return RunCommand(o, port, nullptr, out, err);
+    StringTable strings(UserIsChinese());
+    SettingsStore settings(SettingsStore::DefaultFolder());
+    ServoSetup setup(strings, settings);
+    setup.SetFolders(o.setup_dir);
+    return RunCommand(o, port, &setup, out, err);
+}
