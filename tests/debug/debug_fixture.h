@@ -1,0 +1,245 @@
+#pragma once
+// Shared pieces of the Debug page tests: a view that records what the page shows, a serial
+// port that records the bytes written and plays scripted replies, a setup file with debug
+// rows for every case, and a fixture that wires a page to them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "pages/debug/robot_dlg.h"
+#include "pages/debug/robot_dlg_view.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "platform/ui_dispatcher.h"
+#include "protocol/tervion.h"
+#include "transport/cqv_comm.h"
+
+namespace debug_test {
+
+inline std::string HexOf(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char buf[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        if (!out.empty()) out += ' ';
+        out += buf;
+    }
+    return out;
+}
+
+class FakeView : public RobotDlgView {
+  public:
+    void SetText(int c, const std::string& t) override { text[c] = t; }
+    std::string Text(int c) const override {
+        auto it = text.find(c);
+        return it == text.end() ? std::string() : it->second;
+    }
+    void SetTextLimit(int c, int n) override { limit[c] = n; }
+    void Enable(int c, bool e) override { enabled[c] = e; }
+    void Show(int c, bool v) override { visible[c] = v; }
+    void Check(int c, bool v) override { checked[c] = v; }
+    bool IsChecked(int c) const override {
+        auto it = checked.find(c);
+        return it != checked.end() && it->second;
+    }
+    void SetSliderRange(int c, int lo, int hi) override {
+        range[c] = {lo, hi};
+        SetSliderPos(c, pos[c]);
+    }
+    void SetSliderPos(int c, int p) override {
+        auto it = range.find(c);
+        if (it != range.end()) p = std::max(it->second.first, std::min(p, it->second.second));
+        pos[c] = p;
+    }
+    int SliderPos(int c) const override {
+        auto it = pos.find(c);
+        return it == pos.end() ? 0 : it->second;
+    }
+    void StartTimer(int id, int ms) override { timers[id] = ms; }
+    void KillTimer(int id) override { timers.erase(id); }
+
+    std::map<int, std::string> text;
+    std::map<int, int> limit;
+    std::map<int, bool> enabled, visible, checked;
+    std::map<int, std::pair<int, int>> range;
+    std::map<int, int> pos;
+    std::map<int, int> timers;  // running window timers and their intervals
+};
+
+// A port that keeps every byte written and answers reads from a script.
+class ScriptedComm : public CQVComm {
+  public:
+    int WriteBytes(const uint8_t* buffer, int n) override {
+        std::lock_guard<std::mutex> g(m_);
+        written_.insert(written_.end(), buffer, buffer + n);
+        return n;
+    }
+    int ReadBytes(uint8_t* buffer, int n) override {
+        std::lock_guard<std::mutex> g(m_);
+        int got = 0;
+        while (got < n && !replies_.empty()) {
+            buffer[got++] = replies_.front();
+            replies_.pop_front();
+        }
+        return got;
+    }
+    void Reply(const std::vector<uint8_t>& bytes) {
+        std::lock_guard<std::mutex> g(m_);
+        replies_.insert(replies_.end(), bytes.begin(), bytes.end());
+    }
+    // Everything written since the last call, as hex.
+    std::string Take() {
+        std::lock_guard<std::mutex> g(m_);
+        std::string out = HexOf(written_);
+        written_.clear();
+        return out;
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<uint8_t> written_;
+    std::deque<uint8_t> replies_;
+};
+
+// Reply frames as a servo would send them, built independently of the protocol code.
+inline std::vector<uint8_t> ServoReply(uint8_t id, uint8_t error,
+                                       const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> f = {0xFF, 0xFF, id, static_cast<uint8_t>(data.size() + 2), error};
+    for (uint8_t b : data) f.push_back(b);
+    unsigned sum = 0;
+    for (size_t i = 2; i < f.size(); ++i) sum += f[i];
+    f.push_back(static_cast<uint8_t>(~sum));
+    return f;
+}
+
+inline std::vector<uint8_t> ModbusReply(uint8_t id, const std::vector<uint16_t>& regs) {
+    std::vector<uint8_t> f = {id, 3, static_cast<uint8_t>(regs.size() * 2)};
+    for (uint16_t r : regs) {
+        f.push_back(r >> 8);
+        f.push_back(r & 0xFF);
+    }
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : f) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    f.push_back(crc & 0xFF);
+    f.push_back(crc >> 8);
+    return f;
+}
+
+// Records of the found servos, in list order, each keyed to one debug row below.
+enum Record : int {
+    kServoA = 0,   // id 1, byte order 0: feedback 56..80, motion block 42, divisor 4
+    kServoB,       // id 2, byte order 1 (same model)
+    kServoC,       // id 3, byte order 0
+    kDivisor1,     // id 1: feedback 56..70, divisor 1
+    kEndBelow,     // id 1: feedback 56..50, divisor 1
+    kPwm,          // id 4: PWM family, goal address 42
+    kModbusServo,  // id 5: Modbus, speed scale 10
+    kDivisor0,     // id 1: divisor 0
+    kUnknown,      // no debug row
+    kRecordCount
+};
+
+inline const ServoInfo* Records() {
+    static const ServoInfo r[kRecordCount] = {
+        {1, 5, 0, 9, 3, 1, 0, 0, 1}, {1, 5, 1, 9, 3, 2, 0, 0, 1}, {1, 5, 0, 9, 3, 3, 0, 0, 1},
+        {2, 0, 0, 9, 3, 1, 0, 0, 1}, {3, 0, 0, 9, 3, 1, 0, 0, 1}, {4, 0, 0, 9, 3, 4, 0, 0, 1},
+        {5, 0, 0, 9, 3, 5, 0, 0, 1}, {6, 0, 0, 9, 3, 1, 0, 0, 1}, {9, 0, 0, 9, 3, 1, 0, 0, 1},
+    };
+    return r;
+}
+
+// Debug section between the code page 936 markers "[调试]" and "[调试结束]".
+inline std::string SetupFileText() {
+    return "free text before the section\n"
+           "\x5B\xB5\xF7\xCA\xD4\x5D\n"
+           "1,0,10,0,56,80,42,4,5,0,40,0,0\n"
+           "1,0,10,1,56,80,42,4,5,0,40,0,0\n"
+           "2,0,10,0,56,70,42,1,10,0,40,0,0\n"
+           "3,0,10,0,56,50,42,1,10,0,40,0,0\n"
+           "4,0,10,0,56,80,0,1,10,42,40,0,0\n"
+           "5,0,10,0,0,0,0,1,10,0,0,0,0\n"
+           "6,0,10,0,56,80,42,0,10,0,40,0,0\n"
+           "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
+}
+
+class PageTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("vexa_debug_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        old_cwd_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);  // the record file lives in the working folder
+        settings_ = std::make_unique<SettingsStore>(dir_.string());
+        setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
+        setup_->SetFolders(dir_.string());
+        std::ofstream(dir_ / setup_->MainName(), std::ios::binary) << SetupFileText();
+        tervion_.Comm = &comm_;
+        modbus_.Port = &comm_;
+        MakePage(false);
+    }
+    void TearDown() override {
+        page_.reset();
+        std::filesystem::current_path(old_cwd_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    void MakePage(bool chinese) {
+        page_.reset();
+        view_ = FakeView();
+        page_ = std::make_unique<CRobotDlg>(*setup_, modbus_, tervion_, lock_, chinese, ui_);
+        page_->InitDialog(&view_);
+        page_->Graph().InitCanvas(4000, 2000);  // the view sizes the canvas when shown
+        page_->StopPolling();                   // tests drive PollTick themselves
+        ui_.Drain();
+    }
+
+    // Selects a record the way the main window does (byte order first).
+    void Select(int record, int kind = kKindServo, int count = 3) {
+        tervion_.End = Records()[record][2];
+        page_->SelectServo(Records()[record][5], Records(), record, std::max(count, record + 1),
+                           kind);
+        comm_.Take();
+    }
+
+    // One poll with a scripted reply; runs what it posted to the window.
+    void Poll(const std::vector<uint8_t>& reply) {
+        comm_.Reply(reply);
+        page_->PollTick();
+        ui_.Drain();
+    }
+
+    std::string Shown(int control) const { return view_.Text(control); }
+
+    std::filesystem::path dir_, old_cwd_;
+    std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<ServoSetup> setup_;
+    ScriptedComm comm_;
+    Tervion tervion_;
+    Modbus modbus_;
+    BusLock lock_;
+    QueuedDispatcher ui_;
+    FakeView view_;
+    std::unique_ptr<CRobotDlg> page_;
+};
+
+}  // namespace debug_test
