@@ -96,6 +96,12 @@ void UpdateServer::Handle(const std::string& path, const std::string& name, bool
 bool UpdateServer::Start(const std::string& host, int port) {
     if (server_) return false;
     auto server = std::make_unique<httplib::Server>();
+    // Address reuse only: the library's default also shares the port with any other
+    // process that asks, so a second server on 9048 would silently split the requests.
+    server->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server->Get(R"(/zqgetzuixinbanben/(.*))",
                 [this](const httplib::Request& req, httplib::Response& res) {
                     Handle(req.path, req.matches[1].str(), false, &res);
