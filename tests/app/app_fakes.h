@@ -1,0 +1,206 @@
+#pragma once
+// Fakes for driving CServoMain without a display: a view that keeps what it was told, pages
+// that log the calls they receive, and a port whose far end is a function of the request.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/servo_main_view.h"
+#include "pages/page_interfaces.h"
+#include "transport/cqv_comm.h"
+
+class FakeView : public ServoMainView {
+  public:
+    struct Message {
+        std::string text, caption;
+        MessageIcon icon;
+    };
+
+    std::string caption;
+    std::vector<std::string> tabs;
+    int selected_tab = -1;
+    int shown_page = -1;
+    std::map<int, std::string> texts;
+    std::map<int, bool> enabled;
+    std::map<int, int> limits;
+    std::map<int, std::vector<std::string>> combos;
+    std::map<int, int> combo_selection;
+    std::vector<std::string> columns;
+    std::vector<int> widths;
+    std::vector<std::vector<std::string>> rows;
+    int mark = -1;
+    bool mark_selected = false;
+    int progress_done = 0, progress_total = 0;
+    std::vector<Message> messages;
+
+    void SetCaption(const std::string& text) override { caption = text; }
+    void InsertTab(int index, const std::string& text) override {
+        tabs.insert(tabs.begin() + index, text);
+    }
+    void SelectTab(int index) override { selected_tab = index; }
+    void ShowPage(int, int show) override { shown_page = show; }
+    void SetText(int control, const std::string& text) override { texts[control] = text; }
+    std::string Text(int control) const override {
+        auto c = combos.find(control);
+        if (c != combos.end()) {
+            auto s = combo_selection.find(control);
+            const int at = s == combo_selection.end() ? -1 : s->second;
+            return at >= 0 && at < static_cast<int>(c->second.size()) ? c->second[at] : "";
+        }
+        auto t = texts.find(control);
+        return t == texts.end() ? "" : t->second;
+    }
+    void Enable(int control, bool on) override { enabled[control] = on; }
+    void SetTextLimit(int control, int n) override { limits[control] = n; }
+    void ClearCombo(int control) override {
+        combos[control].clear();
+        combo_selection[control] = -1;
+    }
+    void InsertComboItem(int control, int position, const std::string& text) override {
+        auto& items = combos[control];
+        items.insert(items.begin() + position, text);
+    }
+    void SelectComboItem(int control, int position) override {
+        const int n = static_cast<int>(combos[control].size());
+        combo_selection[control] = position >= 0 && position < n ? position : -1;
+    }
+    int ComboSelection(int control) const override {
+        auto s = combo_selection.find(control);
+        return s == combo_selection.end() ? -1 : s->second;
+    }
+    void SetListColumns(const std::vector<std::string>& titles,
+                        const std::vector<int>& w) override {
+        columns = titles;
+        widths = w;
+    }
+    void ClearList() override { rows.clear(); }
+    void AppendRow(const std::string& id, const std::string& name) override {
+        rows.push_back({id, name});
+    }
+    int RowCount() const override { return static_cast<int>(rows.size()); }
+    std::string CellText(int row, int column) const override { return rows.at(row).at(column); }
+    void SetCellText(int row, int column, const std::string& text) override {
+        rows.at(row).at(column) = text;
+    }
+    int SelectionMark() const override { return mark; }
+    bool IsRowSelected(int row) const override { return row == mark && mark_selected; }
+    void SetProgress(int done, int total) override {
+        progress_done = done;
+        progress_total = total;
+    }
+    void ShowMessage(const std::string& text, const std::string& cap, MessageIcon icon) override {
+        messages.push_back({text, cap, icon});
+    }
+};
+
+// One log shared by the four fake pages, in call order.
+class PageLog {
+  public:
+    void Add(const std::string& call) {
+        std::lock_guard<std::mutex> g(m_);
+        calls_.push_back(call);
+    }
+    std::vector<std::string> Take() {
+        std::lock_guard<std::mutex> g(m_);
+        return std::exchange(calls_, {});
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<std::string> calls_;
+};
+
+struct FakeDebugPage : DebugPage {
+    explicit FakeDebugPage(PageLog& l) : log(l) {}
+    void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) override {
+        log.Add("debug.SelectServo " + std::to_string(id) + " " + std::to_string(index) + " " +
+                std::to_string(count) + " " + std::to_string(kind));
+        last_records = records;
+    }
+    void StartPolling() override { log.Add("debug.StartPolling"); }
+    void StopPolling() override { log.Add("debug.StopPolling"); }
+    PageLog& log;
+    const ServoInfo* last_records = nullptr;
+};
+
+struct FakeProgrammingPage : ProgrammingPage {
+    explicit FakeProgrammingPage(PageLog& l) : log(l) {}
+    void SelectServo(int id, const ServoInfo& r, int kind) override {
+        log.Add("pg.SelectServo " + std::to_string(id) + " " + std::to_string(r[0]) + "." +
+                std::to_string(r[1]) + " " + std::to_string(kind));
+    }
+    void StartRefresh() override { log.Add("pg.StartRefresh"); }
+    void StopRefresh() override { log.Add("pg.StopRefresh"); }
+    void StartRefreshTimer() override { log.Add("pg.StartRefreshTimer"); }
+    void StopRefreshTimer() override { log.Add("pg.StopRefreshTimer"); }
+    void SetTorqueByte(int v) override { log.Add("pg.SetTorqueByte " + std::to_string(v)); }
+    PageLog& log;
+};
+
+struct FakeUpgradePage : UpgradePage {
+    explicit FakeUpgradePage(PageLog& l) : log(l) {}
+    void SetServo(int id, const ServoInfo*, int index, int count, int kind,
+                  const std::string& name) override {
+        log.Add("upgrade.SetServo " + std::to_string(id) + " " + std::to_string(index) + " " +
+                std::to_string(count) + " " + std::to_string(kind) + " " + name);
+    }
+    void StopTest() override { log.Add("upgrade.StopTest"); }
+    PageLog& log;
+};
+
+struct FakePwmPage : PwmPage {
+    explicit FakePwmPage(PageLog& l) : log(l) {}
+    void SelectServo(int id) override { log.Add("pwm.SelectServo " + std::to_string(id)); }
+    void Activate() override { log.Add("pwm.Activate"); }
+    void Deactivate() override { log.Add("pwm.Deactivate"); }
+    void StopAuto() override { log.Add("pwm.StopAuto"); }
+    PageLog& log;
+};
+
+// A serial port whose far end is `device`: every request written is answered at the next
+// read with the bytes device returns for it (nothing: silence). Records every request.
+class ScriptedPort : public CQVComm {
+  public:
+    using Device = std::function<std::vector<uint8_t>(const std::vector<uint8_t>& request)>;
+    Device device;
+
+    int WriteBytes(const uint8_t* buffer, int n) override {
+        std::lock_guard<std::mutex> g(m_);
+        pending_request_.insert(pending_request_.end(), buffer, buffer + n);
+        return n;
+    }
+    int ReadBytes(uint8_t* buffer, int n) override {
+        std::vector<uint8_t> request;
+        {
+            std::lock_guard<std::mutex> g(m_);
+            if (!pending_request_.empty()) {
+                request = std::exchange(pending_request_, {});
+                requests_.push_back(request);
+            }
+        }
+        if (!request.empty()) {
+            std::vector<uint8_t> reply = device ? device(request) : std::vector<uint8_t>{};
+            std::lock_guard<std::mutex> g(m_);
+            reply_ = std::move(reply);
+            at_ = 0;
+        }
+        std::lock_guard<std::mutex> g(m_);
+        int got = 0;
+        while (got < n && at_ < reply_.size()) buffer[got++] = reply_[at_++];
+        return got;
+    }
+    std::vector<std::vector<uint8_t>> requests() {
+        std::lock_guard<std::mutex> g(m_);
+        return requests_;
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<uint8_t> pending_request_;
+    std::vector<uint8_t> reply_;
+    size_t at_ = 0;
+    std::vector<std::vector<uint8_t>> requests_;
+};

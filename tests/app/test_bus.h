@@ -1,0 +1,86 @@
+#pragma once
+// The far end of ScriptedPort for the main-window tests: a handful of devices that answer
+// instruction-protocol reads and Modbus holding-register reads, written from the wire
+// formats (not with the code's own helpers).
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <vector>
+
+class TestBus {
+  public:
+    struct ModbusDevice {
+        std::vector<uint16_t> registers;  // from register 0
+        bool answers_settings = true;     // registers 10..12
+    };
+
+    void AddServo(int id, std::vector<uint8_t> memory) {
+        std::lock_guard<std::mutex> g(m_);
+        servos_[id] = std::move(memory);
+    }
+    void AddModbus(int id, ModbusDevice device) {
+        std::lock_guard<std::mutex> g(m_);
+        modbus_[id] = std::move(device);
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> g(m_);
+        servos_.clear();
+        modbus_.clear();
+    }
+    // Called with the id of every instruction-protocol read before it is answered.
+    std::function<void(int id)> on_read;
+
+    std::vector<uint8_t> Answer(const std::vector<uint8_t>& q) {
+        if (q.size() == 8 && q[0] == 0xFF && q[1] == 0xFF && q[3] == 4 && q[4] == 0x02) {
+            if (on_read) on_read(q[2]);
+            std::lock_guard<std::mutex> g(m_);
+            auto it = servos_.find(q[2]);
+            if (it == servos_.end()) return {};
+            const int address = q[5], n = q[6];
+            std::vector<uint8_t> reply = {0xFF, 0xFF, q[2], static_cast<uint8_t>(n + 2), 0};
+            for (int i = 0; i < n; ++i) {
+                const size_t at = address + i;
+                reply.push_back(at < it->second.size() ? it->second[at] : 0);
+            }
+            unsigned sum = 0;
+            for (size_t i = 2; i < reply.size(); ++i) sum += reply[i];
+            reply.push_back(static_cast<uint8_t>(~sum));
+            return reply;
+        }
+        if (q.size() == 8 && q[1] == 0x03 && Crc(q.data(), 6) == (q[6] | q[7] << 8)) {
+            std::lock_guard<std::mutex> g(m_);
+            auto it = modbus_.find(q[0]);
+            if (q[0] == 0 || it == modbus_.end()) return {};
+            const int address = q[2] << 8 | q[3], count = q[4] << 8 | q[5];
+            if (address >= 10 && !it->second.answers_settings) return {};
+            std::vector<uint8_t> reply = {q[0], 0x03, static_cast<uint8_t>(2 * count)};
+            for (int i = 0; i < count; ++i) {
+                const size_t at = address + i;
+                const uint16_t v = at < it->second.registers.size() ? it->second.registers[at] : 0;
+                reply.push_back(v >> 8);
+                reply.push_back(v & 0xFF);
+            }
+            const uint16_t crc = Crc(reply.data(), static_cast<int>(reply.size()));
+            reply.push_back(crc & 0xFF);
+            reply.push_back(crc >> 8);
+            return reply;
+        }
+        return {};
+    }
+
+  private:
+    static uint16_t Crc(const uint8_t* p, int n) {
+        uint16_t crc = 0xFFFF;
+        for (int i = 0; i < n; ++i) {
+            crc ^= p[i];
+            for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        return crc;
+    }
+
+    std::mutex m_;
+    std::map<int, std::vector<uint8_t>> servos_;
+    std::map<int, ModbusDevice> modbus_;
+};
