@@ -1,0 +1,120 @@
+#include "tools/sim/model_catalog.h"
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "definitions/servo_setup.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+
+namespace sim {
+namespace {
+
+constexpr int kCapacity = 254;
+
+int Number(const std::string& text) {
+    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+const ModelEntry* FindEntry(const ServoModel& m, int address) {
+    for (const ModelEntry& e : m.entries)
+        if (e.address == address) return &e;
+    return nullptr;
+}
+
+ServoModel BuiltIn(Family family) {
+    switch (family) {
+        case Family::kPwm:
+            return BuiltInPwmModel();
+        case Family::kModbus:
+            return BuiltInModbusModel();
+        case Family::kServo:
+            break;
+    }
+    return BuiltInServoModel();
+}
+
+}  // namespace
+
+ModelCatalog::ModelCatalog(std::string setup_dir) : setup_dir_(std::move(setup_dir)) {}
+
+std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
+                                                  const ModelIdentity& identity) const {
+    if (setup_dir_.empty()) return std::nullopt;
+    StringTable strings(false);
+    // The lookups never write settings; the store only satisfies the constructor.
+    SettingsStore settings(setup_dir_);
+    ServoSetup setup(strings, settings);
+    setup.SetFolders(setup_dir_);
+    setup.SelectFile(family == Family::kModbus ? setup.ModbusName()
+                     : family == Family::kPwm  ? setup.PwmName()
+                                               : setup.MainName());
+    uint8_t ident[9] = {identity.fw_major,
+                        identity.fw_minor,
+                        identity.variant,
+                        identity.model_major,
+                        identity.model_minor,
+                        0,
+                        0,
+                        0,
+                        0};
+    std::vector<MemoryEntry> rows(kCapacity);
+    const int count = setup.LoadMemoryTable(rows.data(), kCapacity, ident);
+    if (count <= 0) return std::nullopt;
+
+    ServoModel m;
+    m.family = family;
+    m.fw_major = identity.fw_major;
+    m.fw_minor = identity.fw_minor;
+    m.model_major = identity.model_major;
+    m.model_minor = identity.model_minor;
+    m.name = setup.LookupModelName(ident);
+    for (int i = 0; i < count; ++i) {
+        const MemoryEntry& row = rows[i];
+        ModelEntry e;
+        e.address = Number(row.field[0]);
+        e.size = Number(row.field[2]);
+        e.value = Number(row.field[3]);
+        e.sign = Number(row.field[4]);
+        e.read_only = row.field[5] == "RONLY";
+        m.entries.push_back(e);
+    }
+    DebugRow row{};
+    if (setup.LookupDebugRow(ident, row)) {
+        m.debug.present = true;
+        m.debug.feedback_start = row[4] & 0xFF;
+        m.debug.feedback_end = row[5] & 0xFF;
+        m.debug.motion_address = row[6] & 0xFF;
+        m.debug.position_divisor = row[7] ? row[7] : 1;
+        m.debug.pwm_goal_address = row[9] & 0xFF;
+        m.debug.torque_address = row[10] & 0xFF;
+    } else if (family == Family::kModbus) {
+        m.debug.present = true;  // Modbus registers are fixed; only the span is missing
+    }
+    // The supply voltage the model's table shows by default, where it has one.
+    const int voltage_at = family == Family::kModbus ? 260
+                           : family == Family::kPwm  ? m.debug.feedback_start + 9
+                                                     : m.debug.feedback_start + 6;
+    if (const ModelEntry* v = m.debug.present ? FindEntry(m, voltage_at) : nullptr)
+        if (v->value > 0 && v->value < 256) m.voltage = static_cast<uint8_t>(v->value);
+    return m;
+}
+
+ServoModel ModelCatalog::Resolve(Family family, const std::optional<ModelIdentity>& identity,
+                                 std::string* note) const {
+    if (identity) {
+        if (auto m = FromSetup(family, *identity)) return *m;
+    }
+    ServoModel m = BuiltIn(family);
+    if (identity) {
+        if (note && !setup_dir_.empty()) *note = "no setup-file model for that identity";
+        m.fw_major = identity->fw_major;
+        m.fw_minor = identity->fw_minor;
+        m.model_major = identity->model_major;
+        m.model_minor = identity->model_minor;
+    }
+    return m;
+}
+
+}  // namespace sim

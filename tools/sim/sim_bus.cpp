@@ -1,0 +1,218 @@
+#include "tools/sim/sim_bus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace sim {
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr int kWriteTimeoutMs = 500;
+}  // namespace
+
+SimBus::SimBus(SimConfig config)
+    : config_(std::move(config)),
+      wire_time_(config_.wire_time),
+      reply_delay_us_(config_.reply_delay_us),
+      last_advance_(Clock::now()) {}
+
+SimBus::~SimBus() { Stop(); }
+
+void SimBus::AddServo(ServoModel model, const ServoSettings& settings) {
+    std::lock_guard lock(devices_mutex_);
+    AdvanceDevices();
+    devices_.push_back(std::make_unique<InstructionServo>(std::move(model), settings));
+}
+
+void SimBus::AddModbusServo(ServoModel model, const ModbusSettings& settings) {
+    std::lock_guard lock(devices_mutex_);
+    AdvanceDevices();
+    devices_.push_back(std::make_unique<ModbusServo>(std::move(model), settings));
+}
+
+bool SimBus::Start(std::string* error) {
+    if (running()) return true;
+    if (!line_.Open(error)) return false;
+    if (!config_.link_path.empty()) {
+        struct stat st {};
+        if (lstat(config_.link_path.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                if (error) *error = "refusing to replace " + config_.link_path + ": not a link";
+                line_.Close();
+                return false;
+            }
+            unlink(config_.link_path.c_str());
+        }
+        if (symlink(line_.slave_path().c_str(), config_.link_path.c_str()) != 0) {
+            if (error) *error = "symlink " + config_.link_path + ": " + std::strerror(errno);
+            line_.Close();
+            return false;
+        }
+        linked_ = true;
+    }
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (error) *error = std::string("pipe: ") + std::strerror(errno);
+        Stop();
+        return false;
+    }
+    {
+        std::lock_guard lock(stop_mutex_);
+        stopping_ = false;
+    }
+    worker_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void SimBus::Stop() {
+    {
+        std::lock_guard lock(stop_mutex_);
+        stopping_ = true;
+    }
+    stop_cv_.notify_all();
+    if (wake_[1] >= 0) {
+        const char b = 1;
+        [[maybe_unused]] ssize_t ignored = write(wake_[1], &b, 1);
+    }
+    if (worker_.joinable()) worker_.join();
+    for (int& fd : wake_) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    if (linked_) {
+        char target[256] = {};
+        const ssize_t n = readlink(config_.link_path.c_str(), target, sizeof target - 1);
+        if (n > 0 && line_.slave_path() == std::string(target, static_cast<size_t>(n)))
+            unlink(config_.link_path.c_str());
+        linked_ = false;
+    }
+    line_.Close();
+}
+
+bool SimBus::Sleep(std::chrono::microseconds duration) {
+    std::unique_lock lock(stop_mutex_);
+    if (duration.count() <= 0) return !stopping_;
+    return !stop_cv_.wait_for(lock, duration, [this] { return stopping_; });
+}
+
+void SimBus::AdvanceDevices() {
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - last_advance_).count();
+    last_advance_ = now;
+    for (auto& d : devices_) d->Advance(seconds);
+}
+
+bool SimBus::WithServo(int id, const std::function<void(InstructionServo&)>& fn) {
+    std::lock_guard lock(devices_mutex_);
+    AdvanceDevices();
+    for (auto& d : devices_) {
+        auto* servo = dynamic_cast<InstructionServo*>(d.get());
+        if (servo && servo->id() == id) {
+            fn(*servo);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SimBus::WithModbusServo(int id, const std::function<void(ModbusServo&)>& fn) {
+    std::lock_guard lock(devices_mutex_);
+    AdvanceDevices();
+    for (auto& d : devices_) {
+        auto* servo = dynamic_cast<ModbusServo*>(d.get());
+        if (servo && servo->id() == id) {
+            fn(*servo);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SimBus::Run() {
+    auto last_rx = Clock::now();
+    auto last_garbage = Clock::now();
+    uint8_t chunk[512];
+    for (;;) {
+        {
+            std::lock_guard lock(stop_mutex_);
+            if (stopping_) return;
+        }
+        const bool endless = faults_.endless_garbage();
+        const int timeout = endless ? 1 : (framer_.buffered() ? config_.stale_ms : 200);
+        pollfd fds[2] = {{line_.master_fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        poll(fds, 2, timeout);
+        if (fds[1].revents) {
+            while (read(wake_[0], chunk, sizeof chunk) > 0) {
+            }
+        }
+        if (fds[0].revents & POLLIN) {
+            size_t got;
+            while ((got = line_.Read(chunk, sizeof chunk)) > 0) {
+                framer_.Feed(chunk, got);
+                last_rx = Clock::now();
+            }
+        }
+        RequestFramer::Frame frame;
+        while (framer_.Next(frame)) Serve(frame);
+        if (framer_.buffered() &&
+            Clock::now() - last_rx > std::chrono::milliseconds(config_.stale_ms))
+            framer_.Clear();
+        if (endless) {
+            SendGarbage(last_garbage);
+        } else {
+            last_garbage = Clock::now();
+        }
+    }
+}
+
+void SimBus::SendGarbage(Clock::time_point& last) {
+    // About the line rate: baud / 10 bytes a second, at least one byte a millisecond.
+    const auto now = Clock::now();
+    const double ms = std::chrono::duration<double, std::milli>(now - last).count();
+    const int baud = std::max(line_.Baud(), 10000);
+    const size_t n = std::clamp<size_t>(static_cast<size_t>(ms * baud / 10000.0), 1, 512);
+    uint8_t bytes[512];
+    faults_.FillGarbage(bytes, n);
+    line_.WriteSome(bytes, n);
+    last = now;
+}
+
+void SimBus::Serve(const RequestFramer::Frame& frame) {
+    ++requests_seen_;
+    // Read per request: the tool may change the speed between two requests.
+    const int baud = line_.Baud();
+    std::vector<std::vector<uint8_t>> replies;
+    {
+        std::lock_guard lock(devices_mutex_);
+        AdvanceDevices();
+        for (auto& d : devices_) {
+            if (baud <= 0 || d->baud() != baud) continue;
+            std::vector<uint8_t> reply;
+            const bool answered =
+                frame.kind == RequestFramer::Kind::kInstruction
+                    ? d->HandleInstruction(frame.bytes.data(), frame.bytes.size(), reply)
+                    : d->HandleModbus(frame.bytes.data(), frame.bytes.size(), reply);
+            if (answered && !reply.empty()) replies.push_back(std::move(reply));
+        }
+    }
+    bool request_on_wire = true;
+    for (auto& reply : replies) {
+        int extra_ms = 0;
+        if (!faults_.Apply(reply, extra_ms)) continue;
+        long long us = reply_delay_us_ + extra_ms * 1000LL;
+        if (wire_time_ && baud > 0) {
+            const size_t bytes = reply.size() + (request_on_wire ? frame.bytes.size() : 0);
+            us += static_cast<long long>(bytes) * 10 * 1000000LL / baud;
+        }
+        request_on_wire = false;
+        if (!Sleep(std::chrono::microseconds(us))) return;
+        line_.WriteAll(reply.data(), reply.size(), kWriteTimeoutMs);
+    }
+}
+
+}  // namespace sim

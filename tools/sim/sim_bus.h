@@ -1,0 +1,99 @@
+#pragma once
+// The simulated bus: a pseudo-terminal served by one worker thread that cuts the tool's
+// bytes into requests, hands each to the devices listening at the line's current baud
+// rate, and sends their replies after the configured wire time and delay, through the
+// fault injector. Usable inside a test process:
+//
+//     SimBus bus;
+//     bus.AddServo(BuiltInServoModel(), {.id = 1});
+//     bus.Start();
+//     ... open bus.port_path() with CQVComm ...
+//     bus.Stop();
+//
+// Every public operation is thread-safe.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/sim/fault_injector.h"
+#include "tools/sim/instruction_servo.h"
+#include "tools/sim/modbus_servo.h"
+#include "tools/sim/pty_line.h"
+#include "tools/sim/request_framer.h"
+
+namespace sim {
+
+struct SimConfig {
+    bool wire_time = false;  // add bytes * 10 / baud seconds for request and reply
+    int reply_delay_us = 0;  // added before every reply
+    std::string link_path;   // a symbolic link to the port, made on Start, removed on Stop
+    int stale_ms = 50;       // a partial request older than this is thrown away
+};
+
+class SimBus {
+  public:
+    explicit SimBus(SimConfig config = {});
+    ~SimBus();
+    SimBus(const SimBus&) = delete;
+    SimBus& operator=(const SimBus&) = delete;
+
+    // Devices may be added before or while the bus runs.
+    void AddServo(ServoModel model, const ServoSettings& settings);
+    void AddModbusServo(ServoModel model, const ModbusSettings& settings);
+
+    bool Start(std::string* error = nullptr);
+    void Stop();
+    bool running() const { return worker_.joinable(); }
+
+    // The slave side of the pseudo-terminal, the tool's serial port.
+    const std::string& port_path() const { return line_.slave_path(); }
+    const std::string& link_path() const { return config_.link_path; }
+
+    FaultInjector& faults() { return faults_; }
+    void SetWireTime(bool on) { wire_time_ = on; }
+    void SetReplyDelayUs(int us) { reply_delay_us_ = us; }
+
+    // Runs fn on the first device of that kind with this id, under the device lock and
+    // with its physics brought up to date. false when there is none.
+    bool WithServo(int id, const std::function<void(InstructionServo&)>& fn);
+    bool WithModbusServo(int id, const std::function<void(ModbusServo&)>& fn);
+
+    // Requests received that passed their checksum (answered or not).
+    long requests_seen() const { return requests_seen_; }
+    // The baud rate the tool has set on the line.
+    int LineBaud() const { return line_.Baud(); }
+
+  private:
+    void Run();
+    void Serve(const RequestFramer::Frame& frame);
+    void AdvanceDevices();                           // device lock held
+    bool Sleep(std::chrono::microseconds duration);  // false when stopping
+    void SendGarbage(std::chrono::steady_clock::time_point& last);
+
+    SimConfig config_;
+    PtyLine line_;
+    FaultInjector faults_;
+    RequestFramer framer_;
+    std::atomic<bool> wire_time_;
+    std::atomic<int> reply_delay_us_;
+    std::atomic<long> requests_seen_{0};
+
+    std::mutex devices_mutex_;
+    std::vector<std::unique_ptr<SimDevice>> devices_;
+    std::chrono::steady_clock::time_point last_advance_;
+
+    std::mutex stop_mutex_;
+    std::condition_variable stop_cv_;
+    bool stopping_ = false;
+    int wake_[2] = {-1, -1};
+    std::thread worker_;
+    bool linked_ = false;
+};
+
+}  // namespace sim

@@ -1,0 +1,184 @@
+#include "tools/sim/sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace sim {
+namespace {
+
+bool ParseInt(const std::string& text, long low, long high, int& out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// "MAJ.MIN" with both parts 0..255.
+bool ParsePair(const std::string& text, uint8_t& major, uint8_t& minor) {
+    const size_t dot = text.find('.');
+    if (dot == std::string::npos) return false;
+    int a = 0;
+    int b = 0;
+    if (!ParseInt(text.substr(0, dot), 0, 255, a) || !ParseInt(text.substr(dot + 1), 0, 255, b))
+        return false;
+    major = static_cast<uint8_t>(a);
+    minor = static_cast<uint8_t>(b);
+    return true;
+}
+
+}  // namespace
+
+const char* UsageText() {
+    return "usage: vexa-sim [options] [devices]\n"
+           "devices:\n"
+           "  --servo ID[:end=0|1,baud=N,level=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
+           "  --pwm ID[:end=0|1,baud=N,fw=MAJ.MIN,model=MAJ.MIN]   PWM-family servo\n"
+           "  --modbus ID[:baud=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
+           "  --demo                  the demo bus (added to any devices given)\n"
+           "options:\n"
+           "  --setup-dir DIR         take models from the setup files in DIR\n"
+           "  --link PATH             keep a symbolic link to the port at PATH\n"
+           "  --wire-time             add the byte time of request and reply\n"
+           "  --reply-delay-us N      wait N microseconds before every reply\n"
+           "  --exit-on-eof           stop when standard input ends\n"
+           "The first line on standard output is the port path. Standard input takes\n"
+           "commands: drop N | corrupt N | garbage N | late N MS | endless on|off |\n"
+           "clear | error ID BITS | wire on|off | delay US | quit\n";
+}
+
+bool ParseDevice(Family family, const std::string& text, DeviceSpec& out, std::string* error) {
+    out = DeviceSpec{};
+    out.family = family;
+    if (family == Family::kModbus) out.end = 1;
+    const size_t colon = text.find(':');
+    const long max_id = family == Family::kModbus ? 247 : 253;
+    const long min_id = family == Family::kModbus ? 1 : 0;
+    if (!ParseInt(text.substr(0, colon), min_id, max_id, out.id)) {
+        *error = "bad device id in '" + text + "'";
+        return false;
+    }
+    if (colon == std::string::npos) return true;
+    std::string rest = text.substr(colon + 1);
+    ModelIdentity identity;
+    bool has_fw = false;
+    bool has_model = false;
+    while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        const std::string item = rest.substr(0, comma);
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+        const size_t eq = item.find('=');
+        const std::string key = item.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+        bool ok = false;
+        if (key == "end" && family != Family::kModbus) {
+            ok = ParseInt(value, 0, 1, out.end);
+        } else if (key == "baud") {
+            ok = ParseInt(value, 50, 4000000, out.baud);
+        } else if (key == "level" && family == Family::kServo) {
+            ok = ParseInt(value, 0, 255, out.level);
+        } else if (key == "fw") {
+            ok = has_fw = ParsePair(value, identity.fw_major, identity.fw_minor);
+        } else if (key == "model") {
+            ok = has_model = ParsePair(value, identity.model_major, identity.model_minor);
+        }
+        if (!ok) {
+            *error = "bad device setting '" + item + "' in '" + text + "'";
+            return false;
+        }
+    }
+    if (has_fw != has_model) {
+        *error = "fw= and model= go together in '" + text + "'";
+        return false;
+    }
+    if (has_fw) {
+        identity.variant = family == Family::kModbus ? 1 : static_cast<uint8_t>(out.end);
+        out.identity = identity;
+    }
+    return true;
+}
+
+bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::string* error) {
+    out = SimOptions{};
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                *error = a + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--demo") {
+            out.demo = true;
+        } else if (a == "--wire-time") {
+            out.config.wire_time = true;
+        } else if (a == "--exit-on-eof") {
+            out.exit_on_eof = true;
+        } else if (a == "--link") {
+            if (!value(out.config.link_path)) return false;
+        } else if (a == "--setup-dir") {
+            if (!value(out.setup_dir)) return false;
+        } else if (a == "--reply-delay-us") {
+            if (!value(v)) return false;
+            if (!ParseInt(v, 0, 10000000, out.config.reply_delay_us)) {
+                *error = "bad --reply-delay-us '" + v + "'";
+                return false;
+            }
+        } else if (a == "--servo" || a == "--pwm" || a == "--modbus") {
+            if (!value(v)) return false;
+            const Family family = a == "--servo" ? Family::kServo
+                                  : a == "--pwm" ? Family::kPwm
+                                                 : Family::kModbus;
+            DeviceSpec spec;
+            if (!ParseDevice(family, v, spec, error)) return false;
+            out.devices.push_back(spec);
+        } else {
+            *error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<DeviceSpec> DemoDevices() {
+    std::vector<DeviceSpec> d;
+    auto add = [&](Family family, int id, int end, std::optional<ModelIdentity> identity) {
+        DeviceSpec s;
+        s.family = family;
+        s.id = id;
+        s.end = end;
+        s.identity = identity;
+        d.push_back(s);
+    };
+    add(Family::kServo, 1, 0, std::nullopt);
+    add(Family::kServo, 2, 0, std::nullopt);
+    add(Family::kServo, 3, 1, std::nullopt);
+    add(Family::kPwm, 6, 0, std::nullopt);
+    add(Family::kModbus, 10, 1, std::nullopt);
+    add(Family::kModbus, 11, 1, std::nullopt);
+    return d;
+}
+
+void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceSpec>& devices,
+                std::vector<std::string>* notes) {
+    for (const DeviceSpec& spec : devices) {
+        std::string note;
+        ServoModel model = catalog.Resolve(spec.family, spec.identity, &note);
+        if (notes && !note.empty())
+            notes->push_back("device " + std::to_string(spec.id) + ": " + note);
+        if (spec.family == Family::kModbus) {
+            bus.AddModbusServo(std::move(model), ModbusSettings{spec.id, spec.baud});
+        } else {
+            bus.AddServo(std::move(model), ServoSettings{spec.id, spec.end, spec.baud, spec.level});
+        }
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,43 @@
+#pragma once
+// The command line of vexa-sim and the devices it describes.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+
+namespace sim {
+
+struct DeviceSpec {
+    Family family = Family::kServo;
+    int id = 1;
+    int end = 0;
+    int baud = 115200;
+    int level = 1;
+    std::optional<ModelIdentity> identity;  // fw= and model= given
+};
+
+struct SimOptions {
+    SimConfig config;
+    std::string setup_dir;
+    std::vector<DeviceSpec> devices;
+    bool demo = false;
+    bool exit_on_eof = false;
+    bool help = false;
+};
+
+// false with a message on a usage error.
+bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::string* error);
+// "ID[:key=value,...]" for --servo, --pwm and --modbus.
+bool ParseDevice(Family family, const std::string& text, DeviceSpec& out, std::string* error);
+// The demo bus: instruction servos of both sample models and byte orders, a PWM-family
+// servo, two Modbus servos, all at 115200 baud.
+std::vector<DeviceSpec> DemoDevices();
+// Adds the devices to the bus with models from the catalog; notes go to `notes`.
+void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceSpec>& devices,
+                std::vector<std::string>* notes);
+
+const char* UsageText();
+
+}  // namespace sim
