@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "../bus/byte_script.h"
+#include "definitions/servo_setup.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_runner.h"
 #include "transport/cqv_comm.h"
@@ -219,6 +222,29 @@ TEST(CliCommands, ScanProbesInSearchOrderWithBothProtocols) {
     // 254 instruction reads, Modbus reads for 0..247 except the found instruction servo,
     // and the second reads of ids 7 and 9.
     EXPECT_EQ(port.requests.size(), 254u + 247u + 2u);
+}
+
+TEST(CliCommands, ScanWithSetupFilesNamesEachKindOfDevice) {
+    ScriptedPort port;
+    port.replies["FF FF 01 04 02 00 09 EF"] = "FF FF 01 0B 00 03 06 00 04 00 01 04 00 01 E0";
+    port.replies["FF FF 02 04 02 00 09 EE"] = "FF FF 02 0B 00 09 01 07 02 00 00 00 00 00 DF";
+    port.replies["07 03 00 00 00 04 44 6F"] = "07 03 08 00 D2 03 25 00 00 00 00 34 A6";
+    port.replies["07 03 00 0A 00 03 25 AF"] = "07 03 06 00 07 00 02 00 00 1E D5";
+    StringTable strings(false);
+    SettingsStore settings(::testing::TempDir());
+    ServoSetup setup(strings, settings);
+    setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseCli({"--port", "/dev/null", "scan"}, o, error));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommand(o, port, &setup, out, err), 0);
+    // The pulse-width device's record is rebuilt from its first four bytes; the lookup
+    // fills in its byte 2.
+    EXPECT_EQ(out.str(),
+              "1 0 3 6 0 4 0 1 4 0 1 VX40 servo (4096 steps)\n"
+              "2 1 7 1 0 9 255 2 5 255 1 VXP9 pulse-width servo\n"
+              "7 2 2 10 1 8 5 7 2 255 1 VXM8 Modbus servo\n");
 }
 
 TEST(CliProgram, UsageErrorsExitTwoAndPortFailuresOne) {
