@@ -1,0 +1,181 @@
+// The Debug page's Qt view on the offscreen platform, wired to a simulated servo: moving the
+// slider drives the servo, the poll fills the statics and the chart, and a screenshot of the
+// page with its curves is saved under the build folder's artifacts.
+#include "pages/debug/robot_dlg_widget.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
+#include <filesystem>
+#include <iostream>
+
+#include "pages/debug/cpic_widget.h"
+#include "tests/debug/debug_fixture.h"
+#include "tools/sim/sim_bus.h"
+
+using namespace debug_test;
+
+namespace {
+
+// Hands the poll's results to the Qt event loop.
+class QtDispatcher : public UiDispatcher {
+  public:
+    void Post(std::function<void()> fn) override {
+        QMetaObject::invokeMethod(&context_, std::move(fn), Qt::QueuedConnection);
+    }
+
+  private:
+    QObject context_;
+};
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "robot_dlg_widget_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+QString Caption(const CRobotDlgWidget& w, int id) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w.Control(id))) return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w.Control(id))) return e->text();
+    return {};
+}
+
+bool WaitFor(const std::function<bool()>& pred, int ms = 8000) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (pred()) return true;
+        QTest::qWait(20);
+    }
+    return pred();
+}
+
+class DebugWidgetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("vexa_debug_widget_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        old_cwd_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+        settings_ = std::make_unique<SettingsStore>(dir_.string());
+        setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
+        setup_->SetFolders(dir_.string());
+        std::ofstream(dir_ / setup_->MainName(), std::ios::binary)
+            << "\x5B\xB5\xF7\xCA\xD4\x5D\n3,0,20,0,56,72,41,1,10,0,40,0,0\n"
+            << "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
+        bus_.AddServo(sim::BuiltInServoModel(), {.id = 1});
+        ASSERT_TRUE(bus_.Start());
+        ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
+        comm_.ConfigurePort(115200, 0, 25);
+        tervion_.Comm = &comm_;
+        modbus_.Port = &comm_;
+    }
+    void TearDown() override {
+        comm_.ClosePort();
+        bus_.Stop();
+        std::filesystem::current_path(old_cwd_);
+        std::filesystem::remove_all(dir_);
+    }
+
+    std::filesystem::path dir_, old_cwd_;
+    std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<ServoSetup> setup_;
+    sim::SimBus bus_;
+    CQVComm comm_;
+    Tervion tervion_;
+    Modbus modbus_;
+    BusLock lock_;
+    QtDispatcher ui_;
+};
+
+TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
+    CRobotDlg page(*setup_, modbus_, tervion_, lock_, false, ui_);
+    CRobotDlgWidget widget(page, false);
+    widget.resize(960, 680);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    EXPECT_TRUE(page.Polling());
+    EXPECT_EQ(Caption(widget, kWriteRadio), "Write");
+    EXPECT_EQ(Caption(widget, kStateStatic), "Normal");
+
+    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
+    page.SelectServo(1, records, 0, 1, kKindServo);
+    auto* slider = qobject_cast<QSlider*>(widget.Control(kGoalSlider));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->maximum(), 4095);
+
+    // Show every channel, then move the slider as a user would (several steps).
+    for (int id : {kCurrentCheck, kVoltageCheck, kTemperatureCheck}) {
+        QTest::mouseClick(qobject_cast<QCheckBox*>(widget.Control(id)), Qt::LeftButton);
+    }
+    EXPECT_EQ(page.Graph().Channels(), 0xE7u);
+    QTest::qWait(300);
+    for (int target : {2600, 3200, 1200}) {
+        slider->setValue(target);
+        EXPECT_EQ(Caption(widget, kGoalEdit), QString::number(target));
+        EXPECT_TRUE(WaitFor([&] {
+            return Caption(widget, kPositionStatic) == QString::number(target);
+        })) << "position "
+            << Caption(widget, kPositionStatic).toStdString();
+        QTest::qWait(250);
+    }
+    EXPECT_EQ(Caption(widget, kMovingStatic), "0");
+    EXPECT_EQ(Caption(widget, kVoltageStatic), "12.0 V");
+    EXPECT_GT(page.Graph().SampleCount(chart::kPosition), 20);
+
+    // Registered writes enable "Action"; Ctrl+S reveals the hidden channels.
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kRegWriteRadio)),
+                      Qt::LeftButton);
+    EXPECT_TRUE(widget.Control(kActionButton)->isEnabled());
+    EXPECT_FALSE(widget.Control(kGoalCheck)->isVisibleTo(&widget));
+    QTest::keyClick(&widget, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(widget.Control(kGoalCheck)->isVisibleTo(&widget));
+
+    // The chart shows the black position curve over the white canvas.
+    const QImage chart = widget.Chart()->grab().toImage();
+    int black = 0, red = 0;
+    for (int y = 0; y < chart.height(); ++y) {
+        for (int x = 0; x < chart.width(); ++x) {
+            const QColor c = chart.pixelColor(x, y);
+            if (c.red() < 60 && c.green() < 60 && c.blue() < 60) ++black;
+            if (c.red() > 200 && c.green() < 80 && c.blue() < 80) ++red;
+        }
+    }
+    EXPECT_GT(black, 200);
+    EXPECT_GT(red, 50);
+
+    const std::filesystem::path artifacts = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+    std::filesystem::create_directories(artifacts);
+    const std::filesystem::path shot = artifacts / "debug_page.png";
+    ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
+    std::cout << "screenshot: " << shot.string() << std::endl;
+}
+
+TEST_F(DebugWidgetTest, ChineseCaptions) {
+    CRobotDlg page(*setup_, modbus_, tervion_, lock_, true, ui_);
+    CRobotDlgWidget widget(page, true);
+    EXPECT_EQ(Caption(widget, kWriteRadio), "普通写");
+    EXPECT_EQ(Caption(widget, kSyncWriteRadio), "同步写");
+    EXPECT_EQ(Caption(widget, kRegWriteRadio), "异步写");
+    EXPECT_EQ(Caption(widget, kActionButton), "异步执行");
+    EXPECT_EQ(Caption(widget, kTorqueCheck), "扭矩输出");
+    EXPECT_EQ(Caption(widget, kSweepButton), "扫描");
+    EXPECT_EQ(Caption(widget, kStepButton), "步进");
+    EXPECT_EQ(Caption(widget, kExportButton), "导出");
+    EXPECT_EQ(Caption(widget, kEmptyButton), "清空");
+    EXPECT_EQ(Caption(widget, kPositionCheck), "位置(黑)");
+    EXPECT_EQ(Caption(widget, kStateStatic), "通信正常");
+    // Nothing selected: the poll shows "Timeout".
+    EXPECT_TRUE(WaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
+}
+
+}  // namespace
