@@ -147,12 +147,13 @@ void CServoMain::OnOpenClicked() {
         for (int control : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
             view_.Enable(control, false);
     } else {
+        // A running search stops at its next id and so stops competing for the bus lock;
+        // the handle is closed between transactions, never under one.
+        port_open_ = false;
         {
-            // Never close the handle under a transaction of the search or a page.
             std::lock_guard<BusLock> g(*bus_.lock);
             port.ClosePort();
         }
-        port_open_ = false;  // a running search stops at its next id
         view_.SetText(kOpenButton, Str(kTextOpen));
         for (int control : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
             view_.Enable(control, true);
@@ -215,10 +216,8 @@ void CServoMain::OnSearchEnded() {
     if (found_count_ != count_before_search_) selected_ = -1;
     // The search left the file of its last probe current; the selected servo's pages read
     // the file of its own kind.
-    if (selected_ >= 0 && selected_ < found_count_) {
-        std::lock_guard<BusLock> g(*bus_.lock);
-        bus_.setup->SelectFile(FileOfKind(kinds_[selected_]));
-    }
+    if (selected_ >= 0 && selected_ < found_count_)
+        search_->SelectFile(FileOfKind(kinds_[selected_]));
     view_.SetText(kStatusLine, Str(kTextStop));
     view_.SetText(kSearchButton, Str(kTextSearch));
     view_.SetProgress(0, 0);
@@ -245,10 +244,7 @@ void CServoMain::OnListClicked(int row) {
     const int id = std::atoi(view_.CellText(row, 0).c_str());
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
-    {
-        std::lock_guard<BusLock> g(*bus_.lock);
-        bus_.setup->SelectFile(FileOfKind(kinds_[row]));
-    }
+    search_->SelectFile(FileOfKind(kinds_[row]));
     const int kind = kinds_[row];
     if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
     if (pages_.programming) pages_.programming->SelectServo(id, record, kind);

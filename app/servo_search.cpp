@@ -11,9 +11,14 @@ ServoSearch::ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup& setup, BusLock& lock)
     : qvs_(qvs), rtu_(rtu), setup_(setup), lock_(lock) {}
 
 std::string ServoSearch::LookupIn(const std::string& file, ServoInfo& record) {
-    std::lock_guard<BusLock> g(lock_);
+    std::lock_guard<std::mutex> g(file_lock_);
     setup_.SelectFile(file);
     return setup_.LookupModelName(record.data());
+}
+
+void ServoSearch::SelectFile(const std::string& file) {
+    std::lock_guard<std::mutex> g(file_lock_);
+    setup_.SelectFile(file);
 }
 
 std::optional<SearchHit> ServoSearch::Probe(int id) {

@@ -2,6 +2,7 @@
 // One probe of the servo search: asks an id with the instruction protocol and, where nothing
 // answers, with Modbus RTU, and turns an answer into the row the servo list shows.
 // Display-free and thread-free: the main window runs it on its search worker.
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -30,9 +31,11 @@ class ServoSearch {
     // The device at id, or nothing when neither protocol gives a valid answer.
     std::optional<SearchHit> Probe(int id);
 
-    // File-selecting lookup: selects the setup file and looks the record up in one piece, so
-    // a selection on another thread cannot switch the file in between.
+    // Selects the setup file and looks the record up in one piece, so that a selection on
+    // the user-interface thread (SelectFile below) cannot switch the file in between.
     std::string LookupIn(const std::string& file, ServoInfo& record);
+    // ServoSetup::SelectFile, kept apart from a running LookupIn.
+    void SelectFile(const std::string& file);
 
   private:
     std::optional<SearchHit> ProbeInstruction(int id);
@@ -42,4 +45,5 @@ class ServoSearch {
     Rtu& rtu_;
     ServoSetup& setup_;
     BusLock& lock_;
+    std::mutex file_lock_;
 };
