@@ -1,0 +1,126 @@
+// The real 50 ms poll thread against selections changing on the window's thread: every
+// value that reaches the screen belongs to the servo selected at that moment, and nothing
+// is shown after the page is gone. Meant to run under ThreadSanitizer as well.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "tests/debug/debug_fixture.h"
+
+using namespace debug_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Answers feedback reads like two servos: id 1 (kind 0, 17 bytes, position 111) and id 4
+// (PWM family, 16 bytes, position 444). A read with another id or length gets no answer.
+class TwoServoComm : public CQVComm {
+  public:
+    int WriteBytes(const uint8_t* buffer, int n) override {
+        std::lock_guard<std::mutex> g(m_);
+        pending_.insert(pending_.end(), buffer, buffer + n);
+        while (pending_.size() >= 4 && pending_.size() >= size_t(pending_[3]) + 4u) {
+            const uint8_t id = pending_[2], instruction = pending_[4];
+            const uint8_t count = pending_.size() > 6 ? pending_[6] : 0;
+            pending_.erase(pending_.begin(), pending_.begin() + pending_[3] + 4);
+            if (instruction != 0x02) continue;
+            ++reads_;
+            if (id == 1 && count == 17) {
+                Queue(ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0}));
+            } else if (id == 4 && count == 16) {
+                Queue(ServoReply(4, 0,
+                                 {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0}));
+            }
+        }
+        return n;
+    }
+    int ReadBytes(uint8_t* buffer, int n) override {
+        std::lock_guard<std::mutex> g(m_);
+        int got = 0;
+        while (got < n && !replies_.empty()) {
+            buffer[got++] = replies_.front();
+            replies_.pop_front();
+        }
+        return got;
+    }
+    int reads() {
+        std::lock_guard<std::mutex> g(m_);
+        return reads_;
+    }
+
+  private:
+    void Queue(const std::vector<uint8_t>& r) {
+        replies_.insert(replies_.end(), r.begin(), r.end());
+    }
+    std::mutex m_;
+    std::vector<uint8_t> pending_;
+    std::deque<uint8_t> replies_;
+    int reads_ = 0;
+};
+
+// Checks every position and state text against the selection the test made last.
+class CheckingView : public FakeView {
+  public:
+    void SetText(int c, const std::string& t) override {
+        FakeView::SetText(c, t);
+        if (c == kPositionStatic && t != expected) ++wrong;
+        if (c == kPositionStatic) ++shown;
+        if (c == kStateStatic && t == "Timeout") ++timeouts;
+    }
+    std::string expected = "0";
+    int wrong = 0, shown = 0, timeouts = 0;
+};
+
+}  // namespace
+
+TEST_F(PageTest, PollThreadNeverMixesSelections) {
+    TwoServoComm comm;
+    tervion_.Comm = &comm;
+    CheckingView view;
+    auto page = std::make_unique<CRobotDlg>(*setup_, modbus_, tervion_, lock_, false, ui_);
+    page->InitDialog(&view);
+    page->Graph().InitCanvas(4000, 2000);
+    view.text[kSecondsEdit] = "1";  // batches of 20 rows written from the poll thread
+    page->OnExport();
+
+    auto select = [&](bool servo) {
+        tervion_.End = 0;
+        if (servo) {
+            page->SelectServo(1, Records(), kServoA, 3, kKindServo);
+            view.expected = "111";
+        } else {
+            page->SelectServo(4, Records(), kPwm, 6, kKindPwm);
+            view.expected = "444";
+        }
+    };
+    bool servo = true;
+    select(servo);
+    for (int i = 0; i < 8; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 90 : 130));
+        ui_.Drain();  // results of the current selection
+        // Slider moves on this thread compete with the poll for the bus.
+        view.pos[kGoalSlider] = 100;
+        page->OnGoalSliderScroll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 130 : 90));
+        servo = !servo;
+        select(servo);
+        ui_.Drain();  // results read for the previous selection must not be shown
+    }
+    page->StopPolling();
+    ui_.Drain();
+    page->OnExport();
+
+    EXPECT_GT(comm.reads(), 10);
+    EXPECT_GT(view.shown, 5);
+    EXPECT_EQ(view.wrong, 0);
+    EXPECT_EQ(view.timeouts, 0);
+
+    // Results still queued when the page goes are dropped.
+    page->StartPolling();
+    std::this_thread::sleep_for(120ms);
+    page.reset();
+    const int shown = view.shown;
+    ui_.Drain();
+    EXPECT_EQ(view.shown, shown);
+    tervion_.Comm = &comm_;
+}
