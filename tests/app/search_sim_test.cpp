@@ -1,0 +1,179 @@
+// The servo search end to end: CServoMain with its real bus objects against the simulated
+// demo bus on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/servo_main.h"
+#include "app_fakes.h"
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "platform/ui_dispatcher.h"
+#include "protocol/tervion.h"
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
+#include "transport/cqv_comm.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+sim::DeviceSpec Device(sim::Family family, int id, int end, sim::ModelIdentity identity) {
+    sim::DeviceSpec d;
+    d.family = family;
+    d.id = id;
+    d.end = end;
+    d.identity = identity;
+    return d;
+}
+
+// Both instruction-protocol sample models in both byte orders, the pulse-width servo and
+// two Modbus servos, at 115200 baud.
+std::vector<sim::DeviceSpec> Devices() {
+    using sim::Family;
+    return {
+        Device(Family::kServo, 1, 0, {3, 6, 0, 4, 0}),
+        Device(Family::kServo, 2, 0, {3, 6, 0, 4, 0}),
+        Device(Family::kServo, 3, 1, {5, 2, 1, 6, 2}),
+        Device(Family::kPwm, 6, 0, {7, 1, 0, 9, 0}),
+        Device(Family::kModbus, 10, 1, {2, 10, 1, 8, 5}),
+        Device(Family::kModbus, 11, 1, {2, 10, 1, 8, 5}),
+    };
+}
+
+class SearchSimTest : public ::testing::Test {
+  protected:
+    SearchSimTest()
+        : strings(false),
+          settings((std::filesystem::temp_directory_path() / "vexa_app_sim").string()),
+          setup(strings, settings) {}
+
+    void SetUp() override {
+        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
+        sim::AddDevices(bus, catalog, Devices(), nullptr);
+        std::string error;
+        ASSERT_TRUE(bus.Start(&error)) << error;
+        tervion.Comm = &comm;
+        modbus.Port = &comm;
+        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+        main = std::make_unique<CServoMain>(view, ui, strings);
+        main->Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock}, false);
+        main->SetPreferredPort(bus.port_path());
+        main->OnInitDialog();
+        // A short extra reply time keeps the 254 empty ids quick; the simulator answers
+        // well within it.
+        view.texts[kTimeoutEdit] = "5";
+        main->OnOpenClicked();
+        ASSERT_TRUE(main->port_open());
+    }
+    void TearDown() override {
+        main.reset();
+        ui.Drain();
+        bus.Stop();
+    }
+
+    void FinishSearch() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (main->searching()) {
+            ui.Drain();
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "search did not end";
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ui.Drain();
+    }
+    void Search() {
+        main->OnSearchClicked();
+        FinishSearch();
+    }
+
+    sim::SimBus bus;
+    StringTable strings;
+    SettingsStore settings;
+    ServoSetup setup;
+    CQVComm comm;
+    Tervion tervion;
+    Modbus modbus;
+    BusLock lock;
+    FakeView view;
+    QueuedDispatcher ui;
+    PageLog log;
+    FakeDebugPage debug{log};
+    FakeProgrammingPage pg{log};
+    FakeUpgradePage upgrade{log};
+    FakePwmPage pwm{log};
+    std::unique_ptr<CServoMain> main;
+};
+
+TEST_F(SearchSimTest, FindsEveryDeviceWithKindRecordAndName) {
+    EXPECT_EQ(bus.LineBaud(), 115200);
+    Search();
+    ASSERT_EQ(view.rows.size(), 6u);
+    EXPECT_EQ(view.rows[0], (Calls{"1", "VX40 servo (4096 steps)"}));
+    EXPECT_EQ(view.rows[1], (Calls{"2", "VX40 servo (4096 steps)"}));
+    EXPECT_EQ(view.rows[2], (Calls{"3", "VX62 servo (1024 steps)"}));
+    EXPECT_EQ(view.rows[3], (Calls{"6", "VXP9 pulse-width servo"}));
+    EXPECT_EQ(view.rows[4], (Calls{"10", "VXM8 Modbus servo"}));
+    EXPECT_EQ(view.rows[5], (Calls{"11", "VXM8 Modbus servo"}));
+    const ServoInfo records[] = {
+        {3, 6, 0, 4, 0, 1, 4, 0, 1},     {3, 6, 0, 4, 0, 2, 4, 0, 1},
+        {5, 2, 1, 6, 2, 3, 4, 0, 1},     {7, 1, 0, 9, 255, 6, 5, 255, 1},
+        {2, 10, 1, 8, 5, 10, 2, 255, 1}, {2, 10, 1, 8, 5, 11, 2, 255, 1},
+    };
+    const int kinds[] = {0, 0, 0, 1, 2, 2};
+    ASSERT_EQ(main->found_count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(main->records()[i], records[i]) << "row " << i;
+        EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
+    }
+    EXPECT_EQ(view.Text(kStatusLine), "Stop");
+    EXPECT_EQ(view.Text(kSearchButton), "Search");
+
+    // Same number of devices: the selection stays. Firmware register 312 reads as 3.12.
+    main->OnListClicked(2);
+    EXPECT_EQ(view.Text(kStatusLine), "Select ID:3");
+    EXPECT_EQ(tervion.End.load(), 1);
+    ASSERT_TRUE(bus.WithModbusServo(11, [](sim::ModbusServo& s) { s.SetRegister(0, 312); }));
+    Search();
+    EXPECT_EQ(main->selected_index(), 2);
+    ASSERT_EQ(main->found_count(), 6);
+    EXPECT_EQ(main->records()[5][0], 3);
+    EXPECT_EQ(main->records()[5][1], 12);
+
+    // One device more: the selection is gone.
+    bus.AddServo(sim::BuiltInServoModel(), sim::ServoSettings{40, 0, 115200, 1});
+    Search();
+    EXPECT_EQ(main->found_count(), 7);
+    EXPECT_EQ(main->selected_index(), -1);
+
+    // A servo moved to 256000 baud (index 12): the port follows.
+    EXPECT_EQ(main->FollowBaudChange(12, 0, kKindServo), 115200);
+    EXPECT_EQ(view.Text(kBaudCombo), "256000");
+    EXPECT_EQ(bus.LineBaud(), 256000);
+}
+
+TEST_F(SearchSimTest, StopAfterAFewIdsKeepsTheRowsFound) {
+    main->OnSearchClicked();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (view.Text(kStatusLine) != "Ping ID:4 Servo...") {
+        ui.Drain();
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    main->OnSearchClicked();
+    FinishSearch();
+    ASSERT_GE(view.rows.size(), 3u);
+    EXPECT_LE(view.rows.size(), 4u) << "the worker stops at its next id";
+    EXPECT_EQ(view.rows[0][0], "1");
+    EXPECT_EQ(view.rows[1][0], "2");
+    EXPECT_EQ(view.rows[2][0], "3");
+    EXPECT_EQ(main->found_count(), static_cast<int>(view.rows.size()));
+    EXPECT_EQ(view.Text(kSearchButton), "Search");
+    EXPECT_EQ(view.Text(kStatusLine), "Stop");
+}
+
+}  // namespace
