@@ -20,7 +20,8 @@ uint8_t QVS::Checksum(const uint8_t* bytes, int n) {
 
 int QVS::SendPacket(uint8_t id, uint8_t address, const uint8_t* data, int n, uint8_t instruction) {
     n &= 0xFF;
-    if (data == nullptr) n = 0;
+    // Data promised but not given would go out as a length with nothing behind it.
+    if (data == nullptr && n > 0) return 0;
     if (n == 0) {
         const uint8_t head[5] = {0xFF, 0xFF, id, 0x02, instruction};
         WriteRaw(head, 5);

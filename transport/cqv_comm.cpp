@@ -20,7 +20,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 #include <vector>
 
 namespace {

@@ -146,6 +146,10 @@ TEST(QvsFrames, PacketsWhoseLengthByteWouldWrapAreNotSent) {
     EXPECT_EQ(s.SyncWrite(ids, 51, 0, data.data(), 4), 0);  // 259 does not
     EXPECT_TRUE(s.sent.empty());
 
+    RecordingQvs null_data;
+    EXPECT_EQ(null_data.Write(1, 40, nullptr, 2), 0);
+    EXPECT_TRUE(null_data.sent.empty());
+
     uint8_t buf[254];
     RecordingQvs r;
     EXPECT_EQ(r.Read(1, 0, buf, 254), 0);
