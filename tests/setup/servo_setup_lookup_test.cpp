@@ -149,10 +149,13 @@ TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
     DebugRow row{};
     ASSERT_EQ(setup_.LookupDebugRow(vx62, row), 1);
     EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 15, 42, 40, 0, 0}));
+    EXPECT_EQ(setup_.HasMemoryTable(vx62), 1);
+    EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{5, 0, 30, 1}));
 
     uint8_t pwm[5] = {7, 1, 255, 9, 255};
     setup_.SelectFile("setup_pwm.log");
     EXPECT_EQ(setup_.LookupModelName(pwm), "VXP9 PWM\xB6\xE6\xBB\xFA");
+    EXPECT_EQ(pwm[2], 0);
     EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 26);
     setup_.SelectFile("setup_modbus.log");
     uint8_t modbus[5] = {2, 10, 1, 8, 5};
