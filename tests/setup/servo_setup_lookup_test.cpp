@@ -56,19 +56,6 @@ class SampleChinese : public SetupTest {
     SampleChinese() : SetupTest(true) { setup_.SetFolders(kSampleDir); }
 };
 
-TEST_F(SetupTest, NamesFollowTheInterfaceLanguage) {
-    EXPECT_EQ(setup_.MainName(), "setup_en.log");
-    EXPECT_EQ(setup_.ModbusName(), "setup_modbus_en.log");
-    EXPECT_EQ(setup_.PwmName(), "setup_pwm_en.log");
-    EXPECT_EQ(setup_.CurrentName(), "setup_en.log");
-    StringTable chinese(true);
-    ServoSetup zh(chinese, settings_);
-    EXPECT_EQ(zh.MainName(), "setup.log");
-    EXPECT_EQ(zh.ModbusName(), "setup_modbus.log");
-    EXPECT_EQ(zh.PwmName(), "setup_pwm.log");
-    EXPECT_EQ(ServoSetup::kUnknownModel, "\xCE\xB4\xD6\xAA\xD0\xCD\xBA\xC5");
-}
-
 TEST_F(SampleEnglish, ModelNamesOfEveryKind) {
     uint8_t vx40[5] = {3, 6, 0, 4, 0};
     EXPECT_EQ(setup_.LookupModelName(vx40), "VX40 servo (4096 steps)");
@@ -372,23 +359,6 @@ TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
     EXPECT_EQ(setup_.LookupModelName(ident), "First");
     WriteMain(kModel + "\n4,0,9,0,Second\n" + kModelEnd + "\n");
     EXPECT_EQ(setup_.LookupModelName(ident), "Second");
-}
-
-TEST_F(SetupTest, SelectFileChoosesTheFileOfTheLookups) {
-    setup_.SetFolders(dir_.path());
-    WriteFile(dir_.path() + "setup_en.log", kModel + "\n4,0,9,0,Main\n" + kModelEnd + "\n");
-    WriteFile(dir_.path() + "setup_pwm_en.log", kModel + "\n4,0,9,0,Pwm\n" + kModelEnd + "\n");
-    WriteFile(dir_.path() + "setup_modbus_en.log",
-              kModel + "\n4,0,9,0,Modbus\n" + kModelEnd + "\n");
-    uint8_t ident[5] = {0, 0, 0, 4, 0};
-    EXPECT_EQ(setup_.LookupModelName(ident), "Main");
-    setup_.SelectFile(setup_.PwmName());
-    EXPECT_EQ(setup_.LookupModelName(ident), "Pwm");
-    setup_.SelectFile(setup_.ModbusName());
-    EXPECT_EQ(setup_.CurrentName(), "setup_modbus_en.log");
-    EXPECT_EQ(setup_.LookupModelName(ident), "Modbus");
-    setup_.SelectFile(setup_.MainName());
-    EXPECT_EQ(setup_.LookupModelName(ident), "Main");
 }
 
 // Ctrl+N: the lookups read the working folder even when a copy sits in the download folder.
