@@ -11,6 +11,8 @@
 #include "app/servo_main.h"
 #include "app/servo_main_widget.h"
 #include "app/servo_pc_app.h"
+#include "pages/debug/robot_dlg.h"
+#include "pages/debug/robot_dlg_widget.h"
 #include "pages/programming/servo_pg.h"
 #include "pages/programming/servo_pg_widget.h"
 #include "pages/pwm/servo_pwm.h"
@@ -29,31 +31,37 @@ class NoDebugPage : public DebugPage {
     void StopPolling() override {}
 };
 
-// The main window with its pages. The window owns the pages; they go before it.
+// The main window with its pages; torn down in an order that leaves no thread or posted
+// call with a dangling view.
 struct MainWindow {
     std::unique_ptr<ServoMainWidget> widget;
     std::unique_ptr<CServoMain> logic;
-    std::unique_ptr<NoDebugPage> debug;
+    std::unique_ptr<CRobotDlg> debug;
     std::unique_ptr<CServoPG> programming;
     std::unique_ptr<CServoTest> upgrade;
     std::unique_ptr<CServoPwm> pwm;
-    std::unique_ptr<QWidget> debug_widget;
+    std::unique_ptr<CRobotDlgWidget> debug_widget;
     std::unique_ptr<CServoPGWidget> programming_widget;
     std::unique_ptr<CServoTestWidget> upgrade_widget;
     std::unique_ptr<CServoPwmWidget> pwm_widget;
 
     ~MainWindow() {
-        if (logic) logic->Shutdown();  // no search worker outlives the pages
+        if (logic) logic->Shutdown();  // the search worker is joined first
+        if (debug) {
+            debug->StopPolling();  // no poll result lands on a view that is going away
+            debug->AttachView(nullptr);
+        }
+        if (widget) widget->SetLogic(nullptr);  // tab changes while the tabs go are not forwarded
+        logic.reset();                          // calls it posted earlier now find it gone
+        widget.reset();                         // deletes the page widgets it holds in its tabs
+        (void)debug_widget.release();
+        (void)programming_widget.release();
+        (void)upgrade_widget.release();
+        (void)pwm_widget.release();
         debug.reset();
         programming.reset();
         upgrade.reset();
         pwm.reset();
-        logic.reset();
-        widget.reset();  // deletes the page widgets it holds in its tabs
-        debug_widget.release();
-        programming_widget.release();
-        upgrade_widget.release();
-        pwm_widget.release();
     }
 };
 
@@ -86,13 +94,14 @@ int main(int argc, char** argv) {
         MainWindow& w = *window;
         w.widget = std::make_unique<ServoMainWidget>(pc.strings());
         w.logic = std::make_unique<CServoMain>(*w.widget, ui, pc.strings());
-        w.debug = std::make_unique<NoDebugPage>();
+        w.debug = std::make_unique<CRobotDlg>(pc.setup(), pc.modbus(), pc.tervion(), pc.bus_lock(),
+                                              pc.chinese(), ui);
         w.programming = std::make_unique<CServoPG>(pc.setup(), pc.bus_lock(), pc.modbus(),
                                                    pc.tervion(), *w.logic, pc.chinese());
         w.upgrade =
             std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(), pc.chinese());
         w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock());
-        w.debug_widget = std::make_unique<QWidget>();
+        w.debug_widget = std::make_unique<CRobotDlgWidget>(*w.debug, pc.chinese());
         w.programming_widget = std::make_unique<CServoPGWidget>(*w.programming);
         w.upgrade_widget = std::make_unique<CServoTestWidget>(*w.upgrade);
         w.pwm_widget = std::make_unique<CServoPwmWidget>(*w.pwm);
