@@ -18,62 +18,61 @@ namespace {
 // arrives once the request has gone out (FlushTransmit).
 class RecordingQvs : public QVS {
   public:
+    explicit RecordingQvs(const std::string& answer = "") : reply(Hex(answer)) {}
     void WriteByteRaw(uint8_t byte) override {
         sent.push_back(byte);
-        calls.push_back("B");
+        calls += "B ";
     }
     int WriteRaw(const uint8_t* buffer, int n) override {
-        if (buffer == nullptr) return 0;
         sent.insert(sent.end(), buffer, buffer + n);
-        calls.push_back("W" + std::to_string(n));
+        calls += "W" + std::to_string(n) + " ";
         return n;
     }
     int ReadRaw(uint8_t* buffer, int n) override {
-        if (buffer == nullptr) return 0;
         int k = 0;
-        while (k < n && !line.empty()) {
-            buffer[k++] = line.front();
-            line.pop_front();
-        }
+        for (; k < n && !line.empty(); ++k, line.pop_front()) buffer[k] = line.front();
         bytes_read += k;
         return k;
     }
-    void FlushReceive() override {
-        line.clear();
-        calls.push_back("FR");
-    }
-    void FlushTransmit() override {
-        line.insert(line.end(), reply.begin(), reply.end());
-        calls.push_back("FT");
-    }
-
+    void FlushReceive() override { line.clear(); }
+    void FlushTransmit() override { line.insert(line.end(), reply.begin(), reply.end()); }
     std::string Sent() const { return HexOf(sent); }
 
-    std::vector<uint8_t> sent;
-    std::vector<std::string> calls;
+    std::vector<uint8_t> reply, sent;
     std::deque<uint8_t> line;
-    std::vector<uint8_t> reply;
+    std::string calls;
     int bytes_read = 0;
 };
 
 TEST(QvsFrames, InstructionPacketsByteForByte) {
-    RecordingQvs q;
     uint8_t buf[2];
-    q.Read(1, 56, buf, 2);
-    EXPECT_EQ(q.Sent(), "FF FF 01 04 02 38 02 BE");
+    RecordingQvs read;
+    read.Read(1, 56, buf, 2);
+    EXPECT_EQ(read.Sent(), "FF FF 01 04 02 38 02 BE");
 
-    RecordingQvs w;
-    w.reply = Hex("FF FF 01 02 00 FC");
-    EXPECT_NE(w.WriteByte(1, 40, 1), 0);
-    EXPECT_EQ(w.Sent(), "FF FF 01 04 03 28 01 CE");
-    // Header and address in one write, the data in one, the checksum on its own.
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"FR", "W6", "W1", "B", "FT"}));
+    RecordingQvs write("FF FF 01 02 00 FC");
+    EXPECT_NE(write.WriteByte(1, 40, 1), 0);
+    EXPECT_EQ(write.Sent(), "FF FF 01 04 03 28 01 CE");
+    EXPECT_EQ(write.calls, "W6 W1 B ");  // header+address, data, checksum
 
-    RecordingQvs r;
+    RecordingQvs words;
+    words.Level = 0;
+    words.WriteWord(1, 42, 0x0203);
+    words.End = 1;
+    words.WriteWord(1, 42, 0x0203);
+    words.WriteWordHost(1, 42, 0x0203);
     const uint8_t data[2] = {0x03, 0x02};
-    r.Level = 0;
-    r.RegWrite(1, 42, data, 2);
-    EXPECT_EQ(r.Sent(), "FF FF 01 05 04 2A 03 02 C6");
+    words.RegWrite(1, 42, data, 2);
+    EXPECT_EQ(words.Sent(),
+              "FF FF 01 05 03 2A 03 02 C7 FF FF 01 05 03 2A 02 03 C7 "
+              "FF FF 01 05 03 2A 03 02 C7 FF FF 01 05 04 2A 03 02 C6");
+
+    RecordingQvs sync("FF FF 01 02 00 FC");  // must not be read: nothing is awaited
+    const uint8_t ids[2] = {1, 2};
+    const uint8_t sync_data[2] = {0x10, 0x00};
+    EXPECT_NE(sync.SyncWrite(ids, 2, 42, sync_data, 2), 0);
+    EXPECT_EQ(sync.Sent(), "FF FF FE 0A 83 2A 02 01 10 00 02 10 00 25");
+    EXPECT_EQ(sync.bytes_read, 0);
 }
 
 TEST(QvsFrames, InstructionsWithoutParametersAwaitOnlyWhereAStatusComes) {
@@ -90,65 +89,31 @@ TEST(QvsFrames, InstructionsWithoutParametersAwaitOnlyWhereAStatusComes) {
         {&QVS::StartUpgrade, "FF FF 01 02 0D EF", false},
     };
     for (const Case& c : cases) {
-        RecordingQvs q;
-        q.reply = Hex("FF FF 01 02 00 FC");
+        RecordingQvs q("FF FF 01 02 00 FC");
         EXPECT_NE((q.*c.op)(1), 0) << c.frame;
         EXPECT_EQ(q.Sent(), c.frame);
-        EXPECT_EQ(q.calls, (std::vector<std::string>{"FR", "W5", "B", "FT"})) << c.frame;
         EXPECT_EQ(q.bytes_read, c.awaits ? 6 : 0) << c.frame;
+        RecordingQvs silent;
+        EXPECT_EQ((silent.*c.op)(1) != 0, !c.awaits) << c.frame;
     }
-    RecordingQvs b;
-    b.StartUpgrade(0xFE);
-    EXPECT_EQ(b.Sent(), "FF FF FE 02 0D F2");
-    // A status that does not come fails the commands that wait for one.
-    RecordingQvs silent;
-    EXPECT_EQ(silent.Backup(1), 0);
 }
 
-TEST(QvsFrames, SyncWriteSendsTheSameDataToEveryListedServo) {
-    RecordingQvs q;
-    q.reply = Hex("FF FF 01 02 00 FC");  // must not be read: nothing is awaited
-    const uint8_t ids[2] = {1, 2};
-    const uint8_t data[2] = {0x10, 0x00};
-    EXPECT_NE(q.SyncWrite(ids, 2, 42, data, 2), 0);
-    EXPECT_EQ(q.Sent(), "FF FF FE 0A 83 2A 02 01 10 00 02 10 00 25");
-    EXPECT_EQ(q.bytes_read, 0);
-}
-
-TEST(QvsFrames, WordsFollowTheByteOrderExceptWriteWordHost) {
-    RecordingQvs low;
-    low.Level = 0;
-    low.WriteWord(1, 42, 0x0203);
-    low.WriteWordHost(1, 42, 0x0203);
-    EXPECT_EQ(low.Sent(), "FF FF 01 05 03 2A 03 02 C7 FF FF 01 05 03 2A 03 02 C7");
-
-    RecordingQvs high;
-    high.Level = 0;
-    high.End = 1;
-    high.WriteWord(1, 42, 0x0203);
-    high.WriteWordHost(1, 42, 0x0203);
-    EXPECT_EQ(high.Sent(), "FF FF 01 05 03 2A 02 03 C7 FF FF 01 05 03 2A 03 02 C7");
-}
-
-TEST(QvsFrames, PacketsWhoseLengthByteWouldWrapAreNotSent) {
-    RecordingQvs q;
+TEST(QvsFrames, PacketsThatCannotBeFramedAreNotSent) {
     std::vector<uint8_t> data(253, 0x11);
-    EXPECT_EQ(q.Write(1, 0, data.data(), 253), 0);
-    EXPECT_EQ(q.Write(1, 0, data.data(), 252), 0);  // sent, but no status arrives
-    EXPECT_EQ(q.sent.size(), 6u + 252u + 1u);
+    RecordingQvs q;
+    EXPECT_EQ(q.Write(1, 0, data.data(), 253), 0);  // length byte would wrap
+    EXPECT_EQ(q.Write(1, 0, nullptr, 2), 0);
+    EXPECT_TRUE(q.sent.empty());
+    q.Write(1, 0, data.data(), 252);  // the longest that fits
+    EXPECT_EQ(q.sent.size(), 259u);
     EXPECT_EQ(q.sent[3], 0xFF);
 
+    const uint8_t ids[51] = {};
     RecordingQvs s;
-    const uint8_t ids[50] = {};
-    EXPECT_EQ(s.SyncWrite(ids, 50, 0, data.data(), 4), 1);  // (4 + 1) * 50 + 4 = 254 fits
-    EXPECT_EQ(s.sent[3], 0xFE);
-    s.sent.clear();
-    EXPECT_EQ(s.SyncWrite(ids, 51, 0, data.data(), 4), 0);  // 259 does not
+    EXPECT_EQ(s.SyncWrite(ids, 51, 0, data.data(), 4), 0);  // (4 + 1) * 51 + 4 > 255
     EXPECT_TRUE(s.sent.empty());
-
-    RecordingQvs null_data;
-    EXPECT_EQ(null_data.Write(1, 40, nullptr, 2), 0);
-    EXPECT_TRUE(null_data.sent.empty());
+    EXPECT_NE(s.SyncWrite(ids, 50, 0, data.data(), 4), 0);
+    EXPECT_EQ(s.sent[3], 0xFE);
 
     uint8_t buf[254];
     RecordingQvs r;
@@ -157,10 +122,9 @@ TEST(QvsFrames, PacketsWhoseLengthByteWouldWrapAreNotSent) {
     EXPECT_TRUE(r.sent.empty());
 }
 
-TEST(QvsRead, AcceptsAValidReplyEvenAfterStaleBytesAndGarbage) {
-    RecordingQvs q;
+TEST(QvsRead, AcceptsAValidReplyAfterStaleBytesAndGarbage) {
+    RecordingQvs q("00 FF 13 FE FF FF 01 04 20 34 12 94");
     q.line.assign({0xFF, 0xFF, 0x01, 0x04, 0x00, 0x99, 0x99, 0x00});  // stale: purged
-    q.reply = Hex("00 FF 13 FE FF FF 01 04 20 34 12 94");
     uint8_t buf[2] = {};
     EXPECT_EQ(q.Read(1, 56, buf, 2), 2);
     EXPECT_EQ(buf[0], 0x34);
@@ -175,14 +139,12 @@ TEST(QvsRead, RefusesBadRepliesAndKeepsTheLastErrorByte) {
         "FF FF 01 04 00 34 12 B5",  // bad checksum
         "FF FF 01 04 00 34 12",     // checksum missing
         "FF FF 01 04 00 34",        // data cut short
-        "FF FF 01",                 // header only
         "FF 01 04 00 34 12 B4",     // one header byte
         "",                         // silence
     };
     for (const char* reply : bad) {
-        RecordingQvs q;
+        RecordingQvs q(reply);
         q.Error = 0x55;
-        q.reply = Hex(reply);
         uint8_t buf[2] = {};
         EXPECT_EQ(q.Read(1, 56, buf, 2), 0) << reply;
         EXPECT_EQ(q.Error, 0x55) << reply;
@@ -196,8 +158,7 @@ TEST(QvsRead, HeaderSearchGivesUpOnEndlessNoise) {
     EXPECT_EQ(q.Read(1, 56, buf, 2), 0);
     EXPECT_LT(q.bytes_read, 1000);
 
-    // A few hundred bytes of noise (alternating FF 00 never forms a header) still let a
-    // reply through.
+    // A few hundred bytes of noise (FF 00 never forms a header) still let a reply through.
     RecordingQvs r;
     for (int i = 0; i < 300; ++i) r.reply.push_back(i % 2 ? 0x00 : 0xFF);
     const auto tail = Hex("FF FF 01 04 00 34 12 B4");
@@ -205,29 +166,21 @@ TEST(QvsRead, HeaderSearchGivesUpOnEndlessNoise) {
     EXPECT_EQ(r.Read(1, 56, buf, 2), 2);
 }
 
-TEST(QvsStatus, BroadcastAndLevelZeroDoNotWait) {
-    RecordingQvs b;
-    b.reply = Hex("FF FF FE 02 00 FF");
-    EXPECT_NE(b.WriteByte(0xFE, 40, 1), 0);
-    EXPECT_EQ(b.bytes_read, 0);
+TEST(QvsStatus, StatusPacketsAreCheckedUnlessNoneIsSent) {
+    RecordingQvs broadcast("FF FF FE 02 00 FF");
+    EXPECT_NE(broadcast.WriteByte(0xFE, 40, 1), 0);
+    RecordingQvs level0;
+    level0.Level = 0;
+    EXPECT_NE(level0.WriteByte(1, 40, 1), 0);
+    EXPECT_EQ(broadcast.bytes_read + level0.bytes_read, 0);
 
-    RecordingQvs z;
-    z.Level = 0;
-    EXPECT_NE(z.WriteByte(1, 40, 1), 0);
-    EXPECT_EQ(z.bytes_read, 0);
-}
-
-TEST(QvsStatus, StatusPacketsAreChecked) {
-    RecordingQvs ok;
-    ok.reply = Hex("17 FF FF 01 02 04 F8");
+    RecordingQvs ok("17 FF FF 01 02 04 F8");
     EXPECT_NE(ok.WriteByte(1, 40, 1), 0);
     EXPECT_EQ(ok.Error, 0x04);
 
-    const char* bad[] = {"FF FF 03 02 00 FA", "FF FF 01 03 00 FB", "FF FF 01 02 00 FD",
-                         "FF FF 01 02 00", ""};
-    for (const char* reply : bad) {
-        RecordingQvs q;
-        q.reply = Hex(reply);
+    for (const char* reply :
+         {"FF FF 03 02 00 FA", "FF FF 01 03 00 FB", "FF FF 01 02 00 FD", "FF FF 01 02 00"}) {
+        RecordingQvs q(reply);
         EXPECT_EQ(q.WriteByte(1, 40, 1), 0) << reply;
         EXPECT_EQ(q.Error, 0) << reply;
     }
@@ -242,11 +195,13 @@ class RecordingPort : public CQVComm {
     }
     int ReadBytes(uint8_t* buffer, int n) override {
         int k = 0;
-        while (k < n && !line.empty()) {
-            buffer[k++] = line.front();
-            line.pop_front();
-        }
+        for (; k < n && !line.empty(); ++k, line.pop_front()) buffer[k] = line.front();
         return k;
+    }
+    std::string Take() {
+        const std::string s = HexOf(sent);
+        sent.clear();
+        return s;
     }
     std::vector<uint8_t> sent;
     std::deque<uint8_t> line;
@@ -257,40 +212,23 @@ TEST(TervionMotion, BlockIsAccelerationPositionTimeSpeedWithSignMagnitudePositio
     Tervion t;
     t.Comm = &port;
     t.PosAddress = 42;
+    port.line.assign({0xFF, 0xFF, 0x01, 0x02, 0x00, 0xFC});
+    EXPECT_NE(t.WritePosition(1, -1, 10, 1000, 0), 0);  // status read through the port
+    EXPECT_EQ(port.Take(), "FF FF 01 0A 03 2A 0A 01 80 00 00 E8 03 51");
+    EXPECT_EQ(t.WritePosition(1, -1, 10, 1000, 0), 0);  // no second status
+    port.sent.clear();
+
     t.Level = 0;
-    EXPECT_NE(t.WritePosition(1, -1, 10, 1000, 0), 0);
-    EXPECT_EQ(HexOf(port.sent), "FF FF 01 0A 03 2A 0A 01 80 00 00 E8 03 51");
-
-    port.sent.clear();
     t.End = 1;
-    t.WritePosition(1, -1, 10, 1000, 0);
-    EXPECT_EQ(HexOf(port.sent), "FF FF 01 0A 03 2A 0A 80 01 00 00 03 E8 51");
-
-    port.sent.clear();
+    t.RegWritePosition(1, -1, 10, 1000, 0);
+    EXPECT_EQ(port.Take(), "FF FF 01 0A 04 2A 0A 80 01 00 00 03 E8 50");
     t.End = 0;
     t.WritePosition(1, -32768, 0, 0, 0);  // magnitude saturates instead of reading as -0
-    EXPECT_EQ(HexOf(port.sent), "FF FF 01 0A 03 2A 00 FF FF 00 00 00 00 C9");
-
-    port.sent.clear();
+    EXPECT_EQ(port.Take(), "FF FF 01 0A 03 2A 00 FF FF 00 00 00 00 C9");
     const uint8_t ids[2] = {1, 2};
     t.SyncWritePosition(ids, 2, 100, 10, 1000, 0);
-    EXPECT_EQ(HexOf(port.sent),
+    EXPECT_EQ(port.Take(),
               "FF FF FE 14 83 2A 07 01 0A 64 00 00 00 E8 03 02 0A 64 00 00 00 E8 03 84");
-}
-
-TEST(TervionMotion, RegisteredPositionWaitsForTheStatusThroughThePort) {
-    RecordingPort port;
-    Tervion t;
-    t.Comm = &port;
-    t.PosAddress = 42;
-    port.line.assign({0xFF, 0xFF, 0x01, 0x02, 0x00, 0xFC});
-    EXPECT_NE(t.RegWritePosition(1, 100, 10, 1000, 0), 0);
-    EXPECT_EQ(port.sent[4], 0x04);
-    EXPECT_EQ(t.RegWritePosition(1, 100, 10, 1000, 0), 0);  // nothing more on the line
-
-    Tervion unbound;
-    uint8_t buf[9];
-    EXPECT_EQ(unbound.Read(1, 0, buf, 9), 0);
 }
 
 }  // namespace
