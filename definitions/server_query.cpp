@@ -1,6 +1,7 @@
 #include "definitions/server_query.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/http_client.h"
@@ -59,11 +60,18 @@ bool SplitHost(const std::string& text, std::string& host, std::string& port) {
     return ValidPort(port);
 }
 
-// Removes every occurrence of ch from text[begin, end) and appends the rest to out.
-void AppendWithout(std::string& out, const std::string& text, size_t begin, size_t end, char ch) {
-    for (size_t i = begin; i < end; ++i) {
-        if (text[i] != ch) out += text[i];
+// Appends text[begin, end) to out without any occurrence of ch.
+void AppendWithout(std::string& out, const char* text, size_t begin, size_t end, char ch) {
+    while (begin < end) {
+        const void* hit = std::memchr(text + begin, ch, end - begin);
+        const size_t stop = hit ? static_cast<size_t>(static_cast<const char*>(hit) - text) : end;
+        out.append(text + begin, stop - begin);
+        begin = stop + 1;
     }
+}
+
+void AppendWithout(std::string& out, const std::string& text, size_t begin, size_t end, char ch) {
+    AppendWithout(out, text.data(), begin, end, ch);
 }
 
 int Base64Value(unsigned char c) {
@@ -113,9 +121,7 @@ std::string ServerGet(const std::string& url) {
         [&result](const char* data, size_t size) {
             // Lines are joined with nothing between them: line feeds go, carriage returns
             // stay.
-            for (size_t i = 0; i < size; ++i) {
-                if (data[i] != '\n') result += data[i];
-            }
+            AppendWithout(result, data, 0, size, '\n');
             return true;
         },
         options);

@@ -115,3 +115,25 @@ TEST(ServerGet, ABodyThatStallsForThreeSecondsIsAFailure) {
     });
     EXPECT_EQ(ServerGet(Url(server)), "");
 }
+
+TEST(ServerGet, AServerThatNeverAnswersIsAFailure) {
+    // The connection is accepted and the request read, then nothing comes for 4.5 s.
+    RawHttpServer server([](int fd, const std::string&, const std::atomic<bool>& stopping) {
+        if (!RawHttpServer::Pause(4500, stopping)) return;
+        RawHttpServer::Send(fd, OkHead(2) + "{}");
+    });
+    EXPECT_EQ(ServerGet(Url(server)), "");
+}
+
+TEST(ServerGet, ASlowButSteadyBodyIsReceivedWhole) {
+    // 3.6 s in all, but never more than 450 ms without data: the time-out is per silence,
+    // not for the whole transfer.
+    RawHttpServer server([](int fd, const std::string&, const std::atomic<bool>& stopping) {
+        if (!RawHttpServer::Send(fd, OkHead(8))) return;
+        for (char c : std::string("12345678")) {
+            if (!RawHttpServer::Pause(450, stopping)) return;
+            if (!RawHttpServer::Send(fd, std::string(1, c))) return;
+        }
+    });
+    EXPECT_EQ(ServerGet(Url(server)), "12345678");
+}
