@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -83,6 +84,20 @@ std::string LinkTarget(const std::string& path) {
 std::string BaseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// True for ports of the legacy on-board driver's placeholder device ("serial8250", or
+// "serial8250:0/serial8250:0.N" on newer kernels).
+bool UnderLegacyPlaceholder(const std::string& device_link) {
+    char resolved[PATH_MAX];
+    if (::realpath(device_link.c_str(), resolved) == nullptr) return false;
+    const std::string path = resolved;
+    const std::string mark = "/serial8250";
+    for (size_t at = path.find(mark); at != std::string::npos; at = path.find(mark, at + 1)) {
+        const size_t after = at + mark.size();
+        if (after == path.size() || path[after] == '/' || path[after] == ':') return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -234,7 +249,7 @@ int CQVComm::EnumeratePorts() {
         if (driver.empty()) continue;
         // The legacy on-board driver registers placeholder ports whether or not a UART
         // exists; real on-board ports are announced by firmware (ACPI/PNP/device tree).
-        if (BaseName(LinkTarget(base)) == "serial8250") continue;
+        if (UnderLegacyPlaceholder(base)) continue;
         found.push_back("/dev/" + entry);
     }
     ::closedir(dir);

@@ -222,8 +222,9 @@ TEST_F(PortTree, ListsPortsWithADriverInNaturalOrder) {
     AddTty("ttyACM0", "1-2:1.0", "usbserial");
     AddTty("ttyS0", "00:05", "serial8250");       // on-board port announced by firmware
     AddTty("ttyS1", "serial8250", "serial8250");  // placeholder of the legacy driver
-    AddTty("ttyUSB3", "1-3:1.0", "");             // unbound
-    AddTty("tty1", "", "");                       // virtual console
+    AddTty("ttyS2", "serial8250/serial8250:0/serial8250:0.2", "serial8250");
+    AddTty("ttyUSB3", "1-3:1.0", "");  // unbound
+    AddTty("tty1", "", "");            // virtual console
     CQVComm port;
     port.SysClassTty = Class();
     EXPECT_EQ(port.PortCount, -1);
