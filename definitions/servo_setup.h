@@ -24,7 +24,9 @@ class ServoSetup {
     void UseLocalFiles();
 
     // Fills entries[0..count-1] and always leaves a "NULL" row at entries[count]
-    // (count <= capacity - 1). Returns count.
+    // (count <= capacity - 1). Returns count. A section with more entries than fit before
+    // the "NULL" row is refused whole (0); one that ends without a "NULL" line keeps the
+    // entries read so far.
     int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
     int HasMemoryTable(const uint8_t* ident);
     // The model name as raw file bytes (code page 936 in the Chinese files), or
