@@ -59,6 +59,7 @@ CRobotDlg::~CRobotDlg() {
     // No tick may run on a page that is going away; results still queued find alive_ gone.
     worker_.Stop();
     alive_.reset();
+    view_->PageDestroyed();
 }
 
 void CRobotDlg::AttachView(RobotDlgView* view) { view_ = view ? view : &g_null_view; }

@@ -83,4 +83,7 @@ class RobotDlgView {
     // Window timers: the view calls CRobotDlg::OnTimer(id) every interval until killed.
     virtual void StartTimer(int id, int interval_ms) = 0;
     virtual void KillTimer(int id) = 0;
+
+    // The page is being destroyed (its poll already stopped): drop every reference to it.
+    virtual void PageDestroyed() {}
 };

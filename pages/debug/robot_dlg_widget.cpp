@@ -26,15 +26,27 @@ QString Tr(bool chinese, const char* english, const char* zh) {
 }  // namespace
 
 CRobotDlgWidget::CRobotDlgWidget(CRobotDlg& page, bool chinese, QWidget* parent)
-    : QWidget(parent), page_(page) {
+    : QWidget(parent), page_(&page) {
     Build(chinese);
-    page_.InitDialog(this);
+    page_->InitDialog(this);
 }
 
 CRobotDlgWidget::~CRobotDlgWidget() {
-    page_.StopPolling();
     for (auto& [id, timer] : timers_) timer->stop();
-    page_.AttachView(nullptr);
+    if (!page_) return;
+    page_->StopPolling();
+    page_->AttachView(nullptr);
+    // The chart widget (a child, deleted after this) detaches itself from the live CPIC.
+}
+
+void CRobotDlgWidget::PageDestroyed() {
+    // The page and its CPIC are going first: the chart widget must not outlive them, and no
+    // event may reach the page any more.
+    for (auto& [id, timer] : timers_) timer->stop();
+    controls_.erase(kGraphArea);
+    delete chart_;
+    chart_ = nullptr;
+    page_ = nullptr;
 }
 
 template <class T>
@@ -51,7 +63,7 @@ void CRobotDlgWidget::Build(bool zh) {
     auto label = [this](const QString& text) { return new QLabel(text, this); };
 
     // Chart with its channel check boxes and axis controls.
-    chart_ = new CpicWidget(&page_.Graph(), this);
+    chart_ = new CpicWidget(&page_->Graph(), this);
     chart_->setMinimumSize(420, 250);
     controls_[kGraphArea] = chart_;
 
@@ -71,7 +83,9 @@ void CRobotDlgWidget::Build(bool zh) {
         auto* box = Make<QCheckBox>(c.id, Tr(zh, c.english, c.chinese));
         checks->addWidget(box);
         const int id = c.id;
-        connect(box, &QCheckBox::clicked, this, [this, id] { page_.OnGraphCheck(id); });
+        connect(box, &QCheckBox::clicked, this, [this, id] {
+            if (page_) page_->OnGraphCheck(id);
+        });
     }
     checks->addStretch();
 
@@ -92,10 +106,18 @@ void CRobotDlgWidget::Build(bool zh) {
     axis->addWidget(up);
     axis->addWidget(label(Tr(zh, "Low", "下限")));
     axis->addWidget(low);
-    connect(zoom, &QSlider::valueChanged, this, [this] { page_.OnZoomScroll(); });
-    connect(shift, &QSlider::valueChanged, this, [this] { page_.OnShiftScroll(); });
-    connect(up, &QLineEdit::textChanged, this, [this] { page_.OnUpChanged(); });
-    connect(low, &QLineEdit::textChanged, this, [this] { page_.OnLowChanged(); });
+    connect(zoom, &QSlider::valueChanged, this, [this] {
+        if (page_) page_->OnZoomScroll();
+    });
+    connect(shift, &QSlider::valueChanged, this, [this] {
+        if (page_) page_->OnShiftScroll();
+    });
+    connect(up, &QLineEdit::textChanged, this, [this] {
+        if (page_) page_->OnUpChanged();
+    });
+    connect(low, &QLineEdit::textChanged, this, [this] {
+        if (page_) page_->OnLowChanged();
+    });
 
     // Live feedback.
     struct Feedback {
@@ -133,11 +155,21 @@ void CRobotDlgWidget::Build(bool zh) {
     auto* reg = Make<QRadioButton>(kRegWriteRadio, Tr(zh, "Reg Write", "异步写"));
     auto* torque = Make<QCheckBox>(kTorqueCheck, Tr(zh, "Torque Enable", "扭矩输出"));
     auto* action = Make<QPushButton>(kActionButton, Tr(zh, "Action", "异步执行"));
-    connect(write, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(0); });
-    connect(sync, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(1); });
-    connect(reg, &QRadioButton::clicked, this, [this] { page_.OnWriteModeChanged(2); });
-    connect(torque, &QCheckBox::clicked, this, [this] { page_.OnTorqueClicked(); });
-    connect(action, &QPushButton::clicked, this, [this] { page_.OnAction(); });
+    connect(write, &QRadioButton::clicked, this, [this] {
+        if (page_) page_->OnWriteModeChanged(0);
+    });
+    connect(sync, &QRadioButton::clicked, this, [this] {
+        if (page_) page_->OnWriteModeChanged(1);
+    });
+    connect(reg, &QRadioButton::clicked, this, [this] {
+        if (page_) page_->OnWriteModeChanged(2);
+    });
+    connect(torque, &QCheckBox::clicked, this, [this] {
+        if (page_) page_->OnTorqueClicked();
+    });
+    connect(action, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnAction();
+    });
     auto* modes = new QHBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{write, sync, reg, torque, action}) {
         modes->addWidget(w);
@@ -147,7 +179,9 @@ void CRobotDlgWidget::Build(bool zh) {
 
     auto* goal_slider = Make<QSlider>(kGoalSlider);
     goal_slider->setOrientation(Qt::Horizontal);
-    connect(goal_slider, &QSlider::valueChanged, this, [this] { page_.OnGoalSliderScroll(); });
+    connect(goal_slider, &QSlider::valueChanged, this, [this] {
+        if (page_) page_->OnGoalSliderScroll();
+    });
     mo->addWidget(goal_slider, 1, 0, 1, 9);
 
     const Feedback edits[] = {{kAccEdit, "Acc", "加速度"},
@@ -162,7 +196,9 @@ void CRobotDlgWidget::Build(bool zh) {
         mo->addWidget(edit, 2, col++);
     }
     auto* set = Make<QPushButton>(kSetButton, Tr(zh, "Set", "设置"));
-    connect(set, &QPushButton::clicked, this, [this] { page_.OnSet(); });
+    connect(set, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnSet();
+    });
     mo->addWidget(set, 2, col);
 
     // Auto debug.
@@ -186,8 +222,12 @@ void CRobotDlgWidget::Build(bool zh) {
     au->addWidget(small_edit(kStepDelayEdit), 2, 2);
     auto* step = Make<QPushButton>(kStepButton, Tr(zh, "Setp", "步进"));
     au->addWidget(step, 2, 3);
-    connect(sweep, &QPushButton::clicked, this, [this] { page_.OnSweep(); });
-    connect(step, &QPushButton::clicked, this, [this] { page_.OnStep(); });
+    connect(sweep, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnSweep();
+    });
+    connect(step, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnStep();
+    });
 
     // Data analysis.
     auto* data_box = new QGroupBox(Tr(zh, "Data analysis", "数据分析"), this);
@@ -205,8 +245,12 @@ void CRobotDlgWidget::Build(bool zh) {
     da->addWidget(rows, 1, 3);
     auto* empty = Make<QPushButton>(kEmptyButton, Tr(zh, "Empty", "清空"));
     da->addWidget(empty, 0, 3);
-    connect(record, &QPushButton::clicked, this, [this] { page_.OnExport(); });
-    connect(empty, &QPushButton::clicked, this, [this] { page_.OnEmpty(); });
+    connect(record, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnExport();
+    });
+    connect(empty, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnEmpty();
+    });
 
     // Page: chart and its controls on the left, feedback on the right, the groups below.
     auto* top = new QHBoxLayout;
@@ -227,7 +271,9 @@ void CRobotDlgWidget::Build(bool zh) {
     // Ctrl+S reveals the hidden graph channels.
     auto* reveal = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     reveal->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(reveal, &QShortcut::activated, this, [this] { page_.OnCtrlS(); });
+    connect(reveal, &QShortcut::activated, this, [this] {
+        if (page_) page_->OnCtrlS();
+    });
 }
 
 QWidget* CRobotDlgWidget::Control(int id) const {
@@ -299,7 +345,9 @@ void CRobotDlgWidget::StartTimer(int id, int interval_ms) {
     QTimer*& timer = timers_[id];
     if (!timer) {
         timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this, id] { page_.OnTimer(id); });
+        connect(timer, &QTimer::timeout, this, [this, id] {
+            if (page_) page_->OnTimer(id);
+        });
     }
     timer->start(interval_ms);
 }

@@ -35,13 +35,14 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
     int SliderPos(int control) const override;
     void StartTimer(int id, int interval_ms) override;
     void KillTimer(int id) override;
+    void PageDestroyed() override;
 
   private:
     void Build(bool chinese);
     template <class T>
     T* Make(int id, const QString& caption = {});
 
-    CRobotDlg& page_;
+    CRobotDlg* page_;  // null once the page is gone
     CpicWidget* chart_ = nullptr;
     std::map<int, QWidget*> controls_;
     std::map<int, QTimer*> timers_;

@@ -178,4 +178,23 @@ TEST_F(DebugWidgetTest, ChineseCaptions) {
     EXPECT_TRUE(WaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
 }
 
+// The main window deletes its page objects before the page widgets in its tabs.
+TEST_F(DebugWidgetTest, PageMayGoBeforeItsWidget) {
+    auto page = std::make_unique<CRobotDlg>(*setup_, modbus_, tervion_, lock_, false, ui_);
+    auto widget = std::make_unique<CRobotDlgWidget>(*page, false);
+    widget->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.get()));
+    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
+    page->SelectServo(1, records, 0, 1, kKindServo);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget->Control(kSweepButton)),
+                      Qt::LeftButton);
+    QTest::qWait(150);
+    page.reset();
+    EXPECT_EQ(widget->Chart(), nullptr);
+    QTest::qWait(100);  // results posted before the page went are dropped
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget->Control(kSetButton)), Qt::LeftButton);
+    qobject_cast<QSlider*>(widget->Control(kGoalSlider))->setValue(100);
+    widget.reset();
+}
+
 }  // namespace
