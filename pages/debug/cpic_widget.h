@@ -27,6 +27,9 @@ class CpicWidget : public QWidget {
     // final size; it also runs on the first show if nobody called it.
     void InitCanvas();
 
+    // How paints compose the canvas (the default is the faster one by measurement).
+    void SetTechnique(Technique t) { technique_ = t; }
+
     // Canvas size in 0.1 mm for a widget of the given logical size and dots per inch.
     static QSize CanvasSizeFor(QSize logical, double dpi_x, double dpi_y);
 
@@ -38,10 +41,12 @@ class CpicWidget : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     CPIC* chart_;
     bool initialised_ = false;
+    Technique technique_ = Technique::ScaledPainter;
     chart::ChartState state_;
     chart::Scene scene_;
     QImage frame_;

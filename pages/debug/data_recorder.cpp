@@ -97,7 +97,12 @@ int DataRecorder::WriteBatchLocked() {
     ok = ok && start >= 0;
 
     std::string rows;
-    rows.reserve(samples_.size() * 40);
+    rows.reserve(samples_.size() * 40 + 2);
+    // A last line without its line end would merge with the first new row.
+    if (ok && start > 0 && !samples_.empty() && std::fseek(f, start - 1, SEEK_SET) == 0) {
+        if (std::fgetc(f) != '\n') rows = "\r\n";
+        ok = std::fseek(f, 0, SEEK_END) == 0;
+    }
     int row = row_counter_;
     for (const RecordSample& s : samples_) rows += FormatRow(row++, s);
 
