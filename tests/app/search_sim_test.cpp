@@ -14,6 +14,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "sim_devices.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -22,29 +23,6 @@
 namespace {
 
 using Calls = std::vector<std::string>;
-
-sim::DeviceSpec Device(sim::Family family, int id, int end, sim::ModelIdentity identity) {
-    sim::DeviceSpec d;
-    d.family = family;
-    d.id = id;
-    d.end = end;
-    d.identity = identity;
-    return d;
-}
-
-// Both instruction-protocol sample models in both byte orders, the pulse-width servo and
-// two Modbus servos, at 115200 baud.
-std::vector<sim::DeviceSpec> Devices() {
-    using sim::Family;
-    return {
-        Device(Family::kServo, 1, 0, {3, 6, 0, 4, 0}),
-        Device(Family::kServo, 2, 0, {3, 6, 0, 4, 0}),
-        Device(Family::kServo, 3, 1, {5, 2, 1, 6, 2}),
-        Device(Family::kPwm, 6, 0, {7, 1, 0, 9, 0}),
-        Device(Family::kModbus, 10, 1, {2, 10, 1, 8, 5}),
-        Device(Family::kModbus, 11, 1, {2, 10, 1, 8, 5}),
-    };
-}
 
 class SearchSimTest : public ::testing::Test {
   protected:
@@ -55,7 +33,7 @@ class SearchSimTest : public ::testing::Test {
 
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, Devices(), nullptr);
+        sim::AddDevices(bus, catalog, SampleBus(), nullptr);
         std::string error;
         ASSERT_TRUE(bus.Start(&error)) << error;
         tervion.Comm = &comm;

@@ -1,0 +1,144 @@
+// The Qt main window on the offscreen platform, with the real Debug page, against the
+// simulated bus: open, search and select through the widgets, then save a screenshot.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/qt_dispatcher_widget.h"
+#include "app/servo_main.h"
+#include "app/servo_main_widget.h"
+#include "app_fakes.h"
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "pages/debug/robot_dlg.h"
+#include "pages/debug/robot_dlg_widget.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "protocol/tervion.h"
+#include "sim_devices.h"
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+#include "transport/cqv_comm.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "main_widget_test";
+    static char* argv[] = {name, nullptr};
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QApplication app(argc, argv);
+    return app;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+TEST(MainWidget, OpenSearchSelectAndScreenshot) {
+    App();
+    sim::SimBus bus;
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), SampleBus(), nullptr);
+    std::string error;
+    ASSERT_TRUE(bus.Start(&error)) << error;
+
+    StringTable strings(false);
+    SettingsStore settings((std::filesystem::temp_directory_path() / "vexa_app_qt").string());
+    ServoSetup setup(strings, settings);
+    setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+    CQVComm comm;
+    Tervion tervion;
+    Modbus modbus;
+    tervion.Comm = &comm;
+    modbus.Port = &comm;
+    BusLock lock;
+    QtUiDispatcher ui;
+    PageLog log;
+    FakeProgrammingPage pg{log};
+    FakeUpgradePage upgrade{log};
+    FakePwmPage pwm{log};
+    {
+        CRobotDlg debug(setup, modbus, tervion, lock, false, ui);
+        ServoMainWidget window(strings);
+        CServoMain main(window, ui, strings);
+        auto* debug_widget = new CRobotDlgWidget(debug, false);
+        window.SetPage(CServoMain::kTabDebug, debug_widget);
+        main.Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock}, false);
+        main.SetPreferredPort(bus.port_path());
+        window.SetLogic(&main);
+        main.OnInitDialog();
+        window.show();
+
+        EXPECT_EQ(window.windowTitle(), "ZQ Tervion Debug V1.9.8.1");
+        ASSERT_EQ(window.tabs()->count(), 4);
+        EXPECT_EQ(window.tabs()->tabText(1), "Programming");
+        EXPECT_EQ(window.port_combo()->currentText().toStdString(), bus.port_path());
+
+        // The time-out edit: a short extra time keeps the empty ids quick.
+        for (QLineEdit* edit : window.findChildren<QLineEdit*>()) {
+            if (edit->text() == "25") edit->setText("5");
+        }
+        QTest::mouseClick(window.open_button(), Qt::LeftButton);
+        ASSERT_EQ(window.open_button()->text(), "Close");
+        EXPECT_FALSE(window.port_combo()->isEnabled());
+
+        QTest::mouseClick(window.search_button(), Qt::LeftButton);
+        EXPECT_EQ(window.search_button()->text(), "Stop");
+        // The window keeps working while the worker probes: progress reaches the status line.
+        ASSERT_TRUE(
+            WaitFor([&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10));
+        ASSERT_TRUE(WaitFor([&] { return window.search_button()->text() == "Search"; }, 120))
+            << "search did not end";
+        EXPECT_EQ(window.status_line()->text(), "Stop");
+
+        QTableWidget* list = window.servo_list();
+        ASSERT_EQ(list->rowCount(), 6);
+        EXPECT_EQ(list->item(2, 0)->text(), "3");
+        EXPECT_EQ(list->item(2, 1)->text(), "VX62 servo (1024 steps)");
+        EXPECT_EQ(list->item(5, 1)->text(), "VXM8 Modbus servo");
+
+        const QRect cell = list->visualItemRect(list->item(0, 1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+        EXPECT_EQ(window.status_line()->text(), "Select ID:1");
+        EXPECT_EQ(main.selected_index(), 0);
+        // Arrow down moves the selection; its release selects the next servo.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(window.status_line()->text(), "Select ID:2");
+        EXPECT_EQ(main.selected_index(), 1);
+
+        // Let the Debug page show the selected servo's feedback before the picture.
+        QTest::qWait(600);
+        const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+        std::filesystem::create_directories(dir);
+        const std::string shot = (dir / "main-window.png").string();
+        ASSERT_TRUE(window.grab().save(QString::fromStdString(shot)));
+        std::printf("screenshot: %s\n", shot.c_str());
+
+        // Closing the window mid-search stops and joins the worker.
+        QTest::mouseClick(window.search_button(), Qt::LeftButton);
+        ASSERT_TRUE(
+            WaitFor([&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10));
+        window.close();  // returns once the worker has been joined
+        ASSERT_TRUE(WaitFor([&] { return !main.searching(); }, 2));
+        EXPECT_EQ(window.search_button()->text(), "Search");
+        debug.StopPolling();
+        debug.AttachView(nullptr);
+        window.SetLogic(nullptr);
+    }
+    bus.Stop();
+}
+
+}  // namespace
