@@ -5,7 +5,7 @@
 class CQVComm;
 
 class Modbus : public Rtu {
-public:
+  public:
     void Discard() override;
     void AfterSend() override;
     void Send(const uint8_t* buffer, int n) override;

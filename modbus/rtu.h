@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class Rtu {
-public:
+  public:
     enum Status : uint8_t {
         kOk = 0,
         kTimeout = 1,
@@ -18,10 +18,10 @@ public:
     virtual ~Rtu() = default;
 
     // The four byte operations (slot order).
-    virtual void Discard() = 0;                              // slot 0: before a request
-    virtual void AfterSend() = 0;                            // slot 1: right after a request
-    virtual void Send(const uint8_t* buffer, int n) = 0;     // slot 2
-    virtual int Receive(uint8_t* buffer, int n) = 0;         // slot 3
+    virtual void Discard() = 0;                           // slot 0: before a request
+    virtual void AfterSend() = 0;                         // slot 1: right after a request
+    virtual void Send(const uint8_t* buffer, int n) = 0;  // slot 2
+    virtual int Receive(uint8_t* buffer, int n) = 0;      // slot 3
 
     int ReadHoldingRegisters(uint8_t id, uint16_t address, uint16_t* registers, uint16_t count);
     bool WriteRegister(uint8_t id, uint16_t address, uint16_t value);
@@ -34,7 +34,7 @@ public:
     // Standard Modbus CRC-16 (init 0xFFFF, reflected poly 0xA001); sent low byte first.
     static uint16_t Crc16(const uint8_t* bytes, int n);
 
-private:
+  private:
     void SendRequest();
     void Poll();
     int ExpectedReplyLength() const;

@@ -5,7 +5,7 @@
 class CQVComm;
 
 class Tervion : public QVS {
-public:
+  public:
     void WriteByteRaw(uint8_t byte) override;
     int WriteRaw(const uint8_t* buffer, int n) override;
     int ReadRaw(uint8_t* buffer, int n) override;
@@ -21,7 +21,7 @@ public:
     std::atomic<uint8_t> PosAddress{0};
     std::atomic<uint8_t> TorqueAddress{0};
 
-private:
+  private:
     void BuildMotionBlock(int16_t position, uint8_t acc, uint16_t speed, uint16_t time,
                           uint8_t block[7]) const;
 };
