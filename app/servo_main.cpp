@@ -221,6 +221,7 @@ void CServoMain::OnSearchEnded() {
     view_.SetText(kStatusLine, Str(kTextStop));
     view_.SetText(kSearchButton, Str(kTextSearch));
     view_.SetProgress(0, 0);
+    if (closing_) return;  // a closing window starts no page work
     if (current_tab_ == kTabDebug && pages_.debug) pages_.debug->StartPolling();
     if (current_tab_ == kTabProgramming && pages_.programming)
         pages_.programming->StartRefreshTimer();
@@ -231,6 +232,7 @@ void CServoMain::JoinWorker() {
 }
 
 void CServoMain::Shutdown() {
+    closing_ = true;
     searching_ = false;
     JoinWorker();
 }

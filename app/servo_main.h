@@ -124,6 +124,7 @@ class CServoMain : public MainWindowServices {
     std::atomic<bool> searching_{false};
     // User-interface view of the search: from the click until its end has been handled.
     bool search_active_ = false;
+    bool closing_ = false;
     std::thread worker_;
     std::unique_ptr<ServoSearch> search_;
     // Posted calls hold a weak reference; once the window is gone they do nothing.

@@ -585,6 +585,18 @@ TEST_F(MainWindowTest, ClosingTheWindowDuringASearchJoinsTheWorker) {
     EXPECT_LT(port.requests().size(), 400u) << "the search stopped early";
 }
 
+TEST_F(MainWindowTest, SearchEndingAfterCloseStartsNoPageWork) {
+    bus.on_read = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
+    Open();
+    main->OnSearchClicked();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    main->Shutdown();
+    log.Take();
+    FinishSearch();  // the window still exists; its end-of-search call runs
+    EXPECT_EQ(view.Text(kSearchButton), "Search");
+    EXPECT_TRUE(log.Take().empty());
+}
+
 TEST_F(MainWindowTest, PortDropDownRefillsTheList) {
     view.combos[kPortCombo] = {"stale"};
     main->OnPortDropDown();
