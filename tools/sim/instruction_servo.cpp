@@ -73,7 +73,8 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
         for (int a = d.feedback_start; a <= d.feedback_end && a < 256; ++a) read_only_[a] = true;
     }
     motion_.SetVoltage(model_.voltage);
-    motion_.SetPosition(model_.PositionSpan() / 2);
+    motion_.SetAmbient(model_.ambient);
+    motion_.SetPosition(model_.StartPosition());
     factory_ = memory_;
     saved_ = memory_;
     PublishFeedback();

@@ -55,8 +55,14 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    std::string setup_dir = options.setup_dir;
+    if (setup_dir.empty() && options.demo) {
+        // The sample setup files of the source tree describe the demo's models.
+        const std::string samples = std::string(VEXA_RESOURCE_DIR) + "/setup";
+        if (access((samples + "/setup_en.log").c_str(), R_OK) == 0) setup_dir = samples;
+    }
     sim::SimBus bus(options.config);
-    sim::ModelCatalog catalog(options.setup_dir);
+    sim::ModelCatalog catalog(setup_dir);
     std::vector<std::string> notes;
     sim::AddDevices(bus, catalog, devices, &notes);
     if (!bus.Start(&error)) {

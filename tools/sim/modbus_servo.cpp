@@ -38,7 +38,8 @@ ModbusServo::ModbusServo(ServoModel model, const ModbusSettings& settings)
     const int index = ModbusIndexForBaud(baud_);
     if (index >= 0) registers_[kBaudRegister] = static_cast<uint16_t>(index);
     motion_.SetVoltage(model_.voltage);
-    motion_.SetPosition(model_.PositionSpan() / 2);
+    motion_.SetAmbient(model_.ambient);
+    motion_.SetPosition(model_.StartPosition());
     factory_ = registers_;
     saved_ = registers_;
     PublishFeedback();

@@ -77,7 +77,9 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
         e.size = Number(row.field[2]);
         e.value = Number(row.field[3]);
         e.sign = Number(row.field[4]);
-        e.read_only = row.field[5] == "RONLY";
+        // Read-only by area or by the access word of either language ("r", "只读").
+        e.read_only =
+            row.field[5] == "RONLY" || row.field[6] == "r" || row.field[6] == "\xD6\xBB\xB6\xC1";
         m.entries.push_back(e);
     }
     DebugRow row{};
@@ -92,12 +94,22 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
     } else if (family == Family::kModbus) {
         m.debug.present = true;  // Modbus registers are fixed; only the span is missing
     }
-    // The supply voltage the model's table shows by default, where it has one.
-    const int voltage_at = family == Family::kModbus ? 260
-                           : family == Family::kPwm  ? m.debug.feedback_start + 9
-                                                     : m.debug.feedback_start + 6;
-    if (const ModelEntry* v = m.debug.present ? FindEntry(m, voltage_at) : nullptr)
-        if (v->value > 0 && v->value < 256) m.voltage = static_cast<uint8_t>(v->value);
+    // Supply voltage, ambient temperature and resting position as the model's table
+    // shows them by default, where it has them.
+    const int f = m.debug.feedback_start;
+    const bool modbus = family == Family::kModbus;
+    const bool pwm = family == Family::kPwm;
+    const int voltage_at = modbus ? 260 : pwm ? f + 9 : f + 6;
+    const int temperature_at = modbus ? 261 : pwm ? f + 8 : f + 7;
+    const int position_at = modbus ? 257 : f;
+    if (m.debug.present) {
+        if (const ModelEntry* v = FindEntry(m, voltage_at); v && v->value > 0 && v->value < 256)
+            m.voltage = static_cast<uint8_t>(v->value);
+        if (const ModelEntry* t = FindEntry(m, temperature_at); t && t->value > 0 && t->value < 120)
+            m.ambient = t->value;
+        if (const ModelEntry* p = FindEntry(m, position_at); p && p->value > 0)
+            m.start_position = p->value;
+    }
     return m;
 }
 

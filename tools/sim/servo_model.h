@@ -39,12 +39,15 @@ struct ServoModel {
     uint8_t model_minor = 0;
     std::vector<ModelEntry> entries;
     DebugLayout debug;
-    uint8_t voltage = 120;  // tenths of a volt reported in the feedback
+    uint8_t voltage = 120;    // tenths of a volt reported in the feedback
+    int ambient = 30;         // degrees the motor cools down to
+    int start_position = -1;  // where the shaft rests at power-on; -1: mid-span
 
     // Highest goal the model's slider offers: 4095 / divisor.
     int PositionSpan() const {
         return 4095 / (debug.position_divisor ? debug.position_divisor : 1);
     }
+    int StartPosition() const { return start_position >= 0 ? start_position : PositionSpan() / 2; }
 };
 
 // Built-in models used when no setup file describes the device.

@@ -5,9 +5,13 @@
 
 namespace sim {
 namespace {
-constexpr double kAmbient = 30.0;
 constexpr double kHeatTimeConstant = 60.0;  // seconds
 }  // namespace
+
+void ServoMotion::SetAmbient(int degrees) {
+    ambient_ = degrees;
+    temperature_ = degrees;
+}
 
 void ServoMotion::Command(int goal, int speed, int acc, int time_ms) {
     goal_ = std::clamp(goal, -kGoalLimit, kGoalLimit);
@@ -70,7 +74,7 @@ void ServoMotion::Step(double dt) {
         position_ = next;
     }
     last_accel_ = dt > 0 ? (velocity_ - before) / dt : 0;
-    const double heat_target = kAmbient + std::abs(current()) / 20.0;
+    const double heat_target = ambient_ + std::abs(current()) / 20.0;
     temperature_ += (heat_target - temperature_) * std::min(1.0, dt / kHeatTimeConstant);
 }
 

@@ -21,6 +21,8 @@ class ServoMotion {
     // Places the shaft (and its goal) at position, at rest.
     void SetPosition(int position);
     void SetVoltage(int tenths) { voltage_ = tenths; }
+    // Ambient temperature; the motor starts at it and cools down toward it.
+    void SetAmbient(int degrees);
 
     int position() const;
     int speed() const;        // present speed, steps/s, signed
@@ -39,6 +41,7 @@ class ServoMotion {
     double velocity_ = 0;
     double last_accel_ = 0;
     double temperature_ = 30;
+    double ambient_ = 30;
     int goal_ = 0;
     double max_speed_ = kDefaultSpeed;
     double accel_ = 0;  // steps/s^2, 0 = no ramp

@@ -37,7 +37,9 @@ const char* UsageText() {
            "  --servo ID[:end=0|1,baud=N,level=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
            "  --pwm ID[:end=0|1,baud=N,fw=MAJ.MIN,model=MAJ.MIN]   PWM-family servo\n"
            "  --modbus ID[:baud=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
-           "  --demo                  the demo bus (added to any devices given)\n"
+           "  --demo                  the demo bus (added to any devices given): servos 1-4,\n"
+           "                          PWM-family servo 5, Modbus servos 6 and 7, 115200 baud;\n"
+           "                          models from the sample setup files unless --setup-dir\n"
            "options:\n"
            "  --setup-dir DIR         take models from the setup files in DIR\n"
            "  --link PATH             keep a symbolic link to the port at PATH\n"
@@ -157,12 +159,21 @@ std::vector<DeviceSpec> DemoDevices() {
         s.identity = identity;
         d.push_back(s);
     };
-    add(Family::kServo, 1, 0, std::nullopt);
-    add(Family::kServo, 2, 0, std::nullopt);
-    add(Family::kServo, 3, 1, std::nullopt);
-    add(Family::kPwm, 6, 0, std::nullopt);
-    add(Family::kModbus, 10, 1, std::nullopt);
-    add(Family::kModbus, 11, 1, std::nullopt);
+    // The sample models of the setup files: two byte-order-0 servos (firmware 3.6, model
+    // 4.0), two byte-order-1 servos (5.2, 6.2), a PWM-family servo (7.1, 9.0) and two
+    // Modbus servos (2.10, 8.5). Modbus ids differ from the others: the search tries
+    // Modbus only where the instruction protocol got no answer.
+    const ModelIdentity low{3, 6, 0, 4, 0};
+    const ModelIdentity high{5, 2, 1, 6, 2};
+    const ModelIdentity pwm{7, 1, 0, 9, 0};
+    const ModelIdentity modbus{2, 10, 1, 8, 5};
+    add(Family::kServo, 1, 0, low);
+    add(Family::kServo, 2, 0, low);
+    add(Family::kServo, 3, 1, high);
+    add(Family::kServo, 4, 1, high);
+    add(Family::kPwm, 5, 0, pwm);
+    add(Family::kModbus, 6, 1, modbus);
+    add(Family::kModbus, 7, 1, modbus);
     return d;
 }
 
