@@ -144,6 +144,17 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
     o.command = args[i++];
     std::vector<std::string> rest(args.begin() + static_cast<long>(i), args.end());
 
+    // Update-server commands: no port, text arguments.
+    if (o.command == "check-version" || o.command == "fetch") {
+        const size_t want = o.command == "fetch" ? 2 : 0;
+        if (rest.size() != want) {
+            error = o.command == "fetch" ? "usage: fetch NAME OUT" : "usage: check-version";
+            return false;
+        }
+        o.words = rest;
+        return true;
+    }
+
     if (o.command == "syncwrite") {
         // ADDR COUNT ID[,ID...] BYTE...: exactly COUNT bytes for every listed id.
         long addr = 0, count = 0;
@@ -218,5 +229,8 @@ std::string CliUsage() {
            "  position ID POS ACC SPEED TIME   (needs --pos-address)\n"
            "  mb-read ID REG COUNT   mb-write ID REG VALUE...   mb-restart ID\n"
            "  scan\n"
+           "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
+           "                                 -3 no data, -4 newer build)\n"
+           "  fetch NAME OUT                (download a file by the file query)\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";
 }

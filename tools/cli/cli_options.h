@@ -20,6 +20,8 @@ struct CliOptions {
     // For syncwrite: ADDR, COUNT, then the BYTEs; the ids are in `ids`.
     std::vector<long> numbers;
     std::vector<uint8_t> ids;
+    // Text arguments of the update-server commands (fetch: NAME, OUT).
+    std::vector<std::string> words;
 };
 
 // Fills `options` from argv[1..]; on failure returns false and a one-line reason.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "definitions/servo_types.h"
 #include "modbus/modbus.h"
@@ -196,6 +197,47 @@ int RunCommand(const CliOptions& o, CQVComm& port, ServoSetup* setup, std::ostre
     return 2;
 }
 
+static int RunServerCommand(const CliOptions& o, std::ostream& out, std::ostream& err) {
+    if (o.command == "check-version") {
+        out << CheckVersion(SettingsStore(SettingsStore::DefaultFolder())) << "\n";
+        return 0;
+    }
+    // fetch NAME OUT: the file query, decoded, written whole or not at all.
+    const std::string reply = ServerGet(FileQueryUrl(o.words[0]));
+    if (reply.empty()) {
+        err << "no answer from the update server\n";
+        return 1;
+    }
+    ReplyMap outer, inner;
+    ParseReply(outer, reply);
+    const std::string data = outer["data"];
+    if (data.empty() || data == "null") {
+        err << "the update server has no file " << o.words[0] << "\n";
+        return 1;
+    }
+    ParseReply(inner, data);
+    const std::string& text = inner["wenjian"];
+    std::vector<uint8_t> bytes(text.size() / 4 * 3 + 3);
+    const int n = DecodeBase64(text.data(), static_cast<int>(text.size()), bytes.data(),
+                               static_cast<int>(bytes.size()));
+    if (n < 0) {
+        err << "the file does not decode\n";
+        return 1;
+    }
+    const std::string tmp = o.words[1] + ".part";
+    FILE* f = std::fopen(tmp.c_str(), "wb");
+    const bool written =
+        f && std::fwrite(bytes.data(), 1, static_cast<size_t>(n), f) == static_cast<size_t>(n);
+    const bool closed = f && std::fclose(f) == 0;
+    if (!written || !closed || std::rename(tmp.c_str(), o.words[1].c_str()) != 0) {
+        std::remove(tmp.c_str());
+        err << "cannot write " << o.words[1] << "\n";
+        return 1;
+    }
+    out << n << " bytes\n";
+    return 0;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliOptions o;
     std::string error;
@@ -203,6 +245,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << error << "\n" << CliUsage();
         return 2;
     }
+    if (o.command == "check-version" || o.command == "fetch") return RunServerCommand(o, out, err);
     CQVComm port;
     if (o.command == "ports") {
         const int n = port.EnumeratePorts();
