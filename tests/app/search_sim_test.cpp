@@ -33,7 +33,7 @@ class SearchSimTest : public ::testing::Test {
 
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, SampleBus(), nullptr);
+        sim::AddDevices(bus, catalog, Bus(), nullptr);
         std::string error;
         ASSERT_TRUE(bus.Start(&error)) << error;
         tervion.Comm = &comm;
@@ -54,6 +54,7 @@ class SearchSimTest : public ::testing::Test {
         ui.Drain();
         bus.Stop();
     }
+    virtual std::vector<sim::DeviceSpec> Bus() { return SampleBus(); }
 
     void FinishSearch() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -152,6 +153,29 @@ TEST_F(SearchSimTest, StopAfterAFewIdsKeepsTheRowsFound) {
     EXPECT_EQ(main->found_count(), static_cast<int>(view.rows.size()));
     EXPECT_EQ(view.Text(kSearchButton), "Search");
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
+}
+
+// The bus that scripts/demo.sh shows: every device listed with its kind and model name.
+class DemoBusTest : public SearchSimTest {
+  protected:
+    std::vector<sim::DeviceSpec> Bus() override { return sim::DemoDevices(); }
+};
+
+TEST_F(DemoBusTest, ListsEveryDemoDevice) {
+    Search();
+    ASSERT_EQ(view.rows.size(), 7u);
+    const Calls expected[] = {
+        {"1", "VX40 servo (4096 steps)"}, {"2", "VX40 servo (4096 steps)"},
+        {"3", "VX62 servo (1024 steps)"}, {"4", "VX62 servo (1024 steps)"},
+        {"5", "VXP9 pulse-width servo"},  {"6", "VXM8 Modbus servo"},
+        {"7", "VXM8 Modbus servo"},
+    };
+    const int kinds[] = {0, 0, 0, 0, 1, 2, 2};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(view.rows[i], expected[i]) << "row " << i;
+        EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
+        EXPECT_EQ(main->records()[i][5], i + 1) << "row " << i;
+    }
 }
 
 }  // namespace
