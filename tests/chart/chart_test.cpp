@@ -85,17 +85,12 @@ TEST(ChartLists, HoldWidthOverEightAndDropTheOldest) {
     EXPECT_EQ(st.samples[kTorque].front(), 134 * 2 + 2000);  // newest first
     EXPECT_EQ(st.samples[kTorque].back(), 35 * 2 + 2000);    // oldest kept
 
-    // A smaller canvas keeps the newest that fit; a wider one keeps all of them.
+    // A smaller canvas keeps the newest that fit.
     c.InitCanvas(80, 1000);
     c.Snapshot(st);
     ASSERT_EQ(st.samples[kTorque].size(), 10u);
     EXPECT_EQ(st.samples[kTorque].front(), 134 * 2 + 2000);
     EXPECT_EQ(st.samples[kTorque].back(), 125 * 2 + 2000);
-    c.InitCanvas(1600, 1000);
-    c.AddTorque(500);
-    c.Snapshot(st);
-    ASSERT_EQ(st.samples[kTorque].size(), 11u);
-    EXPECT_EQ(st.samples[kTorque][1], 134 * 2 + 2000);
 
     // Before the canvas exists there is no room, and adding is harmless.
     CPIC none;
@@ -217,20 +212,12 @@ TEST(ChartGrid, LinesAndLabelsOfBothAxes) {
     EXPECT_EQ(s.grid[20].a, (Point{80, 0}));
 }
 
-TEST(ChartGrid, ScaledCanvasAndDegenerateSizes) {
-    // H = 1100: k = 0.25, grid step 100 canvas units, font 300 tenths of a point.
+TEST(ChartGrid, DegenerateCanvasSizes) {
+    // A canvas too low for one grid step (it truncates to 0) draws the bottom line only
+    // instead of looping forever.
     CPIC c;
-    c.InitCanvas(330, 1100);
-    Scene s = SceneOf(c);
-    EXPECT_EQ(s.font_size, 300);
-    EXPECT_EQ(s.font_height, 40);
-    ASSERT_EQ(LabelTexts(s, 0).size(), 11u);
-    EXPECT_EQ(s.grid[1].a.y, 1100 - 25 - 100);
-    EXPECT_EQ(RowOf(2800, 1100, VerticalScale(1100)), 1100 - 700 - 25);
-
-    // A canvas too low for one grid step draws the bottom line only (and does not hang).
     c.InitCanvas(100, 10);
-    s = SceneOf(c);
+    Scene s = SceneOf(c);
     EXPECT_EQ(LabelTexts(s, 0), (std::vector<std::string>{"0"}));
     EXPECT_EQ(s.font_height, 1);
 
@@ -256,19 +243,6 @@ TEST(ChartLimits, UpAndLowDrawMirroredLinesWhileNonZero) {
     // 65536 is 0 in 16 bits: no line.
     c.SetUpper(65536);
     EXPECT_TRUE(SceneOf(c).limit_rows.empty());
-}
-
-TEST(ChartRedraw, RequestsGoToTheInstalledHandler) {
-    CPIC c;
-    c.Redraw();  // nothing installed: no effect
-    int calls = 0;
-    c.SetRedrawHandler([&] { ++calls; });
-    c.Redraw();
-    c.Redraw();
-    EXPECT_EQ(calls, 2);
-    c.SetRedrawHandler(nullptr);
-    c.Redraw();
-    EXPECT_EQ(calls, 2);
 }
 
 TEST(ChartConcurrency, PaintingNeverSeesHalfATick) {

@@ -50,7 +50,7 @@ class Recorder : public ::testing::Test {
 
 TEST_F(Recorder, HeaderGoesOnlyIntoAnEmptyFile) {
     // Page start-up: a missing file is neither counted nor created.
-    EXPECT_EQ(rec_.OpenRecord(1200, file_, kEnglishHeader, kRow, false), 0);
+    EXPECT_EQ(rec_.OpenRecord(1200, file_, DataRecorder::kHeaderEnglish, kRow, false), 0);
     EXPECT_FALSE(fs::exists(file_));
     // Recording starts: the file is created with the header line.
     EXPECT_EQ(rec_.OpenRecord(600, file_, "", "", true), 1);
@@ -66,14 +66,13 @@ TEST_F(Recorder, HeaderGoesOnlyIntoAnEmptyFile) {
 }
 
 TEST_F(Recorder, ChineseHeaderIsCodePage936) {
-    EXPECT_EQ(
-        rec_.OpenRecord(1200, file_, DataRecorder::kHeaderChinese, DataRecorder::kRowFormat, true),
-        1);
+    ASSERT_EQ(
+        rec_.OpenRecord(1, file_, DataRecorder::kHeaderChinese, DataRecorder::kRowFormat, true), 1);
+    EXPECT_EQ(rec_.AddSample({2047, 2048, 12, 0, 3, 31, 74}), 2);
     EXPECT_EQ(ReadAll(file_),
               "\xD0\xF2\xBA\xC5,\xCE\xBB\xD6\xC3,\xC4\xBF\xB1\xEA,\xC5\xA4\xBE\xD8,"
-              "\xCB\xD9\xB6\xC8,\xB5\xE7\xC1\xF7,\xCE\xC2\xB6\xC8,\xB5\xE7\xD1\xB9\r\n");
-    EXPECT_STREQ(DataRecorder::kHeaderEnglish, "No,Pos,Gol,Ft,V,C,T,Vol\n");
-    EXPECT_STREQ(DataRecorder::kRowFormat, "%d,%d,%d,%d,%d,%d,%d,%d,END\n");
+              "\xCB\xD9\xB6\xC8,\xB5\xE7\xC1\xF7,\xCE\xC2\xB6\xC8,\xB5\xE7\xD1\xB9\r\n"
+              "1,2047,2048,12,0,3,31,74,END\r\n");
 }
 
 TEST_F(Recorder, BatchIsWrittenWhenFullWithNumberedRows) {
