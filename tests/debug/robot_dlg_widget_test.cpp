@@ -20,6 +20,9 @@
 
 using namespace debug_test;
 
+// The font library keeps its configuration cache until the process ends; not ours to free.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 // Hands the poll's results to the Qt event loop.
