@@ -14,6 +14,7 @@ namespace sim {
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kWriteTimeoutMs = 500;
+constexpr std::chrono::microseconds kSpinMargin{100};
 }  // namespace
 
 SimBus::SimBus(SimConfig config)
@@ -95,9 +96,21 @@ void SimBus::Stop() {
 }
 
 bool SimBus::Sleep(std::chrono::microseconds duration) {
+    const auto deadline = Clock::now() + duration;
     std::unique_lock lock(stop_mutex_);
     if (duration.count() <= 0) return !stopping_;
-    return !stop_cv_.wait_for(lock, duration, [this] { return stopping_; });
+    // A timed wait wakes up tens of microseconds late, which at 1000000 baud is more than
+    // the wire time itself: wait most of it, then yield until the deadline.
+    const auto coarse = duration - kSpinMargin;
+    if (coarse.count() > 0 && stop_cv_.wait_for(lock, coarse, [this] { return stopping_; }))
+        return false;
+    while (Clock::now() < deadline) {
+        if (stopping_) return false;
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+    }
+    return !stopping_;
 }
 
 void SimBus::AdvanceDevices() {
