@@ -305,7 +305,12 @@ TEST_F(SimBusTest, ServosMoveToTheirGoalAndReportIt) {
     tervion.PosAddress = 41;
 
     tervion.End = 0;
+    bus.RecordRequests(true);
     EXPECT_NE(tervion.WritePosition(1, -100, 0, 3000, 0), 0);
+    EXPECT_EQ(bus.TakeRequests(),
+              (std::vector<std::vector<uint8_t>>{{0xFF, 0xFF, 0x01, 0x0A, 0x03, 0x29, 0x00, 0x64,
+                                                  0x80, 0x00, 0x00, 0xB8, 0x0B, 0x21}}));
+    bus.RecordRequests(false);
     EXPECT_TRUE(PollFeedback(1, [](const uint8_t* f) {
         return f[0] == 0x64 && f[1] == 0x80 && f[10] == 0 && f[11] == 0x64 && f[12] == 0x80;
     }));

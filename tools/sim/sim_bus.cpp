@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -146,6 +147,16 @@ bool SimBus::WithModbusServo(int id, const std::function<void(ModbusServo&)>& fn
     return false;
 }
 
+void SimBus::RecordRequests(bool on) {
+    std::lock_guard lock(record_mutex_);
+    recording_ = on;
+}
+
+std::vector<std::vector<uint8_t>> SimBus::TakeRequests() {
+    std::lock_guard lock(record_mutex_);
+    return std::exchange(recorded_, {});
+}
+
 void SimBus::Run() {
     auto last_rx = Clock::now();
     auto last_garbage = Clock::now();
@@ -197,6 +208,10 @@ void SimBus::SendGarbage(Clock::time_point& last) {
 
 void SimBus::Serve(const RequestFramer::Frame& frame) {
     ++requests_seen_;
+    {
+        std::lock_guard lock(record_mutex_);
+        if (recording_) recorded_.push_back(frame.bytes);
+    }
     // Read per request: the tool may change the speed between two requests.
     const int baud = line_.Baud();
     std::vector<std::vector<uint8_t>> replies;

@@ -66,6 +66,10 @@ class SimBus {
 
     // Requests received that passed their checksum (answered or not).
     long requests_seen() const { return requests_seen_; }
+    // While on, every such request is kept, bytes as they came over the line.
+    void RecordRequests(bool on);
+    // The requests kept so far, oldest first; the record is emptied.
+    std::vector<std::vector<uint8_t>> TakeRequests();
     // The baud rate the tool has set on the line.
     int LineBaud() const { return line_.Baud(); }
 
@@ -83,6 +87,10 @@ class SimBus {
     std::atomic<bool> wire_time_;
     std::atomic<int> reply_delay_us_;
     std::atomic<long> requests_seen_{0};
+
+    std::mutex record_mutex_;
+    bool recording_ = false;
+    std::vector<std::vector<uint8_t>> recorded_;
 
     std::mutex devices_mutex_;
     std::vector<std::unique_ptr<SimDevice>> devices_;
