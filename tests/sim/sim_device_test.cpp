@@ -99,6 +99,9 @@ TEST(SimInstructionServo, SyncRegisteredRecoveryBackupRestart) {
     EXPECT_EQ(one.Peek(9), 0x55);
     EXPECT_TRUE(Ask(one, {0xFF, 0xFF, 0x01, 0x02, 0x08, 0xF4}).empty());
     EXPECT_EQ(one.Peek(9), 0x44);
+    // The sync-written goal had switched torque on before the backup; a restart does not.
+    EXPECT_EQ(one.Peek(40), 0);
+    EXPECT_FALSE(one.motion().torque());
     EXPECT_FALSE(Ask(one, {0xFF, 0xFF, 0x01, 0x02, 0x06, 0xF6}).empty());
     EXPECT_EQ(one.Peek(9), 0x00);
     Ask(one, {0xFF, 0xFF, 0x01, 0x02, 0x08, 0xF4});

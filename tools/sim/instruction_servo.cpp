@@ -199,6 +199,8 @@ void InstructionServo::Restart() {
         const int b = ServoBaudForIndex(memory_[kBaudAddress]);
         if (b) baud_ = b;
     }
+    // The output starts switched off, whatever the backed-up image held.
+    if (model_.debug.present) memory_[model_.debug.torque_address] = 0;
     motion_.SetTorque(false);
     motion_.SetPosition(motion_.position());
     PublishFeedback();

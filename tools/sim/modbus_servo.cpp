@@ -133,6 +133,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
         case kRestart:
             registers_ = saved_;
             if (const int b = ModbusBaudForIndex(registers_[kBaudRegister] & 15)) baud_ = b;
+            registers_[kTorqueRegister] = 0;  // the output starts switched off
             motion_.SetTorque(false);
             motion_.SetPosition(motion_.position());
             PublishFeedback();
