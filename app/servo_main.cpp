@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "app/port_names.h"
 #include "app/servo_main_view.h"
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
@@ -116,8 +117,9 @@ void CServoMain::FillPortCombo() {
     const int count = port.EnumeratePorts();
     view_.ClearCombo(kPortCombo);
     for (int i = 0; i < count && i < CQVComm::kMaxPorts; ++i) {
-        if (port.PortNames[i] == preferred_port_) continue;
-        view_.InsertComboItem(kPortCombo, 0, port.PortNames[i]);
+        const std::string name = StablePortName(port.PortNames[i]);
+        if (name == preferred_port_ || port.PortNames[i] == preferred_port_) continue;
+        view_.InsertComboItem(kPortCombo, 0, name);
     }
     if (!preferred_port_.empty()) view_.InsertComboItem(kPortCombo, 0, preferred_port_);
     view_.SelectComboItem(kPortCombo, 0);

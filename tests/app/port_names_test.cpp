@@ -1,0 +1,24 @@
+#include "app/port_names.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+TEST(PortNames, AdapterShownByItsStableAlias) {
+    const fs::path dir = fs::temp_directory_path() / ("vexa_by_id_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::create_symlink("/dev/null", dir / "usb-Acme_RS485_A1-if00-port0");
+    fs::create_symlink("/dev/zero", dir / "usb-Acme_RS485_B2-if00-port0");
+    fs::create_symlink(dir / "missing", dir / "usb-dangling");
+
+    EXPECT_EQ(StablePortName("/dev/null", dir.string()),
+              (dir / "usb-Acme_RS485_A1-if00-port0").string());
+    EXPECT_EQ(StablePortName("/dev/full", dir.string()), "/dev/full");
+    EXPECT_EQ(StablePortName("/dev/null", (dir / "nothing").string()), "/dev/null");
+    EXPECT_EQ(StablePortName("/dev/ttyVEXA-none", dir.string()), "/dev/ttyVEXA-none");
+    fs::remove_all(dir);
+}
