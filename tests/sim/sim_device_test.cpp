@@ -47,17 +47,6 @@ TEST(SimInstructionServo, AnswersReadsWithItsIdentityAndStatusForWrites) {
               (Bytes{0xFF, 0xFF, 0x01, 0x03, 0x04, 0x22, 0xD5}));
 }
 
-TEST(SimInstructionServo, ByteOrderOneKeepsWordsHighByteFirst) {
-    InstructionServo s = Servo(2, 1);
-    // Byte 2 of the identity is the byte order; the default maximum angle 4095 is 0F FF.
-    EXPECT_EQ(s.Peek(2), 1);
-    EXPECT_EQ(s.Peek(11), 0x0F);
-    EXPECT_EQ(s.Peek(12), 0xFF);
-    InstructionServo low = Servo(3, 0);
-    EXPECT_EQ(low.Peek(11), 0xFF);
-    EXPECT_EQ(low.Peek(12), 0x0F);
-}
-
 TEST(SimInstructionServo, LevelZeroAndBroadcastSilenceEverythingButReads) {
     InstructionServo quiet = Servo(1, 0, 0);
     EXPECT_TRUE(Ask(quiet, {0xFF, 0xFF, 0x01, 0x05, 0x03, 0x09, 0x22, 0x01, 0xCA}).empty());
