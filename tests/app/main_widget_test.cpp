@@ -22,9 +22,9 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
-#include "sim_devices.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
 #include "transport/cqv_comm.h"
 
 // Qt's own libraries are not built with ThreadSanitizer, so it cannot see their internal
@@ -51,7 +51,8 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), SampleBus(), nullptr);
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
+                    nullptr);
     std::string error;
     ASSERT_TRUE(bus.Start(&error)) << error;
 
@@ -105,10 +106,10 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         EXPECT_EQ(window.status_line()->text(), "Stop");
 
         QTableWidget* list = window.servo_list();
-        ASSERT_EQ(list->rowCount(), 6);
+        ASSERT_EQ(list->rowCount(), 7);
         EXPECT_EQ(list->item(2, 0)->text(), "3");
         EXPECT_EQ(list->item(2, 1)->text(), "VX62 servo (1024 steps)");
-        EXPECT_EQ(list->item(5, 1)->text(), "VXM8 Modbus servo");
+        EXPECT_EQ(list->item(6, 1)->text(), "VXM8 Modbus servo");
 
         const QRect cell = list->visualItemRect(list->item(0, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());

@@ -17,16 +17,17 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
-#include "sim_devices.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
 #include "transport/cqv_comm.h"
 
 namespace {
 
 TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), SampleBus(), nullptr);
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
+                    nullptr);
     ASSERT_TRUE(bus.Start());
 
     StringTable strings(false);
@@ -89,9 +90,9 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
     ui.Drain();
     poll.Stop();
 
-    EXPECT_EQ(main.found_count(), 6) << "the poll's transactions never spoil a probe";
-    ASSERT_EQ(view.rows.size(), 6u);
-    EXPECT_EQ(view.rows[3][1], "VXP9 pulse-width servo");
+    EXPECT_EQ(main.found_count(), 7) << "the poll's transactions never spoil a probe";
+    ASSERT_EQ(view.rows.size(), 7u);
+    EXPECT_EQ(view.rows[4][1], "VXP9 pulse-width servo");
     EXPECT_GT(clicks, 0);
     // The lock is not fair: while the search runs flat out the poll gets fewer turns, but
     // it does get them.

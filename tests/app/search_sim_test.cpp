@@ -14,7 +14,6 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
-#include "sim_devices.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -33,7 +32,7 @@ class SearchSimTest : public ::testing::Test {
 
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, Bus(), nullptr);
+        sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
         std::string error;
         ASSERT_TRUE(bus.Start(&error)) << error;
         tervion.Comm = &comm;
@@ -54,7 +53,6 @@ class SearchSimTest : public ::testing::Test {
         ui.Drain();
         bus.Stop();
     }
-    virtual std::vector<sim::DeviceSpec> Bus() { return SampleBus(); }
 
     void FinishSearch() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -88,45 +86,51 @@ class SearchSimTest : public ::testing::Test {
     std::unique_ptr<CServoMain> main;
 };
 
-TEST_F(SearchSimTest, FindsEveryDeviceWithKindRecordAndName) {
+// The bus scripts/demo.sh shows, found whole.
+TEST_F(SearchSimTest, FindsEveryDemoDeviceWithKindRecordAndName) {
     EXPECT_EQ(bus.LineBaud(), 115200);
     Search();
-    ASSERT_EQ(view.rows.size(), 6u);
-    EXPECT_EQ(view.rows[0], (Calls{"1", "VX40 servo (4096 steps)"}));
-    EXPECT_EQ(view.rows[1], (Calls{"2", "VX40 servo (4096 steps)"}));
-    EXPECT_EQ(view.rows[2], (Calls{"3", "VX62 servo (1024 steps)"}));
-    EXPECT_EQ(view.rows[3], (Calls{"6", "VXP9 pulse-width servo"}));
-    EXPECT_EQ(view.rows[4], (Calls{"10", "VXM8 Modbus servo"}));
-    EXPECT_EQ(view.rows[5], (Calls{"11", "VXM8 Modbus servo"}));
+    const Calls rows[] = {
+        {"1", "VX40 servo (4096 steps)"}, {"2", "VX40 servo (4096 steps)"},
+        {"3", "VX62 servo (1024 steps)"}, {"4", "VX62 servo (1024 steps)"},
+        {"5", "VXP9 pulse-width servo"},  {"6", "VXM8 Modbus servo"},
+        {"7", "VXM8 Modbus servo"},
+    };
     const ServoInfo records[] = {
         {3, 6, 0, 4, 0, 1, 4, 0, 1},     {3, 6, 0, 4, 0, 2, 4, 0, 1},
-        {5, 2, 1, 6, 2, 3, 4, 0, 1},     {7, 1, 0, 9, 255, 6, 5, 255, 1},
-        {2, 10, 1, 8, 5, 10, 2, 255, 1}, {2, 10, 1, 8, 5, 11, 2, 255, 1},
+        {5, 2, 1, 6, 2, 3, 4, 0, 1},     {5, 2, 1, 6, 2, 4, 4, 0, 1},
+        {7, 1, 0, 9, 255, 5, 5, 255, 1}, {2, 10, 1, 8, 5, 6, 2, 255, 1},
+        {2, 10, 1, 8, 5, 7, 2, 255, 1},
     };
-    const int kinds[] = {0, 0, 0, 1, 2, 2};
-    ASSERT_EQ(main->found_count(), 6);
-    for (int i = 0; i < 6; ++i) {
+    const int kinds[] = {0, 0, 0, 0, 1, 2, 2};
+    ASSERT_EQ(view.rows.size(), 7u);
+    ASSERT_EQ(main->found_count(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(view.rows[i], rows[i]) << "row " << i;
         EXPECT_EQ(main->records()[i], records[i]) << "row " << i;
         EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
     }
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
     EXPECT_EQ(view.Text(kSearchButton), "Search");
 
-    // Same number of devices: the selection stays. Firmware register 312 reads as 3.12.
+    // Same number of devices: the selection stays, and the selected servo's setup file is
+    // current again although the search looked in the Modbus file last.
     main->OnListClicked(2);
     EXPECT_EQ(view.Text(kStatusLine), "Select ID:3");
     EXPECT_EQ(tervion.End.load(), 1);
-    ASSERT_TRUE(bus.WithModbusServo(11, [](sim::ModbusServo& s) { s.SetRegister(0, 312); }));
+    // Firmware register 312 reads as version 3.12.
+    ASSERT_TRUE(bus.WithModbusServo(7, [](sim::ModbusServo& s) { s.SetRegister(0, 312); }));
     Search();
     EXPECT_EQ(main->selected_index(), 2);
-    ASSERT_EQ(main->found_count(), 6);
-    EXPECT_EQ(main->records()[5][0], 3);
-    EXPECT_EQ(main->records()[5][1], 12);
+    EXPECT_EQ(setup.CurrentName(), "setup_en.log");
+    ASSERT_EQ(main->found_count(), 7);
+    EXPECT_EQ(main->records()[6][0], 3);
+    EXPECT_EQ(main->records()[6][1], 12);
 
     // One device more: the selection is gone.
     bus.AddServo(sim::BuiltInServoModel(), sim::ServoSettings{40, 0, 115200, 1});
     Search();
-    EXPECT_EQ(main->found_count(), 7);
+    EXPECT_EQ(main->found_count(), 8);
     EXPECT_EQ(main->selected_index(), -1);
 
     // A servo moved to 256000 baud (index 12): the port follows.
@@ -137,45 +141,27 @@ TEST_F(SearchSimTest, FindsEveryDeviceWithKindRecordAndName) {
 
 TEST_F(SearchSimTest, StopAfterAFewIdsKeepsTheRowsFound) {
     main->OnSearchClicked();
+    // Past the demo devices (ids 1 to 7), each empty id takes a reply time-out.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (view.Text(kStatusLine) != "Ping ID:4 Servo...") {
+    auto probing = [&] {
+        const std::string text = view.Text(kStatusLine);
+        return text.rfind("Ping ID:", 0) == 0 && std::atoi(text.c_str() + 8) >= 12 &&
+               std::atoi(text.c_str() + 8) < 253;
+    };
+    while (!probing()) {
         ui.Drain();
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     main->OnSearchClicked();
     FinishSearch();
-    ASSERT_GE(view.rows.size(), 3u);
-    EXPECT_LE(view.rows.size(), 4u) << "the worker stops at its next id";
+    ASSERT_EQ(view.rows.size(), 7u);
     EXPECT_EQ(view.rows[0][0], "1");
-    EXPECT_EQ(view.rows[1][0], "2");
-    EXPECT_EQ(view.rows[2][0], "3");
-    EXPECT_EQ(main->found_count(), static_cast<int>(view.rows.size()));
+    EXPECT_EQ(view.rows[6][0], "7");
+    EXPECT_EQ(main->found_count(), 7);
+    EXPECT_LT(bus.requests_seen(), 100) << "the worker stopped at its next id";
     EXPECT_EQ(view.Text(kSearchButton), "Search");
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
-}
-
-// The bus that scripts/demo.sh shows: every device listed with its kind and model name.
-class DemoBusTest : public SearchSimTest {
-  protected:
-    std::vector<sim::DeviceSpec> Bus() override { return sim::DemoDevices(); }
-};
-
-TEST_F(DemoBusTest, ListsEveryDemoDevice) {
-    Search();
-    ASSERT_EQ(view.rows.size(), 7u);
-    const Calls expected[] = {
-        {"1", "VX40 servo (4096 steps)"}, {"2", "VX40 servo (4096 steps)"},
-        {"3", "VX62 servo (1024 steps)"}, {"4", "VX62 servo (1024 steps)"},
-        {"5", "VXP9 pulse-width servo"},  {"6", "VXM8 Modbus servo"},
-        {"7", "VXM8 Modbus servo"},
-    };
-    const int kinds[] = {0, 0, 0, 0, 1, 2, 2};
-    for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(view.rows[i], expected[i]) << "row " << i;
-        EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
-        EXPECT_EQ(main->records()[i][5], i + 1) << "row " << i;
-    }
 }
 
 }  // namespace

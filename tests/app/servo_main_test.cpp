@@ -261,6 +261,7 @@ TEST_F(MainWindowTest, SearchFindsEveryKindInIdOrder) {
                                  "pwm.StopAuto"}));
     FinishSearch();
 
+    // Modbus id 11 answers registers 0..3 but not 10..12: not listed.
     ASSERT_EQ(view.rows.size(), 6u);
     EXPECT_EQ(view.rows[0], (Calls{"1", "VX40 servo (4096 steps)"}));
     EXPECT_EQ(view.rows[1], (Calls{"2", "VX62 servo (1024 steps)"}));
@@ -275,7 +276,7 @@ TEST_F(MainWindowTest, SearchFindsEveryKindInIdOrder) {
         {7, 1, 0, 9, 255, 5, 5, 255, 1},     // PWM record rebuilt, byte 2 from the model line
         {2, 10, 1, 8, 5, 7, 2, 255, 1},      // composed from registers 0, 1, 10, 11
         {2, 1, 255, 99, 255, 3, 5, 255, 1},  // unknown: rebuilt, kind 0
-        {3, 12, 1, 8, 5, 12, 2, 255, 1},     // register 0 = 312
+        {3, 12, 1, 8, 5, 12, 2, 255, 1},     // register 0 = 312: firmware 3.12
     };
     const int kinds[] = {0, 0, 1, 2, 0, 2};
     for (int i = 0; i < 6; ++i) {
@@ -312,111 +313,6 @@ TEST_F(MainWindowTest, SearchProbes253FirstAndNeverTheBroadcastId) {
                                           [](const Bytes& q) { return q[0] != 0xFF; });
     ASSERT_NE(last_modbus, requests.rend());
     EXPECT_EQ(*last_modbus, (Bytes{0xF7, 0x03, 0x00, 0x00, 0x00, 0x04, 0x50, 0x9F}));
-}
-
-TEST_F(MainWindowTest, ModbusServoNeedsBothReadsAndGivesFirmwareFromRegisterZero) {
-    DemoDevices();
-    Open();
-    Search();
-    std::vector<std::string> ids;
-    for (const auto& row : view.rows) ids.push_back(row[0]);
-    EXPECT_EQ(std::count(ids.begin(), ids.end(), "11"), 0) << "registers 10..12 unanswered";
-    const auto at = std::find(ids.begin(), ids.end(), "12");
-    ASSERT_NE(at, ids.end());
-    const ServoInfo& r = main->records()[at - ids.begin()];
-    EXPECT_EQ(r[0], 3);   // 312 / 100
-    EXPECT_EQ(r[1], 12);  // 312 % 100
-    EXPECT_EQ(r[5], 12);
-    EXPECT_EQ(main->kinds()[at - ids.begin()], 2);
-}
-
-TEST_F(MainWindowTest, StopKeepsTheRowsFoundSoFar) {
-    DemoDevices();
-    std::mutex m;
-    std::condition_variable cv;
-    bool reached = false, release = false;
-    bus.on_read = [&](int id) {
-        if (id != 4) return;
-        std::unique_lock<std::mutex> l(m);
-        reached = true;
-        cv.notify_all();
-        cv.wait(l, [&] { return release; });
-    };
-    Open();
-    main->OnSearchClicked();
-    {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return reached; });
-    }
-    ui.Drain();
-    EXPECT_EQ(view.Text(kStatusLine), "Ping ID:4 Servo...");
-    main->OnSearchClicked();  // "Stop"
-    main->OnSearchClicked();  // a second press while stopping changes nothing
-    {
-        std::lock_guard<std::mutex> l(m);
-        release = true;
-        cv.notify_all();
-    }
-    FinishSearch();
-    ASSERT_EQ(view.rows.size(), 2u);
-    EXPECT_EQ(view.rows[0][0], "1");
-    EXPECT_EQ(view.rows[1][0], "2");
-    EXPECT_EQ(main->found_count(), 2);
-    EXPECT_EQ(view.Text(kSearchButton), "Search");
-    EXPECT_EQ(view.Text(kStatusLine), "Stop");
-}
-
-TEST_F(MainWindowTest, ClosingThePortEndsTheSearch) {
-    DemoDevices();
-    std::mutex m;
-    std::condition_variable cv;
-    bool reached = false, release = false;
-    bus.on_read = [&](int id) {
-        if (id != 3) return;
-        std::unique_lock<std::mutex> l(m);
-        reached = true;
-        cv.notify_all();
-        cv.wait(l, [&] { return release; });
-    };
-    Open();
-    main->OnSearchClicked();
-    {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return reached; });
-    }
-    std::thread closer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::lock_guard<std::mutex> l(m);
-        release = true;
-        cv.notify_all();
-    });
-    main->OnOpenClicked();  // waits for the transaction in flight, then closes
-    closer.join();
-    FinishSearch();
-    EXPECT_FALSE(main->port_open());
-    EXPECT_EQ(view.rows.size(), 2u);
-    EXPECT_EQ(view.Text(kSearchButton), "Search");
-}
-
-TEST_F(MainWindowTest, SelectionIsKeptOnlyWhenTheCountIsTheSame) {
-    DemoDevices();
-    Open();
-    Search();
-    main->OnListClicked(1);
-    EXPECT_EQ(main->selected_index(), 1);
-    Search();
-    EXPECT_EQ(main->selected_index(), 1);
-    // The search's last find was a Modbus servo; the selected servo's file is current
-    // again afterwards.
-    main->OnListClicked(0);
-    Search();
-    EXPECT_EQ(main->selected_index(), 0);
-    EXPECT_EQ(setup.CurrentName(), "setup_en.log");
-
-    bus.AddServo(100, {3, 6, 0, 4, 0, 100, 4, 0, 1});
-    Search();
-    EXPECT_EQ(main->found_count(), 7);
-    EXPECT_EQ(main->selected_index(), -1);
 }
 
 TEST_F(MainWindowTest, SelectingAServoTellsEveryPage) {
@@ -470,24 +366,61 @@ TEST_F(MainWindowTest, ArrowKeySelectsTheMarkedRowOnlyWhenSelected) {
     EXPECT_EQ(view.Text(kStatusLine), "Select ID:5");
 }
 
-TEST_F(MainWindowTest, TabChangesDuringASearchDoNotStartPolling) {
+// Holds the worker inside the instruction-protocol read of one id (bus lock held) until
+// released, so the test can act while the search is at a known place.
+class Gate {
+  public:
+    Gate(TestBus& bus, int id) {
+        bus.on_read = [this, id](int probed) {
+            if (probed != id) return;
+            std::unique_lock<std::mutex> l(m_);
+            reached_ = true;
+            cv_.notify_all();
+            cv_.wait(l, [this] { return open_; });
+        };
+    }
+    void AwaitWorker() {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [this] { return reached_; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> l(m_);
+        open_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool reached_ = false, open_ = false;
+};
+
+TEST_F(MainWindowTest, ClosingThePortEndsTheSearch) {
     DemoDevices();
-    std::mutex m;
-    std::condition_variable cv;
-    bool reached = false, release = false;
-    bus.on_read = [&](int id) {
-        if (id != 3) return;
-        std::unique_lock<std::mutex> l(m);
-        reached = true;
-        cv.notify_all();
-        cv.wait(l, [&] { return release; });
-    };
+    Gate gate(bus, 3);
     Open();
     main->OnSearchClicked();
-    {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return reached; });
-    }
+    gate.AwaitWorker();
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gate.Open();
+    });
+    main->OnOpenClicked();  // waits for the transaction in flight, then closes
+    opener.join();
+    FinishSearch();
+    EXPECT_FALSE(main->port_open());
+    EXPECT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.Text(kSearchButton), "Search");
+}
+
+TEST_F(MainWindowTest, TabChangesDuringASearchDoNotStartPolling) {
+    DemoDevices();
+    Gate gate(bus, 3);
+    Open();
+    main->OnSearchClicked();
+    gate.AwaitWorker();
+    main->OnSearchClicked();  // "Stop"
+    main->OnSearchClicked();  // pressed again while stopping: no second search
     log.Take();
     main->OnTabChanged(1);
     EXPECT_EQ(log.Take(), (Calls{"debug.StopPolling"}));
@@ -495,40 +428,30 @@ TEST_F(MainWindowTest, TabChangesDuringASearchDoNotStartPolling) {
     EXPECT_EQ(log.Take(), (Calls{"pg.StopRefresh"}));
     main->OnTabChanged(1);
     log.Take();
-    {
-        std::lock_guard<std::mutex> l(m);
-        release = true;
-        cv.notify_all();
-    }
+    gate.Open();
     FinishSearch();
     EXPECT_EQ(log.Take(), (Calls{"pg.StartRefreshTimer"}));
+    EXPECT_EQ(view.rows.size(), 2u);
 }
 
-TEST_F(MainWindowTest, IdInUseSkipsTheSelectedServo) {
+TEST_F(MainWindowTest, IdBookkeeping) {
     DemoDevices();
     Open();
     Search();
     EXPECT_TRUE(main->IdInUse(2));  // nothing selected: every row counts
     main->OnListClicked(1);         // id 2
     EXPECT_FALSE(main->IdInUse(2));
-    EXPECT_TRUE(main->IdInUse(1));
     EXPECT_TRUE(main->IdInUse(7));
     EXPECT_FALSE(main->IdInUse(33));
-}
 
-TEST_F(MainWindowTest, ServoIdChangedUpdatesRecordAndRow) {
-    DemoDevices();
-    Open();
-    Search();
-    main->ServoIdChanged(2, 20);
-    EXPECT_EQ(main->records()[1][5], 20);
-    EXPECT_EQ(view.rows[1][0], "20");
-    EXPECT_EQ(view.rows[0][0], "1");
-    main->OnListClicked(0);
+    main->ServoIdChanged(7, 20);
+    EXPECT_EQ(main->records()[3][5], 20);
+    EXPECT_EQ(view.rows[3][0], "20");
     EXPECT_TRUE(main->IdInUse(20));
-    EXPECT_FALSE(main->IdInUse(2));
+    EXPECT_FALSE(main->IdInUse(7));
     main->ServoIdChanged(77, 78);  // unknown id: nothing changes
-    EXPECT_EQ(view.rows[1][0], "20");
+    EXPECT_EQ(view.rows[3][0], "20");
+    EXPECT_EQ(view.rows[0][0], "1");
 }
 
 TEST_F(MainWindowTest, ReadServoIdentityPerKind) {
@@ -575,26 +498,21 @@ TEST_F(MainWindowTest, ClosingTheWindowDuringASearchJoinsTheWorker) {
     Open();
     main->OnSearchClicked();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    main->Shutdown();
-    main.reset();  // the worker is gone; its posted calls must not touch the old window
-    const auto rows_before = view.rows.size();
-    const auto status_before = view.Text(kStatusLine);
-    ui.Drain();
-    EXPECT_EQ(view.rows.size(), rows_before);
-    EXPECT_EQ(view.Text(kStatusLine), status_before);
+    main->Shutdown();  // returns with the worker joined
     EXPECT_LT(port.requests().size(), 400u) << "the search stopped early";
-}
-
-TEST_F(MainWindowTest, SearchEndingAfterCloseStartsNoPageWork) {
-    bus.on_read = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
-    Open();
-    main->OnSearchClicked();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    main->Shutdown();
     log.Take();
-    FinishSearch();  // the window still exists; its end-of-search call runs
+    FinishSearch();  // the window still exists: its end-of-search call runs...
     EXPECT_EQ(view.Text(kSearchButton), "Search");
-    EXPECT_TRUE(log.Take().empty());
+    EXPECT_TRUE(log.Take().empty()) << "...but starts no page work";
+
+    // Once the window is gone, calls still queued for it do nothing.
+    main->OnSearchClicked();
+    main->Shutdown();
+    main.reset();
+    const auto rows = view.rows.size();
+    ui.Drain();
+    EXPECT_EQ(view.rows.size(), rows);
+    EXPECT_EQ(view.Text(kSearchButton), "Stop");
 }
 
 TEST_F(MainWindowTest, PortDropDownRefillsTheList) {
