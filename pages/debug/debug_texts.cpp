@@ -2,47 +2,20 @@
 
 #include "platform/string_table.h"
 
-namespace {
-
-struct Builtin {
-    int id;
-    const char* english;
-    const char* chinese;
-};
-
-// Used when the compiled-in string table lacks an id.
-constexpr Builtin kBuiltin[] = {
-    {156, "Stop", "停止"},         {158, "Timeout", "通信超时"},  {164, "Normal", "通信正常"},
-    {167, "Voltage", "过压/欠压"}, {168, "Current", "过流"},      {169, "Heat", "过热"},
-    {170, "Load", "过载"},         {171, "Sensor", "传感器出错"}, {188, "Sweep", "扫描"},
-    {197, "Setp", "步进"},         {203, "Export", "导出"},       {204, "Stop", "停止"},
-};
-
-std::string Load(const StringTable& table, int id) {
-    std::string text = table.Get(id);
-    if (!text.empty()) return text;
-    for (const Builtin& b : kBuiltin) {
-        if (b.id == id) return table.chinese() ? b.chinese : b.english;
-    }
-    return {};
-}
-
-}  // namespace
-
 DebugTexts::DebugTexts(bool zh) : chinese(zh) {
     const StringTable table(zh);
-    timeout = Load(table, 158);
-    normal = Load(table, 164);
-    voltage = Load(table, 167);
-    current = Load(table, 168);
-    heat = Load(table, 169);
-    load = Load(table, 170);
-    sensor = Load(table, 171);
-    sweep = Load(table, 188);
-    step = Load(table, 197);
-    stop = Load(table, 156);
-    record = Load(table, 203);
-    stop_record = Load(table, 204);
+    timeout = table.Get(158);
+    normal = table.Get(164);
+    voltage = table.Get(167);
+    current = table.Get(168);
+    heat = table.Get(169);
+    load = table.Get(170);
+    sensor = table.Get(171);
+    sweep = table.Get(188);
+    step = table.Get(197);
+    stop = table.Get(156);
+    record = table.Get(203);
+    stop_record = table.Get(204);
 }
 
 std::string DebugTexts::StateText(uint8_t error) const {
