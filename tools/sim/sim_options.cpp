@@ -138,9 +138,9 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             const Family family = a == "--servo" ? Family::kServo
                                   : a == "--pwm" ? Family::kPwm
                                                  : Family::kModbus;
-            DeviceSpec spec;
-            if (!ParseDevice(family, v, spec, error)) return false;
-            out.devices.push_back(spec);
+            DeviceSpec device;
+            if (!ParseDevice(family, v, device, error)) return false;
+            out.devices.push_back(device);
         } else {
             *error = "unknown option '" + a + "'";
             return false;
@@ -179,15 +179,16 @@ std::vector<DeviceSpec> DemoDevices() {
 
 void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceSpec>& devices,
                 std::vector<std::string>* notes) {
-    for (const DeviceSpec& spec : devices) {
+    for (const DeviceSpec& device : devices) {
         std::string note;
-        ServoModel model = catalog.Resolve(spec.family, spec.identity, &note);
+        ServoModel model = catalog.Resolve(device.family, device.identity, &note);
         if (notes && !note.empty())
-            notes->push_back("device " + std::to_string(spec.id) + ": " + note);
-        if (spec.family == Family::kModbus) {
-            bus.AddModbusServo(std::move(model), ModbusSettings{spec.id, spec.baud});
+            notes->push_back("device " + std::to_string(device.id) + ": " + note);
+        if (device.family == Family::kModbus) {
+            bus.AddModbusServo(std::move(model), ModbusSettings{device.id, device.baud});
         } else {
-            bus.AddServo(std::move(model), ServoSettings{spec.id, spec.end, spec.baud, spec.level});
+            bus.AddServo(std::move(model),
+                         ServoSettings{device.id, device.end, device.baud, device.level});
         }
     }
 }
