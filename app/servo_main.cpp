@@ -337,12 +337,14 @@ bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], int kind) {
 
 int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
     ServoSetup& setup = *bus_.setup;
-    if (!setup.HasMemoryTable(identity)) return 1;
-    const auto kept = setup.MemoryKey();
+    // The keys come back from the lookups themselves: a poll's lookup on another thread
+    // between the calls cannot swap the kept key.
+    std::array<uint8_t, 4> kept{}, now{};
+    if (!setup.HasMemoryTable(identity, &kept)) return 1;
     uint8_t read_back[5] = {};
     if (!ReadServoIdentity(id, read_back, kind)) return 1;
-    if (!setup.HasMemoryTable(read_back)) return 1;
-    return setup.MemoryKey() == kept ? 0 : 2;
+    if (!setup.HasMemoryTable(read_back, &now)) return 1;
+    return now == kept ? 0 : 2;
 }
 
 bool CServoMain::IdInUse(int id) {

@@ -263,7 +263,7 @@ int ServoSetup::LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_
     return count;
 }
 
-int ServoSetup::HasMemoryTable(const uint8_t* ident) {
+int ServoSetup::HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched) {
     if (ident == nullptr) return 0;
     std::lock_guard<std::mutex> guard(lock_);
     section_state_ = kOutside;
@@ -278,7 +278,10 @@ int ServoSetup::HasMemoryTable(const uint8_t* ident) {
             const std::vector<long> numbers = LineNumbers(line);
             if (numbers.size() != 4) continue;
             for (size_t i = 0; i < 4; ++i) memory_key_[i] = LowByte(numbers[i]);
-            if (MemoryKeyMatches(memory_key_, ident)) return 1;
+            if (MemoryKeyMatches(memory_key_, ident)) {
+                if (matched != nullptr) *matched = memory_key_;
+                return 1;
+            }
         }
     }
     return 0;

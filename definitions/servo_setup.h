@@ -28,7 +28,10 @@ class ServoSetup {
     // the "NULL" row is refused whole (0); one that ends without a "NULL" line keeps the
     // entries read so far.
     int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
-    int HasMemoryTable(const uint8_t* ident);
+    // 1 when the current file has a memory section for ident. The matched key is also
+    // copied to *matched (read under the lookup's lock, so no other lookup can change it
+    // first, as it can the MemoryKey() field).
+    int HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched = nullptr);
     // The model name as raw file bytes (code page 936 in the Chinese files), or
     // kUnknownModel. May set ident[2].
     std::string LookupModelName(uint8_t* ident);

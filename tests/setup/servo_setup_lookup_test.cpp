@@ -181,8 +181,10 @@ TEST_F(SetupTest, KeyNumbersKeepTheirLowBits) {
               "\n7,0,9,-1,1,1,1,1,1,1,1,1,1\n  7, +0,65545,255,300,70000,41,1,10,0,40,0,0\n" +
               kDebugEnd + "\n");
     const uint8_t ident[3] = {7, 200, 255};
-    EXPECT_EQ(setup_.HasMemoryTable(ident), 1);  // 263 -> 7, 511 -> 255, -1 -> 255
+    std::array<uint8_t, 4> matched{};
+    EXPECT_EQ(setup_.HasMemoryTable(ident, &matched), 1);  // 263 -> 7, 511 -> 255, -1 -> 255
     EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{7, 0, 255, 255}));
+    EXPECT_EQ(matched, (std::array<uint8_t, 4>{7, 0, 255, 255}));
     DebugRow row{};
     // Debug values keep 16 bits: -1 is 65535, which no variant byte equals; 65545 is 9.
     const uint8_t debug_ident[3] = {7, 9, 255};
