@@ -68,8 +68,9 @@ int DataRecorder::OpenRecord(int batch_size, const std::string& file_name,
     return row_counter_;
 }
 
-int DataRecorder::AddSample(const RecordSample& sample) {
+int DataRecorder::AddSample(const RecordSample& sample, bool* write_failed) {
     std::lock_guard<std::mutex> g(m_);
+    if (write_failed != nullptr) *write_failed = false;
     if (batch_size_ <= 0) return -1;
     if (samples_.size() >= static_cast<size_t>(kMaxPending)) {
         ++dropped_;
@@ -78,7 +79,9 @@ int DataRecorder::AddSample(const RecordSample& sample) {
     samples_.push_back(sample);
     // After a failed write the backlog is retried each time another batch has filled.
     if (samples_.size() % static_cast<size_t>(batch_size_) != 0) return -1;
-    return WriteBatchLocked();
+    const int rows = WriteBatchLocked();
+    if (write_failed != nullptr) *write_failed = rows == -1;
+    return rows;
 }
 
 int DataRecorder::WriteBatch() {

@@ -50,7 +50,8 @@ class DataRecorder {
                    const std::string& row_format, bool create);
     // Adds a sample; when the batch is full writes it. Returns the row counter after a
     // successful write, else -1 (nothing written: batch not full, batch size 0, or failure).
-    int AddSample(const RecordSample& sample);
+    // *write_failed, when given, tells whether this call tried to write and failed.
+    int AddSample(const RecordSample& sample, bool* write_failed = nullptr);
     // Appends every collected sample to the file (which must exist) and empties the batch.
     // Returns the row counter, or -1 when the file cannot be opened or written; then the
     // samples stay collected and the file keeps its previous length.

@@ -16,6 +16,8 @@ DebugTexts::DebugTexts(bool zh) : chinese(zh) {
     stop = table.Get(156);
     record = table.Get(203);
     stop_record = table.Get(204);
+    data_analysis = table.Get(13101);
+    record_failed = table.Get(13102);
 }
 
 std::string DebugTexts::StateText(uint8_t error) const {

@@ -28,6 +28,7 @@ class NullView : public RobotDlgView {
     int SliderPos(int) const override { return 0; }
     void StartTimer(int, int) override {}
     void KillTimer(int) override {}
+    void ShowError(const std::string&, const std::string&) override {}
 };
 
 NullView g_null_view;
@@ -254,6 +255,7 @@ void CRobotDlg::PollTick() {
     }
 
     int rows = -1;
+    bool write_failed = false;
     if (recording_.load()) {
         RecordSample s;
         s.position = f.position;
@@ -263,17 +265,18 @@ void CRobotDlg::PollTick() {
         s.current = f.current;
         s.temperature = static_cast<int16_t>(f.temperature);
         s.voltage = static_cast<int16_t>(f.voltage);
-        rows = recorder_.AddSample(s);
+        rows = recorder_.AddSample(s, &write_failed);
     }
 
     const int speed_scale = t.row[8];
-    ui_.Post([alive, gen = t.generation, f, speed_scale, rows] {
+    ui_.Post([alive, gen = t.generation, f, speed_scale, rows, write_failed] {
         auto page = alive.lock();
         if (!page) return;
         CRobotDlg& self = **page;
         // A result read for a servo that is no longer selected is not shown.
         if (gen == self.generation_.load()) self.ShowFeedback(f, speed_scale);
         if (rows != -1) self.ShowRows(rows);
+        if (write_failed) self.ReportRecordFailure();
     });
 }
 
@@ -566,7 +569,19 @@ void CRobotDlg::OnTimer(int id) {
 
 // ---- Recording --------------------------------------------------------------------------
 
-void CRobotDlg::ShowRows(int count) { SetInt(kRowsEdit, count > 0 ? count - 1 : count); }
+void CRobotDlg::ShowRows(int count) {
+    record_failure_shown_ = false;  // rows were written
+    SetInt(kRowsEdit, count > 0 ? count - 1 : count);
+}
+
+void CRobotDlg::ReportRecordFailure() {
+    if (record_failure_shown_) return;
+    record_failure_shown_ = true;
+    std::string text = texts_.record_failed;
+    const size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, recorder_.FileName());
+    view_->ShowError(texts_.data_analysis, text);
+}
 
 void CRobotDlg::OnExport() {
     const int seconds = EditInt(kSecondsEdit);
@@ -576,7 +591,11 @@ void CRobotDlg::OnExport() {
         view_->SetText(kExportButton, texts_.record);
         view_->Enable(kEmptyButton, true);
         const int n = recorder_.WriteBatch();
-        if (n != -1) ShowRows(n);
+        if (n != -1) {
+            ShowRows(n);
+        } else if (recorder_.LastWriteFailed()) {
+            ReportRecordFailure();
+        }
         return;
     }
     view_->SetText(kExportButton, texts_.stop_record);

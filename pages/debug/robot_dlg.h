@@ -104,6 +104,8 @@ class CRobotDlg : public DebugPage {
     int EditInt(int control) const;
     void SetInt(int control, int value);
     void ShowRows(int count);
+    // A record write failed: says so once until a write succeeds again (the rows are kept).
+    void ReportRecordFailure();
     void ShowFeedback(const Feedback& f, int speed_scale);
     void ShowState(uint64_t generation, const std::string& text);
     void EndSweep();
@@ -135,6 +137,7 @@ class CRobotDlg : public DebugPage {
     std::atomic<int> poll_divider_{1};
     int tick_counter_ = 0;  // poll thread only
     std::atomic<bool> recording_{false};
+    bool record_failure_shown_ = false;  // UI thread only
 
     PeriodicWorker worker_;
     // Results posted to the user-interface thread check it before touching the page.

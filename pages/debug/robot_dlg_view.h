@@ -84,6 +84,9 @@ class RobotDlgView {
     virtual void StartTimer(int id, int interval_ms) = 0;
     virtual void KillTimer(int id) = 0;
 
+    // A modal error box (caption names the operation).
+    virtual void ShowError(const std::string& caption, const std::string& text) = 0;
+
     // The page is being destroyed (its poll already stopped): drop every reference to it.
     virtual void PageDestroyed() {}
 };

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -355,4 +356,12 @@ void CRobotDlgWidget::StartTimer(int id, int interval_ms) {
 void CRobotDlgWidget::KillTimer(int id) {
     const auto it = timers_.find(id);
     if (it != timers_.end()) it->second->stop();
+}
+
+void CRobotDlgWidget::ShowError(const std::string& caption, const std::string& text) {
+    // Not modal to the poll: samples keep arriving while the box is open.
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(caption),
+                                QString::fromStdString(text), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

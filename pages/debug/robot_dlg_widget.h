@@ -35,6 +35,7 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
     int SliderPos(int control) const override;
     void StartTimer(int id, int interval_ms) override;
     void KillTimer(int id) override;
+    void ShowError(const std::string& caption, const std::string& text) override;
     void PageDestroyed() override;
 
   private:

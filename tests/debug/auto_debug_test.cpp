@@ -139,6 +139,31 @@ TEST_F(PageTest, RecordingBatchesRowsAndExportWritesThePartialBatch) {
     EXPECT_EQ(Lines(dir_ / "record.txt"), std::vector<std::string>{"No,Pos,Gol,Ft,V,C,T,Vol\r"});
 }
 
+TEST_F(PageTest, ARecordFileThatCannotBeWrittenIsReportedOnceAndLosesNoRows) {
+    Select(kServoA);
+    page_->OnExport();                             // 30 s: batches of 600
+    std::filesystem::remove(dir_ / "record.txt");  // a batch write never creates the file
+    for (int i = 0; i < 600; ++i) Poll(SampleReply());
+    ASSERT_EQ(view_.errors.size(), 1u);
+    EXPECT_EQ(view_.errors[0],
+              "Data analysis: The record file record.txt cannot be written. The samples are kept "
+              "and written as soon as it can be.");
+    for (int i = 0; i < 600; ++i) Poll(SampleReply());
+    page_->OnExport();  // stop: still failing, still one box
+    EXPECT_EQ(view_.errors.size(), 1u);
+    EXPECT_EQ(page_->Recorder().Collected(), 1200);
+
+    // Recording again creates the file; the kept rows go in first, and a later failure is
+    // reported anew.
+    page_->OnExport();
+    for (int i = 0; i < 600; ++i) Poll(SampleReply());
+    EXPECT_EQ(Lines(dir_ / "record.txt").size(), 1801u);
+    EXPECT_EQ(Shown(kRowsEdit), "1800");
+    std::filesystem::remove(dir_ / "record.txt");
+    for (int i = 0; i < 600; ++i) Poll(SampleReply());
+    EXPECT_EQ(view_.errors.size(), 2u);
+}
+
 TEST_F(PageTest, RecordingTimeSetsDividerAndBatch) {
     Select(kServoA);
     const struct {

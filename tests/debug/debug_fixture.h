@@ -71,13 +71,18 @@ class FakeView : public RobotDlgView {
     }
     void StartTimer(int id, int ms) override { timers[id] = ms; }
     void KillTimer(int id) override { timers.erase(id); }
+    void ShowError(const std::string& caption, const std::string& message) override {
+        errors.push_back(caption + ": " + message);
+    }
 
     std::map<int, std::string> text;
     std::map<int, int> limit;
     std::map<int, bool> enabled, visible, checked;
     std::map<int, std::pair<int, int>> range;
     std::map<int, int> pos;
-    std::map<int, int> timers;  // running window timers and their intervals
+    std::map<int, int> timers;
+    std::vector<std::string>
+        errors;  // error boxes shown, "caption: text"  // running window timers and their intervals
 };
 
 // A port that keeps every byte written and answers reads from a script.

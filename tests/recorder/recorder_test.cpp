@@ -169,8 +169,11 @@ TEST_F(Recorder, EmptyLeavesTheHeaderAndNoRows) {
 TEST_F(Recorder, AFailedWriteKeepsTheRowsUntilTheFileCanBeWritten) {
     ASSERT_EQ(rec_.OpenRecord(2, file_, kEnglishHeader, kRow, true), 1);
     fs::remove(file_);
-    rec_.AddSample(Sample(1));
-    EXPECT_EQ(rec_.AddSample(Sample(2)), -1);
+    bool failed = true;
+    rec_.AddSample(Sample(1), &failed);
+    EXPECT_FALSE(failed);  // batch not full: no write was tried
+    EXPECT_EQ(rec_.AddSample(Sample(2), &failed), -1);
+    EXPECT_TRUE(failed);
     EXPECT_TRUE(rec_.LastWriteFailed());
     EXPECT_EQ(rec_.Collected(), 2);
     EXPECT_FALSE(fs::exists(file_));  // a batch write never creates the file
