@@ -299,20 +299,20 @@ def main():
                                 "VX62, 固件 5.0 至 5.30, 变体 1 (字节序 1)"))
               + model_section(lang, [((4, 0, 9, 0), "vx40"), ((4, 10, 19, 0), "vx40hv"),
                                      ((6, 0, 9, 1), "vx62")])
-              + debug_section(lang, [(3, 0, 20, 0, 56, 72, 41, 1, 10, 42, 40, 0, 0),
-                                     (5, 0, 30, 1, 56, 72, 41, 4, 15, 42, 40, 0, 0)]))
+              + debug_section(lang, [(3, 0, 20, 0, 56, 72, 41, 1, 4, 42, 40, 0, 0),
+                                     (5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0)]))
         write(f"setup_pwm{suffix}.log", lang, intro
               + memory_section(lang, (7, 0, 9, 0), VXP9,
                                ("VXP9, firmware 7.0 to 7.9, variant 0",
                                 "VXP9, 固件 7.0 至 7.9, 变体 0"))
               + model_section(lang, [((9, 0, 9, 0), "vxp9")])
-              + debug_section(lang, [(7, 0, 9, 0, 40, 55, 0, 1, 10, 34, 32, 0, 0)]))
+              + debug_section(lang, [(7, 0, 9, 0, 40, 55, 0, 1, 4, 34, 32, 0, 0)]))
         write(f"setup_modbus{suffix}.log", lang, intro
               + memory_section(lang, (2, 0, 99, 255), VXM8,
                                ("VXM8, firmware 2.0 to 2.99, any variant",
                                 "VXM8, 固件 2.0 至 2.99, 任意变体"))
               + model_section(lang, [((8, 0, 9, 1), "vxm8")])
-              + debug_section(lang, [(2, 0, 99, 1, 256, 265, 128, 1, 10, 128, 129, 0, 0)]))
+              + debug_section(lang, [(2, 0, 99, 1, 256, 265, 128, 1, 4, 128, 129, 0, 0)]))
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -121,8 +122,14 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         EXPECT_EQ(window.status_line()->text(), "Select ID:2");
         EXPECT_EQ(main.selected_index(), 1);
 
-        // Let the Debug page show the selected servo's feedback before the picture.
-        QTest::qWait(600);
+        // Drive the selected servo across its range so the picture shows living curves.
+        auto* goal = qobject_cast<QSlider*>(debug_widget->Control(kGoalSlider));
+        ASSERT_NE(goal, nullptr);
+        goal->setValue(3600);
+        QTest::qWait(1200);
+        goal->setValue(600);
+        QTest::qWait(1500);
+        EXPECT_NE(debug_widget->Control(kPositionStatic)->property("text").toString(), "2047");
         const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
         std::filesystem::create_directories(dir);
         const std::string shot = (dir / "main-window.png").string();

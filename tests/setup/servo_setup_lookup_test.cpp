@@ -93,7 +93,7 @@ TEST_F(SampleEnglish, MemoryTablesAndDebugRows) {
 
     DebugRow row{};
     ASSERT_EQ(setup_.LookupDebugRow(vx40, row), 1);
-    EXPECT_EQ(row, (DebugRow{3, 0, 20, 0, 56, 72, 41, 1, 10, 42, 40, 0, 0}));
+    EXPECT_EQ(row, (DebugRow{3, 0, 20, 0, 56, 72, 41, 1, 4, 42, 40, 0, 0}));
 
     const uint8_t vx62[5] = {5, 2, 1, 6, 2};
     EXPECT_EQ(setup_.HasMemoryTable(vx62), 1);
@@ -102,20 +102,20 @@ TEST_F(SampleEnglish, MemoryTablesAndDebugRows) {
     EXPECT_EQ(rows_[49].field,
               (Fields{"97", "Speed I gain", "1", "10", "-1", "EPROM1", "rw", "0", "254"}));
     ASSERT_EQ(setup_.LookupDebugRow(vx62, row), 1);
-    EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 15, 42, 40, 0, 0}));
+    EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0}));
 
     setup_.SelectFile("setup_pwm_en.log");
     const uint8_t pwm[5] = {7, 1, 0, 9, 255};
     EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 26);
     ASSERT_EQ(setup_.LookupDebugRow(pwm, row), 1);
-    EXPECT_EQ(row, (DebugRow{7, 0, 9, 0, 40, 55, 0, 1, 10, 34, 32, 0, 0}));
+    EXPECT_EQ(row, (DebugRow{7, 0, 9, 0, 40, 55, 0, 1, 4, 34, 32, 0, 0}));
 
     setup_.SelectFile("setup_modbus_en.log");
     const uint8_t modbus[5] = {2, 10, 1, 8, 5};
     EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, modbus), 37);
     EXPECT_EQ(rows_[4].field, (Fields{"10", "ID", "1", "1", "-1", "EPROM", "rw", "1", "247"}));
     ASSERT_EQ(setup_.LookupDebugRow(modbus, row), 1);
-    EXPECT_EQ(row, (DebugRow{2, 0, 99, 1, 256, 265, 128, 1, 10, 128, 129, 0, 0}));
+    EXPECT_EQ(row, (DebugRow{2, 0, 99, 1, 256, 265, 128, 1, 4, 128, 129, 0, 0}));
 }
 
 TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
@@ -135,7 +135,7 @@ TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
                                        "\xB6\xC1\xD0\xB4", "0", "1"}));  // Lock
     DebugRow row{};
     ASSERT_EQ(setup_.LookupDebugRow(vx62, row), 1);
-    EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 15, 42, 40, 0, 0}));
+    EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0}));
     EXPECT_EQ(setup_.HasMemoryTable(vx62), 1);
     EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{5, 0, 30, 1}));
 
