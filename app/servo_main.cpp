@@ -62,7 +62,7 @@ void CServoMain::Wire(const MainPages& pages, const MainBus& bus, bool chinese) 
     pages_ = pages;
     bus_ = bus;
     chinese_ = chinese;
-    search_ = std::make_unique<ServoSearch>(*bus.tervion, *bus.modbus, *bus.setup, *bus.lock);
+    search_ = std::make_unique<ServoSearch>(*bus.tervion, *bus.modbus, bus.setup, *bus.lock);
 }
 
 CQVComm& CServoMain::comm() const { return *bus_.tervion->Comm; }

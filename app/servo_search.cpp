@@ -7,18 +7,20 @@
 #include "modbus/rtu.h"
 #include "protocol/qvs.h"
 
-ServoSearch::ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup& setup, BusLock& lock)
+ServoSearch::ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup* setup, BusLock& lock)
     : qvs_(qvs), rtu_(rtu), setup_(setup), lock_(lock) {}
 
 std::string ServoSearch::LookupIn(const std::string& file, ServoInfo& record) {
+    if (setup_ == nullptr) return {};
     std::lock_guard<std::mutex> g(file_lock_);
-    setup_.SelectFile(file);
-    return setup_.LookupModelName(record.data());
+    setup_->SelectFile(file);
+    return setup_->LookupModelName(record.data());
 }
 
 void ServoSearch::SelectFile(const std::string& file) {
+    if (setup_ == nullptr) return;
     std::lock_guard<std::mutex> g(file_lock_);
-    setup_.SelectFile(file);
+    setup_->SelectFile(file);
 }
 
 std::optional<SearchHit> ServoSearch::Probe(int id) {
@@ -35,8 +37,9 @@ std::optional<SearchHit> ServoSearch::ProbeInstruction(int id) {
         got = qvs_.Read(static_cast<uint8_t>(id), 0, hit.record.data(), 9);
     }
     if (got != 9) return std::nullopt;
+    if (setup_ == nullptr) return hit;
 
-    hit.name = LookupIn(setup_.MainName(), hit.record);
+    hit.name = LookupIn(setup_->MainName(), hit.record);
     if (hit.name != ServoSetup::kUnknownModel) {
         hit.kind = kKindServo;
         return hit;
@@ -45,7 +48,7 @@ std::optional<SearchHit> ServoSearch::ProbeInstruction(int id) {
     // are laid out differently. The rebuilt record stays even when that lookup fails too.
     const ServoInfo r = hit.record;
     hit.record = ServoInfo{r[2], r[1], 0xFF, r[0], 0xFF, r[3], 5, 0xFF, 1};
-    hit.name = LookupIn(setup_.PwmName(), hit.record);
+    hit.name = LookupIn(setup_->PwmName(), hit.record);
     hit.kind = hit.name != ServoSetup::kUnknownModel ? kKindPwm : kKindServo;
     return hit;
 }
@@ -73,7 +76,7 @@ std::optional<SearchHit> ServoSearch::ProbeModbus(int id) {
                            static_cast<uint8_t>(settings[1] & 0xFF),
                            0xFF,
                            1};
-    hit.name = LookupIn(setup_.ModbusName(), hit.record);
+    if (setup_ != nullptr) hit.name = LookupIn(setup_->ModbusName(), hit.record);
     hit.kind = kKindModbus;
     return hit;
 }

@@ -23,7 +23,8 @@ class ServoSearch {
   public:
     static constexpr int kSteps = 254;  // ids 253, 0, 1, ..., 252; never the broadcast id
 
-    ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup& setup, BusLock& lock);
+    // Without a setup store the records stay as read (no model names, no PWM-file retry).
+    ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup* setup, BusLock& lock);
 
     // The id probed at step 0..kSteps-1.
     static int IdAt(int step) { return step == 0 ? 253 : step - 1; }
@@ -43,7 +44,7 @@ class ServoSearch {
 
     QVS& qvs_;
     Rtu& rtu_;
-    ServoSetup& setup_;
+    ServoSetup* setup_;
     BusLock& lock_;
     std::mutex file_lock_;
 };

@@ -1,10 +1,12 @@
 #include "tools/cli/cli_runner.h"
 
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/servo_search.h"
 #include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "definitions/servo_types.h"
@@ -50,58 +52,18 @@ std::string HexLine(const uint8_t* bytes, int n) {
     return line;
 }
 
-// One device found by the scan: the record as the servo search builds it.
-struct Found {
-    int id;
-    ServoKind kind;
-    ServoInfo record;
-    std::string name;
-};
-
-bool ProbeInstruction(Tervion& t, ServoSetup* setup, int id, Found& found) {
-    ServoInfo record{};
-    if (t.Read(static_cast<uint8_t>(id), 0, record.data(), 9) != 9) return false;
-    found = {id, kKindServo, record, {}};
-    if (setup == nullptr) return true;
-    setup->SelectFile(setup->MainName());
-    found.name = setup->LookupModelName(found.record.data());
-    if (found.name != ServoSetup::kUnknownModel) return true;
-    // Unknown to the main file: perhaps a pulse-width device behind the adapter.
-    const ServoInfo& r = record;
-    found.record = {r[2], r[1], 0xFF, r[0], 0xFF, r[3], 5, 0xFF, 1};
-    setup->SelectFile(setup->PwmName());
-    found.name = setup->LookupModelName(found.record.data());
-    if (found.name != ServoSetup::kUnknownModel) found.kind = kKindPwm;
-    return true;
-}
-
-bool ProbeModbus(Modbus& m, ServoSetup* setup, int id, Found& found) {
-    uint16_t first[4] = {};
-    uint16_t second[3] = {};
-    if (m.ReadHoldingRegisters(static_cast<uint8_t>(id), 0, first, 4) != 4) return false;
-    if (m.ReadHoldingRegisters(static_cast<uint8_t>(id), 10, second, 3) != 3) return false;
-    found = {
-        id,
-        kKindModbus,
-        {static_cast<uint8_t>(first[0] / 100), static_cast<uint8_t>(first[0] % 100), 1,
-         static_cast<uint8_t>(first[1] / 100), static_cast<uint8_t>(first[1] % 100),
-         static_cast<uint8_t>(second[0] & 0xFF), static_cast<uint8_t>(second[1] & 0xFF), 0xFF, 1},
-        {}};
-    if (setup != nullptr) {
-        setup->SelectFile(setup->ModbusName());
-        found.name = setup->LookupModelName(found.record.data());
-    }
-    return true;
-}
-
+// The servo search's own probe, in its order: one line per device with its kind, record and,
+// with setup files, its model name.
 int Scan(Tervion& t, Modbus& m, ServoSetup* setup, std::ostream& out) {
-    for (int k = 0; k < kMaxServos; ++k) {
-        const int id = k == 0 ? 253 : k - 1;
-        Found found{};
-        if (!ProbeInstruction(t, setup, id, found) && !ProbeModbus(m, setup, id, found)) continue;
-        out << found.id << ' ' << int(found.kind);
-        for (uint8_t b : found.record) out << ' ' << int(b);
-        if (setup != nullptr) out << ' ' << GbkToUtf8(found.name);
+    BusLock lock;
+    ServoSearch search(t, m, setup, lock);
+    for (int step = 0; step < ServoSearch::kSteps; ++step) {
+        const int id = ServoSearch::IdAt(step);
+        const std::optional<SearchHit> hit = search.Probe(id);
+        if (!hit) continue;
+        out << id << ' ' << hit->kind;
+        for (uint8_t b : hit->record) out << ' ' << int(b);
+        if (setup != nullptr) out << ' ' << GbkToUtf8(hit->name);
         out << '\n';
         out.flush();
     }
