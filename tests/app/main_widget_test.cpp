@@ -23,6 +23,7 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
+#include "shared_objects.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -57,28 +58,20 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     std::string error;
     ASSERT_TRUE(bus.Start(&error)) << error;
 
-    StringTable strings(false);
-    SettingsStore settings((std::filesystem::temp_directory_path() / "vexa_app_qt").string());
-    ServoSetup setup(strings, settings);
-    setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
-    CQVComm comm;
-    Tervion tervion;
-    Modbus modbus;
-    tervion.Comm = &comm;
-    modbus.Port = &comm;
-    BusLock lock;
+    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_qt").string());
+    StringTable& strings = shared.strings;
     QtUiDispatcher ui;
     PageLog log;
     FakeProgrammingPage pg{log};
     FakeUpgradePage upgrade{log};
     FakePwmPage pwm{log};
     {
-        CRobotDlg debug(setup, modbus, tervion, lock, false, ui);
+        CRobotDlg debug(shared.setup, shared.modbus, shared.tervion, shared.lock, false, ui);
         ServoMainWidget window(strings);
         CServoMain main(window, ui, strings);
         auto* debug_widget = new CRobotDlgWidget(debug, false);
         window.SetPage(CServoMain::kTabDebug, debug_widget);
-        main.Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock}, false);
+        main.Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
         main.SetPreferredPort(bus.port_path());
         window.SetLogic(&main);
         main.OnInitDialog();

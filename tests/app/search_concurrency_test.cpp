@@ -17,6 +17,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "shared_objects.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -30,16 +31,9 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
                     nullptr);
     ASSERT_TRUE(bus.Start());
 
-    StringTable strings(false);
-    SettingsStore settings((std::filesystem::temp_directory_path() / "vexa_app_tsan").string());
-    ServoSetup setup(strings, settings);
-    setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
-    CQVComm comm;
-    Tervion tervion;
-    Modbus modbus;
-    tervion.Comm = &comm;
-    modbus.Port = &comm;
-    BusLock lock;
+    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_tsan").string());
+    Tervion& tervion = shared.tervion;
+    BusLock& lock = shared.lock;
     FakeView view;
     QueuedDispatcher ui;
     PageLog log;
@@ -47,8 +41,8 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
     FakeProgrammingPage pg{log};
     FakeUpgradePage upgrade{log};
     FakePwmPage pwm{log};
-    CServoMain main(view, ui, strings);
-    main.Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock}, false);
+    CServoMain main(view, ui, shared.strings);
+    main.Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
     main.SetPreferredPort(bus.port_path());
     main.OnInitDialog();
     view.texts[kTimeoutEdit] = "5";
@@ -67,7 +61,7 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
         }
         const uint8_t ident[5] = {3, 6, 0, 4, 0};
         DebugRow row{};
-        setup.LookupDebugRow(ident, row);
+        shared.setup.LookupDebugRow(ident, row);
         ++polls;
         if (got == 17) ++answered;
     });

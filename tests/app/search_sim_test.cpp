@@ -14,6 +14,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "shared_objects.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -25,21 +26,15 @@ using Calls = std::vector<std::string>;
 
 class SearchSimTest : public ::testing::Test {
   protected:
-    SearchSimTest()
-        : strings(false),
-          settings((std::filesystem::temp_directory_path() / "vexa_app_sim").string()),
-          setup(strings, settings) {}
+    SearchSimTest() : shared((std::filesystem::temp_directory_path() / "vexa_app_sim").string()) {}
 
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
         sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
         std::string error;
         ASSERT_TRUE(bus.Start(&error)) << error;
-        tervion.Comm = &comm;
-        modbus.Port = &comm;
-        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
-        main = std::make_unique<CServoMain>(view, ui, strings);
-        main->Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock}, false);
+        main = std::make_unique<CServoMain>(view, ui, shared.strings);
+        main->Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
         main->SetPreferredPort(bus.port_path());
         main->OnInitDialog();
         // A short extra reply time keeps the 254 empty ids quick; the simulator answers
@@ -54,28 +49,14 @@ class SearchSimTest : public ::testing::Test {
         bus.Stop();
     }
 
-    void FinishSearch() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (main->searching()) {
-            ui.Drain();
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "search did not end";
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ui.Drain();
-    }
+    void FinishSearch() { RunSearchToEnd(*main, ui, std::chrono::seconds(120)); }
     void Search() {
         main->OnSearchClicked();
         FinishSearch();
     }
 
     sim::SimBus bus;
-    StringTable strings;
-    SettingsStore settings;
-    ServoSetup setup;
-    CQVComm comm;
-    Tervion tervion;
-    Modbus modbus;
-    BusLock lock;
+    SharedObjects shared;
     FakeView view;
     QueuedDispatcher ui;
     PageLog log;
@@ -117,12 +98,12 @@ TEST_F(SearchSimTest, FindsEveryDemoDeviceWithKindRecordAndName) {
     // current again although the search looked in the Modbus file last.
     main->OnListClicked(2);
     EXPECT_EQ(view.Text(kStatusLine), "Select ID:3");
-    EXPECT_EQ(tervion.End.load(), 1);
+    EXPECT_EQ(shared.tervion.End.load(), 1);
     // Firmware register 312 reads as version 3.12.
     ASSERT_TRUE(bus.WithModbusServo(7, [](sim::ModbusServo& s) { s.SetRegister(0, 312); }));
     Search();
     EXPECT_EQ(main->selected_index(), 2);
-    EXPECT_EQ(setup.CurrentName(), "setup_en.log");
+    EXPECT_EQ(shared.setup.CurrentName(), "setup_en.log");
     ASSERT_EQ(main->found_count(), 7);
     EXPECT_EQ(main->records()[6][0], 3);
     EXPECT_EQ(main->records()[6][1], 12);

@@ -15,6 +15,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "shared_objects.h"
 #include "test_bus.h"
 
 namespace {
@@ -73,15 +74,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     // Runs the posted work until the search has ended.
-    void FinishSearch() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (main->searching()) {
-            ui.Drain();
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "search did not end";
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ui.Drain();
-    }
+    void FinishSearch() { RunSearchToEnd(*main, ui, std::chrono::seconds(20)); }
     void Search() {
         main->OnSearchClicked();
         FinishSearch();

@@ -1,0 +1,48 @@
+#pragma once
+// What the app tests share: the objects start-up creates, wired to one port and reading the
+// sample setup files, and a loop that runs the window's posted work until a search ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/servo_main.h"
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "platform/bus_lock.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "platform/ui_dispatcher.h"
+#include "protocol/tervion.h"
+#include "transport/cqv_comm.h"
+
+// The shared bus objects on a real CQVComm.
+struct SharedObjects {
+    explicit SharedObjects(const std::string& settings_folder)
+        : settings(settings_folder), setup(strings, settings) {
+        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+        tervion.Comm = &comm;
+        modbus.Port = &comm;
+    }
+    MainBus Bus() { return {&setup, &tervion, &modbus, &lock}; }
+
+    StringTable strings{false};
+    SettingsStore settings;
+    ServoSetup setup;
+    CQVComm comm;
+    Tervion tervion;
+    Modbus modbus;
+    BusLock lock;
+};
+
+// Drains the posted work until the search has ended; fails the test after `limit`.
+inline void RunSearchToEnd(CServoMain& main, QueuedDispatcher& ui, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (main.searching()) {
+        ui.Drain();
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "search did not end";
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ui.Drain();
+}
