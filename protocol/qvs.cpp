@@ -19,18 +19,15 @@ uint8_t QVS::Checksum(const uint8_t* bytes, int n) {
 }
 
 int QVS::SendPacket(uint8_t id, uint8_t address, const uint8_t* data, int n, uint8_t instruction) {
-    n &= 0xFF;
-    // Data promised but not given would go out as a length with nothing behind it.
-    if (data == nullptr && n > 0) return 0;
+    // Data promised but not given would go out as a length with nothing behind it, and a
+    // count that does not fit the length byte would wrap into a different packet.
+    if (n < 0 || n + 3 > 0xFF || (data == nullptr && n > 0)) return 0;
     if (n == 0) {
         const uint8_t head[5] = {0xFF, 0xFF, id, 0x02, instruction};
         WriteRaw(head, 5);
         WriteByteRaw(Checksum(head + 2, 3));
         return 1;
     }
-    // The length byte counts the address, the data and the instruction plus checksum; a
-    // packet whose length would wrap is refused rather than sent malformed.
-    if (n + 3 > 0xFF) return 0;
     const uint8_t head[6] = {0xFF, 0xFF, id, static_cast<uint8_t>(n + 3), instruction, address};
     WriteRaw(head, 6);
     WriteRaw(data, n);
@@ -83,18 +80,20 @@ int QVS::AwaitStatus(uint8_t id) {
     return 1;
 }
 
-int QVS::Write(uint8_t id, uint8_t address, const uint8_t* data, int n) {
+int QVS::Transact(uint8_t id, uint8_t address, const uint8_t* data, int n, uint8_t instruction,
+                  bool await_status) {
     FlushReceive();
-    if (!SendPacket(id, address, data, n, kWrite)) return 0;
+    if (!SendPacket(id, address, data, n, instruction)) return 0;
     FlushTransmit();
-    return AwaitStatus(id);
+    return await_status ? AwaitStatus(id) : 1;
+}
+
+int QVS::Write(uint8_t id, uint8_t address, const uint8_t* data, int n) {
+    return Transact(id, address, data, n, kWrite, true);
 }
 
 int QVS::RegWrite(uint8_t id, uint8_t address, const uint8_t* data, int n) {
-    FlushReceive();
-    if (!SendPacket(id, address, data, n, kRegWrite)) return 0;
-    FlushTransmit();
-    return AwaitStatus(id);
+    return Transact(id, address, data, n, kRegWrite, true);
 }
 
 int QVS::WriteByte(uint8_t id, uint8_t address, uint8_t value) {
@@ -146,37 +145,12 @@ int QVS::SyncWrite(const uint8_t* ids, int count, uint8_t address, const uint8_t
     return 1;
 }
 
-int QVS::Action(uint8_t id) {
-    FlushReceive();
-    SendPacket(id, 0, nullptr, 0, kAction);
-    FlushTransmit();
-    return 1;
-}
+int QVS::Action(uint8_t id) { return Transact(id, 0, nullptr, 0, kAction, false); }
 
-int QVS::Restart(uint8_t id) {
-    FlushReceive();
-    SendPacket(id, 0, nullptr, 0, kRestart);
-    FlushTransmit();
-    return 1;
-}
+int QVS::Restart(uint8_t id) { return Transact(id, 0, nullptr, 0, kRestart, false); }
 
-int QVS::StartUpgrade(uint8_t id) {
-    FlushReceive();
-    SendPacket(id, 0, nullptr, 0, kStartUpgrade);
-    FlushTransmit();
-    return 1;
-}
+int QVS::StartUpgrade(uint8_t id) { return Transact(id, 0, nullptr, 0, kStartUpgrade, false); }
 
-int QVS::Recovery(uint8_t id) {
-    FlushReceive();
-    SendPacket(id, 0, nullptr, 0, kRecovery);
-    FlushTransmit();
-    return AwaitStatus(id);
-}
+int QVS::Recovery(uint8_t id) { return Transact(id, 0, nullptr, 0, kRecovery, true); }
 
-int QVS::Backup(uint8_t id) {
-    FlushReceive();
-    SendPacket(id, 0, nullptr, 0, kBackup);
-    FlushTransmit();
-    return AwaitStatus(id);
-}
+int QVS::Backup(uint8_t id) { return Transact(id, 0, nullptr, 0, kBackup, true); }

@@ -37,6 +37,12 @@ class QVS {
     int FindHeader();
     int AwaitStatus(uint8_t id);
 
+  private:
+    // FlushReceive, one packet, FlushTransmit, then the status reply when one is awaited.
+    int Transact(uint8_t id, uint8_t address, const uint8_t* data, int n, uint8_t instruction,
+                 bool await_status);
+
+  public:
     // Complement of the 8-bit sum of the bytes (everything after the two 0xFF headers).
     static uint8_t Checksum(const uint8_t* bytes, int n);
 

@@ -99,9 +99,11 @@ TEST(QvsFrames, InstructionsWithoutParametersAwaitOnlyWhereAStatusComes) {
 }
 
 TEST(QvsFrames, PacketsThatCannotBeFramedAreNotSent) {
-    std::vector<uint8_t> data(253, 0x11);
+    std::vector<uint8_t> data(257, 0x11);
     RecordingQvs q;
     EXPECT_EQ(q.Write(1, 0, data.data(), 253), 0);  // length byte would wrap
+    EXPECT_EQ(q.Write(1, 0, data.data(), 256), 0);  // not a data-less packet either
+    EXPECT_EQ(q.Write(1, 0, data.data(), 257), 0);
     EXPECT_EQ(q.Write(1, 0, nullptr, 2), 0);
     EXPECT_TRUE(q.sent.empty());
     q.Write(1, 0, data.data(), 252);  // the longest that fits
