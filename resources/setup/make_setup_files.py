@@ -302,9 +302,10 @@ def main():
               + debug_section(lang, [(3, 0, 20, 0, 56, 72, 41, 1, 4, 42, 40, 0, 0),
                                      (5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0)]))
         write(f"setup_pwm{suffix}.log", lang, intro
-              + memory_section(lang, (7, 0, 9, 0), VXP9,
-                               ("VXP9, firmware 7.0 to 7.9, variant 0",
-                                "VXP9, 固件 7.0 至 7.9, 变体 0"))
+              + memory_section(lang, (7, 0, 9, 255), VXP9,
+                               ("VXP9, firmware 7.0 to 7.9, any variant (a pulse-width device's identity read"
+                                " back has no variant byte)",
+                                "VXP9, 固件 7.0 至 7.9, 任意变体"))
               + model_section(lang, [((9, 0, 9, 0), "vxp9")])
               + debug_section(lang, [(7, 0, 9, 0, 40, 55, 0, 1, 4, 34, 32, 0, 0)]))
         write(f"setup_modbus{suffix}.log", lang, intro

@@ -483,6 +483,13 @@ TEST_F(MainWindowTest, CompareServoModelResults) {
     const size_t before = port.requests().size();
     EXPECT_EQ(main->CompareServoModel(1, unknown, kKindServo), 1);
     EXPECT_EQ(port.requests().size(), before) << "nothing read for an unknown identity";
+
+    // A pulse-width device: its record carries the variant the model lookup filled in, its
+    // identity read back carries none; both find the same table.
+    bus.AddServo(5, {9, 1, 7, 5});
+    setup.SelectFile(setup.PwmName());
+    const uint8_t vxp9[5] = {7, 1, 0, 9, 255};
+    EXPECT_EQ(main->CompareServoModel(5, vxp9, kKindPwm), 0);
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowDuringASearchJoinsTheWorker) {
