@@ -320,7 +320,7 @@ TEST(SimFaults, EachKindCountsDown) {
 }
 
 TEST(SimOptions, DeviceSyntax) {
-    DeviceSpec d;
+    DeviceOption d;
     std::string error;
     ASSERT_TRUE(
         ParseDevice(Family::kServo, "7:end=1,baud=1000000,level=0,fw=3.10,model=9.3", d, &error))

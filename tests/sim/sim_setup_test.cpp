@@ -1,17 +1,12 @@
-// Devices built from the sample setup files, and the demo bus as the tool's search sees it.
+// Devices built from the sample setup files (the demo bus as the search sees it is tested
+// with the real search in the app tests).
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "definitions/servo_setup.h"
-#include "modbus/modbus.h"
-#include "platform/settings_store.h"
-#include "platform/string_table.h"
-#include "protocol/tervion.h"
+#include "tools/sim/instruction_servo.h"
+#include "tools/sim/modbus_servo.h"
 #include "tools/sim/model_catalog.h"
-#include "tools/sim/sim_bus.h"
-#include "tools/sim/sim_options.h"
-#include "transport/cqv_comm.h"
 
 using namespace sim;
 using Bytes = std::vector<uint8_t>;
@@ -85,67 +80,4 @@ TEST(SimSetupModels, PwmAndModbusModels) {
     EXPECT_EQ(m.Register(260), 120);
     EXPECT_EQ(m.Register(261), 25);
     EXPECT_EQ(m.Register(300), 2048);
-}
-
-TEST(SimSetupModels, TheDemoBusAnswersTheSearch) {
-    SimBus bus;
-    ModelCatalog catalog(kSetupDir);
-    std::vector<std::string> notes;
-    AddDevices(bus, catalog, DemoDevices(), &notes);
-    EXPECT_TRUE(notes.empty()) << notes.front();
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
-    CQVComm comm;
-    ASSERT_EQ(comm.OpenPort(bus.port_path()), 1);
-    comm.ConfigurePort(115200, 0, 10);
-    Tervion tervion;
-    tervion.Comm = &comm;
-    Modbus modbus;
-    modbus.Port = &comm;
-
-    StringTable strings(false);
-    SettingsStore settings(kSetupDir);
-    ServoSetup setup(strings, settings);
-    setup.SetFolders(kSetupDir);
-
-    std::vector<std::pair<int, std::string>> found;
-    for (int id = 0; id <= 8; ++id) {
-        uint8_t r[9];
-        if (tervion.Read(id, 0, r, 9) == 9) {
-            setup.SelectFile(setup.MainName());
-            std::string name = setup.LookupModelName(r);
-            if (name == ServoSetup::kUnknownModel) {
-                uint8_t pwm[9] = {r[2], r[1], 0xFF, r[0], 0xFF, r[3], 5, 0xFF, 1};
-                setup.SelectFile(setup.PwmName());
-                name = setup.LookupModelName(pwm);
-            }
-            found.emplace_back(id, name);
-            continue;
-        }
-        uint16_t a[4];
-        uint16_t b[3];
-        if (modbus.ReadHoldingRegisters(id, 0, a, 4) == 4 &&
-            modbus.ReadHoldingRegisters(id, 10, b, 3) == 3) {
-            uint8_t rec[9] = {static_cast<uint8_t>(a[0] / 100),
-                              static_cast<uint8_t>(a[0] % 100),
-                              1,
-                              static_cast<uint8_t>(a[1] / 100),
-                              static_cast<uint8_t>(a[1] % 100),
-                              static_cast<uint8_t>(b[0]),
-                              static_cast<uint8_t>(b[1]),
-                              0xFF,
-                              1};
-            EXPECT_EQ(rec[5], id);
-            setup.SelectFile(setup.ModbusName());
-            found.emplace_back(id, setup.LookupModelName(rec));
-        }
-    }
-    const std::vector<std::pair<int, std::string>> expected = {
-        {1, "VX40 servo (4096 steps)"}, {2, "VX40 servo (4096 steps)"},
-        {3, "VX62 servo (1024 steps)"}, {4, "VX62 servo (1024 steps)"},
-        {5, "VXP9 pulse-width servo"},  {6, "VXM8 Modbus servo"},
-        {7, "VXM8 Modbus servo"}};
-    EXPECT_EQ(found, expected);
-    comm.ClosePort();
-    bus.Stop();
 }

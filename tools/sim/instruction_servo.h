@@ -34,12 +34,10 @@ class InstructionServo : public SimDevice {
     void Advance(double seconds) override;
 
     uint8_t Peek(int address) const { return memory_[address & 0xFF]; }
-    void Poke(int address, uint8_t value) { memory_[address & 0xFF] = value; }
     // Error bits reported in every status byte (0x01 voltage, 0x02 sensor, 0x04 heat,
     // 0x08 current, 0x20 load).
     void SetErrorBits(uint8_t bits) { error_bits_ = bits; }
     uint8_t error_bits() const { return error_bits_; }
-    bool has_pending_write() const { return pending_.has_value(); }
     ServoMotion& motion() { return motion_; }
     const ServoModel& model() const { return model_; }
     int end() const { return end_; }

@@ -37,9 +37,9 @@ int main(int argc, char** argv) {
         std::fputs(sim::UsageText(), stdout);
         return 0;
     }
-    std::vector<sim::DeviceSpec> devices = options.devices;
+    std::vector<sim::DeviceOption> devices = options.devices;
     if (options.demo) {
-        for (const sim::DeviceSpec& d : sim::DemoDevices()) devices.push_back(d);
+        for (const sim::DeviceOption& d : sim::DemoDevices()) devices.push_back(d);
     }
     if (devices.empty()) {
         std::fprintf(stderr, "vexa-sim: no devices (give --servo, --modbus, --pwm or --demo)\n%s",

@@ -30,8 +30,6 @@ class ModelCatalog {
     ServoModel Resolve(Family family, const std::optional<ModelIdentity>& identity,
                        std::string* note = nullptr) const;
 
-    const std::string& setup_dir() const { return setup_dir_; }
-
   private:
     std::string setup_dir_;
 };

@@ -20,7 +20,6 @@ class PtyLine {
     // Opens the pair, puts the line in raw mode at 115200 baud. false with a reason.
     bool Open(std::string* error);
     void Close();
-    bool is_open() const { return master_ >= 0; }
 
     int master_fd() const { return master_; }
     const std::string& slave_path() const { return slave_path_; }

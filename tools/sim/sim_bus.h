@@ -53,7 +53,6 @@ class SimBus {
 
     // The slave side of the pseudo-terminal, the tool's serial port.
     const std::string& port_path() const { return line_.slave_path(); }
-    const std::string& link_path() const { return config_.link_path; }
 
     FaultInjector& faults() { return faults_; }
     void SetWireTime(bool on) { wire_time_ = on; }

@@ -51,8 +51,8 @@ const char* UsageText() {
            "clear | error ID BITS | wire on|off | delay US | quit\n";
 }
 
-bool ParseDevice(Family family, const std::string& text, DeviceSpec& out, std::string* error) {
-    out = DeviceSpec{};
+bool ParseDevice(Family family, const std::string& text, DeviceOption& out, std::string* error) {
+    out = DeviceOption{};
     out.family = family;
     if (family == Family::kModbus) out.end = 1;
     const size_t colon = text.find(':');
@@ -138,7 +138,7 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             const Family family = a == "--servo" ? Family::kServo
                                   : a == "--pwm" ? Family::kPwm
                                                  : Family::kModbus;
-            DeviceSpec device;
+            DeviceOption device;
             if (!ParseDevice(family, v, device, error)) return false;
             out.devices.push_back(device);
         } else {
@@ -149,10 +149,10 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
     return true;
 }
 
-std::vector<DeviceSpec> DemoDevices() {
-    std::vector<DeviceSpec> d;
+std::vector<DeviceOption> DemoDevices() {
+    std::vector<DeviceOption> d;
     auto add = [&](Family family, int id, int end, std::optional<ModelIdentity> identity) {
-        DeviceSpec s;
+        DeviceOption s;
         s.family = family;
         s.id = id;
         s.end = end;
@@ -177,9 +177,9 @@ std::vector<DeviceSpec> DemoDevices() {
     return d;
 }
 
-void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceSpec>& devices,
+void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceOption>& devices,
                 std::vector<std::string>* notes) {
-    for (const DeviceSpec& device : devices) {
+    for (const DeviceOption& device : devices) {
         std::string note;
         ServoModel model = catalog.Resolve(device.family, device.identity, &note);
         if (notes && !note.empty())

@@ -9,7 +9,7 @@
 
 namespace sim {
 
-struct DeviceSpec {
+struct DeviceOption {
     Family family = Family::kServo;
     int id = 1;
     int end = 0;
@@ -21,7 +21,7 @@ struct DeviceSpec {
 struct SimOptions {
     SimConfig config;
     std::string setup_dir;
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceOption> devices;
     bool demo = false;
     bool exit_on_eof = false;
     bool help = false;
@@ -30,12 +30,12 @@ struct SimOptions {
 // false with a message on a usage error.
 bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::string* error);
 // "ID[:key=value,...]" for --servo, --pwm and --modbus.
-bool ParseDevice(Family family, const std::string& text, DeviceSpec& out, std::string* error);
+bool ParseDevice(Family family, const std::string& text, DeviceOption& out, std::string* error);
 // The demo bus: instruction servos of both sample models and byte orders, a PWM-family
 // servo, two Modbus servos, all at 115200 baud.
-std::vector<DeviceSpec> DemoDevices();
+std::vector<DeviceOption> DemoDevices();
 // Adds the devices to the bus with models from the catalog; notes go to `notes`.
-void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceSpec>& devices,
+void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceOption>& devices,
                 std::vector<std::string>* notes);
 
 const char* UsageText();
