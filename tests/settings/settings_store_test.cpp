@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "env_value.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -167,20 +169,13 @@ TEST_F(SettingsStoreTest, ConcurrentProcessesLoseNoValue) {
 }
 
 TEST(SettingsStoreFolder, ConfigDirThenXdgThenHome) {
-    const char* saved_home = std::getenv("HOME");
-    const std::string home = saved_home ? saved_home : "";
-    setenv("VEXA_CONFIG_DIR", "/srv/vexa-config", 1);
-    setenv("XDG_CONFIG_HOME", "/x/config", 1);
-    setenv("HOME", "/home/tech", 1);
+    EnvValue config("VEXA_CONFIG_DIR", "/srv/vexa-config");
+    EnvValue xdg("XDG_CONFIG_HOME", "/x/config");
+    EnvValue home("HOME", "/home/tech");
     EXPECT_EQ(SettingsStore::DefaultFolder(), "/srv/vexa-config");
     setenv("VEXA_CONFIG_DIR", "", 1);
     EXPECT_EQ(SettingsStore::DefaultFolder(), "/x/config/vexa");
     unsetenv("VEXA_CONFIG_DIR");
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(SettingsStore::DefaultFolder(), "/home/tech/.config/vexa");
-    if (saved_home) {
-        setenv("HOME", home.c_str(), 1);
-    } else {
-        unsetenv("HOME");
-    }
 }

@@ -7,31 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "env_value.h"
+
 namespace {
 
 // Sets or clears an environment variable for the lifetime of the object.
-class EnvValue {
-  public:
-    EnvValue(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~EnvValue() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 }  // namespace
 
