@@ -23,14 +23,6 @@
 
 namespace {
 
-// Stands in for the Debug page until its own tab is wired.
-class NoDebugPage : public DebugPage {
-  public:
-    void SelectServo(int, const ServoInfo*, int, int, int) override {}
-    void StartPolling() override {}
-    void StopPolling() override {}
-};
-
 // The main window with its pages; torn down in an order that leaves no thread or posted
 // call with a dangling view.
 struct MainWindow {

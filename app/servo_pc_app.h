@@ -46,7 +46,6 @@ class CServoPCApp {
 
     bool chinese() const { return chinese_; }
     const StringTable& strings() const { return *strings_; }
-    SettingsStore& settings() { return *settings_; }
     CQVComm& comm() { return *comm_; }
     Tervion& tervion() { return *tervion_; }
     Modbus& modbus() { return *modbus_; }

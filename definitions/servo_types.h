@@ -15,8 +15,6 @@ constexpr int kMaxServos = 254;
 // One memory-table parameter: nine texts exactly as they stand in the setup file.
 struct MemoryEntry {
     std::array<std::string, 9> field;  // address, name, size, value, sign, area, access, min, max
-    const std::string& address() const { return field[0]; }
-    bool IsEnd() const { return field[0] == "NULL"; }
 };
 
 // Thirteen 16-bit per-model settings: 0..3 key, 4..12 Debug page settings.

@@ -102,17 +102,4 @@ bool HttpGetStream(const std::string& url,
     return rc == CURLE_OK && !t.over_cap;
 }
 
-std::optional<std::string> HttpGet(const std::string& url, const HttpOptions& options) {
-    std::string body;
-    const bool ok = HttpGetStream(
-        url,
-        [&body](const char* data, size_t size) {
-            body.append(data, size);
-            return true;
-        },
-        options);
-    if (!ok) return std::nullopt;
-    return body;
-}
-
 std::string DefaultUpdateHost() { return VEXA_DEFAULT_UPDATE_HOST; }

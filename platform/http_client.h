@@ -20,10 +20,6 @@ struct HttpOptions {
     size_t max_body_bytes = 16 * 1024 * 1024;
 };
 
-// The body of a successful GET (status 2xx), or nothing on any failure: bad URL, no
-// connection, time-out, HTTP error status, a transfer cut short, or a body over the cap.
-std::optional<std::string> HttpGet(const std::string& url, const HttpOptions& options = {});
-
 // Streams the body to on_chunk as it arrives; on_chunk returns false to abort the
 // transfer. Returns true when the whole body arrived.
 bool HttpGetStream(const std::string& url,

@@ -7,10 +7,8 @@ void PeriodicWorker::Start(std::chrono::milliseconds period, std::function<void(
         stop_ = false;
     }
     running_ = true;
-    thread_ = std::thread([this, period, tick = std::move(tick)]() mutable {
-        thread_id_ = std::this_thread::get_id();
-        Run(period, std::move(tick));
-    });
+    thread_ = std::thread(
+        [this, period, tick = std::move(tick)]() mutable { Run(period, std::move(tick)); });
 }
 
 void PeriodicWorker::Stop() {
@@ -21,7 +19,6 @@ void PeriodicWorker::Stop() {
     }
     cv_.notify_all();
     thread_.join();
-    thread_id_ = std::thread::id{};
     running_ = false;
 }
 

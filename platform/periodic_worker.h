@@ -10,7 +10,7 @@
 #include <thread>
 
 class PeriodicWorker {
-public:
+  public:
     PeriodicWorker() = default;
     ~PeriodicWorker() { Stop(); }
     PeriodicWorker(const PeriodicWorker&) = delete;
@@ -21,15 +21,12 @@ public:
     // Stops and joins. Must not be called from inside the tick itself.
     void Stop();
     bool Running() const { return running_.load(); }
-    // True on the worker thread (lets a tick's callees avoid joining themselves).
-    bool OnWorkerThread() const { return std::this_thread::get_id() == thread_id_.load(); }
 
-private:
+  private:
     void Run(std::chrono::milliseconds period, std::function<void()> tick);
 
     std::thread thread_;
     std::atomic<bool> running_{false};
-    std::atomic<std::thread::id> thread_id_{};
     std::mutex m_;
     std::condition_variable cv_;
     bool stop_ = false;

@@ -12,8 +12,9 @@
 
 namespace {
 
-// Files above this size are not served (the clients refuse replies of 16 MiB and more).
-constexpr std::streamoff kMaxServedBytes = 64 * 1024 * 1024;
+// Files above this size are not served: in Base64 inside the reply they would pass the
+// 16 MiB the clients accept, so reading and encoding them would be work for nothing.
+constexpr std::streamoff kMaxServedBytes = 11 * 1024 * 1024;
 
 // JSON string body. The clients' parser knows no escapes, so names and texts that need
 // them will not survive the trip, but the reply stays valid JSON for other readers.
