@@ -21,6 +21,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/qt_dispatcher_widget.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/debug/cpic_widget.h"
@@ -57,16 +58,6 @@ class StampingComm : public CQVComm {
   private:
     std::mutex m_;
     std::vector<Clock::time_point> stamps_;
-};
-
-class QtDispatcher : public UiDispatcher {
-  public:
-    void Post(std::function<void()> fn) override {
-        QMetaObject::invokeMethod(&context_, std::move(fn), Qt::QueuedConnection);
-    }
-
-  private:
-    QObject context_;
 };
 
 struct Figures {
@@ -129,7 +120,7 @@ int main(int argc, char** argv) {
     tervion.Comm = &comm;
     modbus.Port = &comm;
     BusLock lock;
-    QtDispatcher ui;
+    QtUiDispatcher ui;
 
     CRobotDlg page(setup, modbus, tervion, lock, false, ui);
     CRobotDlgWidget widget(page, false);

@@ -340,8 +340,9 @@ void CRobotDlg::SendGoal(int position, uint16_t speed, uint16_t time, uint8_t ac
             int n = 0;
             if (SyncIds(true, ids, &n)) {
                 std::lock_guard<BusLock> g(bus_lock_);
-                tervion_.SyncWritePosition(ids, n, static_cast<int16_t>(pos16), acc, speed, time);
-                sent = true;
+                // A packet too long for its length byte is refused and goes nowhere.
+                sent = tervion_.SyncWritePosition(ids, n, static_cast<int16_t>(pos16), acc, speed,
+                                                  time) != 0;
             }
         } else if (mode == kRegWrite) {
             std::lock_guard<BusLock> g(bus_lock_);
@@ -431,19 +432,13 @@ void CRobotDlg::OnAction() {
 
 void CRobotDlg::OnSet() {
     int goal = EditInt(kGoalEdit);
-    const int acc = EditInt(kAccEdit);
-    const int speed = EditInt(kSpeedEdit);
     view_->SetSliderPos(kGoalSlider, std::clamp(goal, 0, slider_max_));
-    const uint16_t speed_sent = EncodeSpeed(speed, Snapshot().kind);
-    if (goal > kGoalLimit) {
-        goal = kGoalLimit;
-        view_->SetText(kGoalEdit, "30719");
-    } else if (goal < -kGoalLimit) {
-        goal = -kGoalLimit;
-        view_->SetText(kGoalEdit, "-30719");
+    if (goal > kGoalLimit || goal < -kGoalLimit) {
+        goal = std::clamp(goal, -kGoalLimit, kGoalLimit);
+        SetInt(kGoalEdit, goal);
     }
-    const uint16_t time = EncodeTime(EditInt(kTimeEdit));
-    SendGoal(goal, speed_sent, time, static_cast<uint8_t>(acc), write_mode_);
+    const Motion m = ReadMotionEdits();
+    SendGoal(goal, m.speed, m.time, m.acc, write_mode_);
 }
 
 void CRobotDlg::OnGoalSliderScroll() {
@@ -593,8 +588,8 @@ void CRobotDlg::OnExport() {
         const int n = recorder_.WriteBatch();
         if (n != -1) {
             ShowRows(n);
-        } else if (recorder_.LastWriteFailed()) {
-            ReportRecordFailure();
+        } else {
+            ReportRecordFailure();  // -1 from WriteBatch is always a failed write
         }
         return;
     }

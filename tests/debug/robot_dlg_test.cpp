@@ -127,6 +127,20 @@ TEST_F(PageTest, SyncWriteGoesToServosOfTheSameByteOrder) {
     EXPECT_EQ(comm_.Take(), "FF FF FE 0A 83 28 01 01 01 02 01 03 01 42");
 }
 
+TEST_F(PageTest, ASyncWriteTooLongForOnePacketSendsNothingAndLeavesTorqueAlone) {
+    // 40 servos of one byte order: 40 x 8 + 4 bytes do not fit the length byte.
+    std::vector<ServoInfo> many(40, Records()[0]);
+    for (int i = 0; i < 40; ++i) many[i][5] = static_cast<uint8_t>(i + 1);
+    page_->SelectServo(1, many.data(), 0, 40, kKindServo);
+    comm_.Take();
+    view_.checked[kTorqueCheck] = false;
+    page_->OnWriteModeChanged(CRobotDlg::kSyncWrite);
+    view_.text[kGoalEdit] = "500";
+    page_->OnSet();
+    EXPECT_EQ(comm_.Take(), "");
+    EXPECT_FALSE(view_.checked[kTorqueCheck]);
+}
+
 TEST_F(PageTest, RegisteredWriteMovesOnlyOnAction) {
     Select(kServoA);
     page_->OnWriteModeChanged(CRobotDlg::kRegWrite);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/qt_dispatcher_widget.h"
 #include "pages/debug/cpic_widget.h"
 #include "tests/debug/debug_fixture.h"
 #include "tools/sim/sim_bus.h"
@@ -29,17 +30,6 @@ extern "C" const char* __tsan_default_suppressions() {
 }
 
 namespace {
-
-// Hands the poll's results to the Qt event loop.
-class QtDispatcher : public UiDispatcher {
-  public:
-    void Post(std::function<void()> fn) override {
-        QMetaObject::invokeMethod(&context_, std::move(fn), Qt::QueuedConnection);
-    }
-
-  private:
-    QObject context_;
-};
 
 QApplication& App() {
     static int argc = 1;
@@ -102,7 +92,7 @@ class DebugWidgetTest : public ::testing::Test {
     Tervion tervion_;
     Modbus modbus_;
     BusLock lock_;
-    QtDispatcher ui_;
+    QtUiDispatcher ui_;
 };
 
 TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
