@@ -1,0 +1,65 @@
+// A setup file of arbitrary bytes under all four lookups. The first bytes of the input are
+// the servo's identification record; the rest is the file.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "definitions/servo_setup.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+
+namespace {
+
+struct Folder {
+    Folder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vexa-fuzz-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Folder folder;
+    static StringTable strings(false);
+    static SettingsStore settings(folder.path);
+    static ServoSetup setup(strings, settings);
+    static bool ready = [] {
+        setup.SetFolders(folder.path);
+        return true;
+    }();
+    if (!ready || folder.path.empty() || size < 5) return 0;
+
+    uint8_t ident[9] = {data[0], data[1], data[2], data[3], data[4], 0, 0, 0, 0};
+    const std::string file = folder.path + "/" + setup.MainName();
+    if (FILE* f = std::fopen(file.c_str(), "wb")) {
+        std::fwrite(data + 5, 1, size - 5, f);
+        std::fclose(f);
+    }
+    setup.SelectFile(setup.MainName());
+
+    static std::array<MemoryEntry, 254> entries;
+    const int count =
+        setup.LoadMemoryTable(entries.data(), static_cast<int>(entries.size()), ident);
+    // Readers walk the list up to the "NULL" row: it must be inside the array.
+    if (count < 0 || count >= static_cast<int>(entries.size()) || entries[count].field[0] != "NULL")
+        abort();
+    std::array<uint8_t, 4> matched{};
+    setup.HasMemoryTable(ident, &matched);
+    setup.LookupModelName(ident);
+    DebugRow row{};
+    setup.LookupDebugRow(ident, row);
+    return 0;
+}
