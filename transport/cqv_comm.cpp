@@ -43,8 +43,11 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
             return false;
         }
         if (r == 0) continue;  // re-checks the deadline
+        // A hung-up line (adapter removed, far end closed) also reports itself readable,
+        // yet every read gives 0 bytes: waiting on would turn the time-out into a busy loop.
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
         if (p.revents & events) return true;
-        return false;  // POLLERR / POLLHUP / POLLNVAL without data
+        return false;
     }
 }
 

@@ -48,6 +48,9 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
         const bool found = bus.WithServo(id, [&](InstructionServo& s) { s.SetErrorBits(bits); }) ||
                            bus.WithModbusServo(id, [&](ModbusServo& s) { s.SetErrorBits(bits); });
         if (!found) return "error: no device with id " + std::to_string(id);
+    } else if ((command == "unplug" || command == "replug") && words.empty()) {
+        std::string why;
+        if (!(command == "unplug" ? bus.Unplug(&why) : bus.Replug(&why))) return "error: " + why;
     } else if (command == "quit" && words.empty()) {
         return "bye";
     } else {
