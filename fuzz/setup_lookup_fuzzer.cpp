@@ -1,5 +1,6 @@
-// A setup file of arbitrary bytes under all four lookups. The first bytes of the input are
-// the servo's identification record; the rest is the file.
+// A setup file of arbitrary bytes under all four lookups. The first five bytes of the input
+// are the servo's identification record, the sixth the size of the caller's entry array;
+// the rest is the file.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "definitions/servo_setup.h"
 #include "platform/settings_store.h"
@@ -40,22 +42,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         setup.SetFolders(folder.path);
         return true;
     }();
-    if (!ready || folder.path.empty() || size < 5) return 0;
+    if (!ready || folder.path.empty() || size < 6) return 0;
 
     uint8_t ident[9] = {data[0], data[1], data[2], data[3], data[4], 0, 0, 0, 0};
     const std::string file = folder.path + "/" + setup.MainName();
     if (FILE* f = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(data + 5, 1, size - 5, f);
+        std::fwrite(data + 6, 1, size - 6, f);
         std::fclose(f);
     }
     setup.SelectFile(setup.MainName());
 
-    static std::array<MemoryEntry, 254> entries;
-    const int count =
-        setup.LoadMemoryTable(entries.data(), static_cast<int>(entries.size()), ident);
+    // Exactly as many rows as the caller has, so a row written past them is caught.
+    const int capacity = 1 + data[5] % 254;
+    std::vector<MemoryEntry> entries(static_cast<size_t>(capacity));
+    const int count = setup.LoadMemoryTable(entries.data(), capacity, ident);
     // Readers walk the list up to the "NULL" row: it must be inside the array.
-    if (count < 0 || count >= static_cast<int>(entries.size()) || entries[count].field[0] != "NULL")
-        abort();
+    if (count < 0 || count >= capacity || entries[count].field[0] != "NULL") abort();
     std::array<uint8_t, 4> matched{};
     setup.HasMemoryTable(ident, &matched);
     setup.LookupModelName(ident);
