@@ -20,7 +20,7 @@ std::chrono::seconds SoakLength() {
     return std::chrono::seconds(s > 0 ? s : 60);
 }
 
-// Arms one random fault every few milliseconds until stopped.
+// Arms one random fault (or a burst of noise) every few milliseconds until stopped.
 class FaultStorm {
   public:
     FaultStorm(sim::FaultInjector& faults, unsigned seed) : faults_(faults), random_(seed) {
@@ -36,7 +36,7 @@ class FaultStorm {
 
   private:
     void Run() {
-        std::uniform_int_distribution<int> kind(0, 3), count(1, 3), late_ms(1, 40), pause(5, 60);
+        std::uniform_int_distribution<int> kind(0, 4), count(1, 3), late_ms(1, 40), pause(5, 60);
         while (running_) {
             switch (kind(random_)) {
                 case 0:
@@ -48,8 +48,14 @@ class FaultStorm {
                 case 2:
                     faults_.GarbageBeforeReplies(count(random_), {0x12, 0xFF, 0x34, 0xFF});
                     break;
-                default:
+                case 3:
                     faults_.LateReplies(count(random_), late_ms(random_));
+                    break;
+                default:
+                    // A burst of line noise without a single header: nothing answers.
+                    faults_.SetEndlessGarbage(true);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(late_ms(random_)));
+                    faults_.SetEndlessGarbage(false);
                     break;
             }
             ++armed_;
