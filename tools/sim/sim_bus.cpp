@@ -309,6 +309,7 @@ void SimBus::Serve(const RequestFramer::Frame& frame) {
     bool request_on_wire = true;
     for (auto& reply : replies) {
         int extra_ms = 0;
+        random_faults_.Arm(faults_);
         if (!faults_.Apply(reply, extra_ms)) continue;
         long long us = reply_delay_us_ + extra_ms * 1000LL;
         if (wire_time_ && baud > 0) {

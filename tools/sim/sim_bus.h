@@ -25,6 +25,7 @@
 #include "tools/sim/instruction_servo.h"
 #include "tools/sim/modbus_servo.h"
 #include "tools/sim/pty_line.h"
+#include "tools/sim/random_faults.h"
 #include "tools/sim/request_framer.h"
 
 namespace sim {
@@ -64,6 +65,7 @@ class SimBus {
     bool unplugged() const { return unplugged_; }
 
     FaultInjector& faults() { return faults_; }
+    RandomFaults& random_faults() { return random_faults_; }
     void SetWireTime(bool on) { wire_time_ = on; }
     void SetReplyDelayUs(int us) { reply_delay_us_ = us; }
 
@@ -95,6 +97,7 @@ class SimBus {
     SimConfig config_;
     PtyLine line_;
     FaultInjector faults_;
+    RandomFaults random_faults_;
     RequestFramer framer_;
     std::atomic<bool> wire_time_;
     std::atomic<int> reply_delay_us_;
