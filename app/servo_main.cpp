@@ -359,6 +359,12 @@ int CServoMain::BaudComboPosition(int index, int kind) {
     return kind == kKindModbus ? kModbusBaudPositions[index] : kServoBaudPositions[index];
 }
 
+int CServoMain::BaudRateAt(int position) {
+    static_assert(std::size(kBaudRates) == kBaudRateCount);
+    if (position < 0 || position >= kBaudRateCount) return 0;
+    return std::atoi(kBaudRates[position]);
+}
+
 int CServoMain::FollowBaudChange(int index, int parity, int kind) {
     const int position = BaudComboPosition(index, kind);
     if (position < 0) return comm().BaudRate.load();

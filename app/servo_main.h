@@ -89,6 +89,9 @@ class CServoMain : public MainWindowServices {
 
     // Baud-combo position for a servo's baud-rate index, or -1 for none.
     static int BaudComboPosition(int index, int kind);
+    // The baud combo's entries, in its order (kBaudRateCount of them).
+    static constexpr int kBaudRateCount = 14;
+    static int BaudRateAt(int position);
 
   private:
     void FillPortCombo();
