@@ -38,6 +38,11 @@ case "$depends" in
   *) fail "Depends does not name the Qt widgets library: $depends" ;;
 esac
 
+# Nothing installed may reach back into this source tree for its data.
+if grep -l "$(pwd)/resources" "$bin"/* >/dev/null 2>&1; then
+  fail "a packaged program names this source tree: $(grep -l "$(pwd)/resources" "$bin"/*)"
+fi
+
 # The first line a program prints says where it is.
 first_line() {
   local file=$1

@@ -65,7 +65,8 @@ TEST_F(CliBusMonitor, ScanAllBaudsReportsEachDeviceAtTheRateItAnswered) {
               {sim::Family::kServo, "2:baud=57600,fw=3.6,model=4.0"},
               {sim::Family::kServo, "3:baud=4800,end=1,fw=5.2,model=6.2"},
               {sim::Family::kServo, "9:baud=57600,fw=3.6,model=4.0"}});
-    const CliRun r = Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds", "0", "3"});
+    const CliRun r =
+        Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds", "0", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                                 "1000000 1 2 2 10 1 8 5 1 2 255 1 VXM8 Modbus servo",

@@ -74,9 +74,9 @@ bool WebServer::StartOn(int port, const std::string& document_root, const std::s
                         << "    root " << document_root << ";\n"
                         << "    " << extra << "\n  }\n}\n";
     std::string prefix = work_ + "/", conf_arg = conf, log_arg = work_ + "/error.log";
-    char* argv[] = {const_cast<char*>(kNginx), const_cast<char*>("-p"), prefix.data(),
-                    const_cast<char*>("-c"), conf_arg.data(), const_cast<char*>("-e"),
-                    log_arg.data(), nullptr};
+    char* argv[] = {
+        const_cast<char*>(kNginx), const_cast<char*>("-p"), prefix.data(),  const_cast<char*>("-c"),
+        conf_arg.data(),           const_cast<char*>("-e"), log_arg.data(), nullptr};
     if (posix_spawn(&pid_, kNginx, nullptr, nullptr, argv, environ) != 0) {
         pid_ = -1;
         return false;

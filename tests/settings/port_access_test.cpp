@@ -1,5 +1,7 @@
 // PortAccessDenied and DataDirBeside against real files: a device node the user may not
 // open is told apart from one that is missing or open to everyone.
+#include "platform/port_access.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,7 +11,6 @@
 #include <fstream>
 
 #include "platform/install_paths.h"
-#include "platform/port_access.h"
 
 namespace {
 

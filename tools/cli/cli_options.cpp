@@ -226,7 +226,8 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
 
 std::string CliUsage() {
     return "usage: vexa-cli [--port PATH] [--baud N] [--parity none|odd|even] [--timeout MS]\n"
-           "                [--end 0|1] [--level N] [--pos-address A] [--setup-dir DIR] [--trace] COMMAND\n"
+           "                [--end 0|1] [--level N] [--pos-address A] [--setup-dir DIR]\n"
+           "                [--trace] COMMAND\n"
            "commands:\n"
            "  ports\n"
            "  read ID ADDR COUNT\n"
@@ -238,10 +239,10 @@ std::string CliUsage() {
            "  mb-read ID REG COUNT   mb-write ID REG VALUE...   mb-restart ID\n"
            "  scan [--all-bauds] [FIRST LAST]   (--all-bauds: at each of the 14 baud rates,\n"
            "                                 each line led by the rate; FIRST LAST: those ids)\n"
-           "--trace: every byte sent (TX) and received (RX) on standard error, with seconds\n"
-           "         since the start to the microsecond\n"
            "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
            "                                 -3 no data, -4 newer build)\n"
            "  fetch NAME OUT                (download a file by the file query)\n"
+           "--trace: every byte sent (TX) and received (RX) on standard error, with seconds\n"
+           "         since the start to the microsecond\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";
 }

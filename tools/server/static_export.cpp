@@ -19,9 +19,7 @@ constexpr const char* kFileFolder = "zqgetzuixinwenjian";
 
 // Characters a client puts into the URL unescaped that a URL path cannot carry as the
 // file name: a web server would read them as query, fragment or escape.
-bool UrlSafe(const std::string& name) {
-    return name.find_first_of("?#% ") == std::string::npos;
-}
+bool UrlSafe(const std::string& name) { return name.find_first_of("?#% ") == std::string::npos; }
 
 // Writes beside the target and renames over it, so a reader sees the old or the new
 // reply, never half of one.
@@ -54,8 +52,9 @@ void RemoveStale(const fs::path& folder, const std::set<std::string>& keep) {
 }  // namespace
 
 std::string FallbackLine() {
-    return std::string("location ~ ^/zqgetzuixin(banben|wenjian)/ { default_type "
-                       "application/json; try_files $uri /") +
+    return std::string(
+               "location ~ ^/zqgetzuixin(banben|wenjian)/ { default_type "
+               "application/json; try_files $uri /") +
            kNothingStoredFile + "; }";
 }
 

@@ -61,9 +61,13 @@ int main(int argc, char** argv) {
         // The sample setup files describe the demo's models: those installed beside the
         // program, else those of the source tree it was built from.
         const std::string installed = InstalledDataDir();
+#ifdef VEXA_RESOURCE_DIR
+        const std::string source_tree = std::string(VEXA_RESOURCE_DIR) + "/setup";
+#else
+        const std::string source_tree;
+#endif
         for (const std::string& samples :
-             {installed.empty() ? std::string() : installed + "/setup",
-              std::string(VEXA_RESOURCE_DIR) + "/setup"}) {
+             {installed.empty() ? std::string() : installed + "/setup", source_tree}) {
             if (!samples.empty() && access((samples + "/setup_en.log").c_str(), R_OK) == 0) {
                 setup_dir = samples;
                 break;
