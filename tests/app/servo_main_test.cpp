@@ -189,8 +189,7 @@ TEST_F(MainWindowTest, PortRefusedForPermissionSaysSoOnTheStatusLine) {
     EXPECT_FALSE(main->port_open());
     EXPECT_EQ(asked, (Calls{"/nonexistent/ttyUSB3"}));
     EXPECT_EQ(view.Text(kStatusLine),
-              "Cannot open /nonexistent/ttyUSB3: permission denied. Join the dialout group and "
-              "log in again.");
+              "Permission denied: /nonexistent/ttyUSB3. Join the dialout group and log in again.");
     EXPECT_EQ(view.Text(kOpenButton), "Open");
     EXPECT_TRUE(view.messages.empty());
     EXPECT_TRUE(view.enabled.empty());
@@ -202,7 +201,7 @@ TEST_F(ChineseMainWindowTest, PortRefusedForPermissionSaysSoInChinese) {
     view.combo_selection[kPortCombo] = 0;
     main->OnOpenClicked();
     EXPECT_EQ(view.Text(kStatusLine),
-              "无法打开/nonexistent/ttyUSB3：没有权限。请加入dialout组后重新登录。");
+              "没有权限：/nonexistent/ttyUSB3。请加入dialout组后重新登录。");
 }
 
 TEST_F(MainWindowTest, OpenAndCloseSwitchButtonAndSettings) {
