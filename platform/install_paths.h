@@ -7,6 +7,3 @@
 
 // <program folder>/../share/vexa when that folder exists, else empty.
 std::string InstalledDataDir();
-
-// The same for a program at `program_path` (tests use it with paths of their own).
-std::string DataDirBeside(const std::string& program_path);

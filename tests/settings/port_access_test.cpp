@@ -1,5 +1,5 @@
-// PortAccessDenied and DataDirBeside against real files: a device node the user may not
-// open is told apart from one that is missing or open to everyone.
+// PortAccessDenied against real files: a device node the user may not open is told apart
+// from one that is missing or open to everyone.
 #include "platform/port_access.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/install_paths.h"
 
 namespace {
 
@@ -53,14 +52,4 @@ TEST(PortAccess, OnlyAnExistingPortThatRefusesTheUserIsDenied) {
     EXPECT_EQ(Check(folder.Make("ttyOPEN", 0666)), 0);
     EXPECT_EQ(Check((folder.path / "ttyMISSING").string()), 0);
     EXPECT_FALSE(PortAccessDenied(""));
-}
-
-TEST(InstallPaths, DataFolderBesideTheBinFolderOnlyWhenItExists) {
-    Folder folder;
-    fs::create_directories(folder.path / "usr" / "bin");
-    const std::string program = (folder.path / "usr" / "bin" / "vexa-sim").string();
-    EXPECT_EQ(DataDirBeside(program), "");
-    fs::create_directories(folder.path / "usr" / "share" / "vexa");
-    EXPECT_EQ(DataDirBeside(program), (folder.path / "usr" / "share" / "vexa").string());
-    EXPECT_EQ(DataDirBeside("vexa-sim"), "");
 }
