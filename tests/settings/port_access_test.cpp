@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 
-
 namespace {
 
 namespace fs = std::filesystem;
