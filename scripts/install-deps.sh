@@ -10,6 +10,7 @@ pkgs=(
   libmodbus-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-wqy-microhei
+  dpkg-dev file nginx-light
 )
 missing=()
 for p in "${pkgs[@]}"; do
