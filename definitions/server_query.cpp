@@ -112,6 +112,21 @@ std::string FileQueryUrl(const std::string& name) {
     return UpdateServerBase() + "/zqgetzuixinwenjian/" + name;
 }
 
+bool ServerStream(const std::string& url,
+                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+    HttpOptions options;
+    options.max_body_bytes = kMaxStreamBytes;
+    return HttpGetStream(url, on_chunk, options);
+}
+
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+    }
+    return true;
+}
+
 std::string ServerGet(const std::string& url) {
     HttpOptions options;
     options.max_body_bytes = kMaxReplyBytes;
