@@ -171,23 +171,31 @@ int CServoPwm::EditInt(int control) const {
 }
 
 void CServoPwm::OnSwitch() {
-    if (!signal_on_) {
-        signal_on_ = true;
-        if (view_) view_->SetText(kPwmSwitchButton, text_off_);
-        {
-            std::lock_guard<BusLock> guard(lock_);
-            tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 1);
-        }
-        minimum_ = EditInt(kPwmMinEdit);
-        maximum_ = EditInt(kPwmMaxEdit);
-        if (minimum_ < kBarMin) minimum_ = kBarMin;
-        if (maximum_ > kBarMax) maximum_ = kBarMax;
+    if (signal_on_) {
+        SwitchOff();
     } else {
-        signal_on_ = false;
-        if (view_) view_->SetText(kPwmSwitchButton, text_on_);
-        std::lock_guard<BusLock> guard(lock_);
-        tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 0);
+        SwitchOn();
     }
+}
+
+void CServoPwm::SwitchOn() {
+    signal_on_ = true;
+    if (view_) view_->SetText(kPwmSwitchButton, text_off_);
+    {
+        std::lock_guard<BusLock> guard(lock_);
+        tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 1);
+    }
+    minimum_ = EditInt(kPwmMinEdit);
+    maximum_ = EditInt(kPwmMaxEdit);
+    if (minimum_ < kBarMin) minimum_ = kBarMin;
+    if (maximum_ > kBarMax) maximum_ = kBarMax;
+}
+
+void CServoPwm::SwitchOff() {
+    signal_on_ = false;
+    if (view_) view_->SetText(kPwmSwitchButton, text_on_);
+    std::lock_guard<BusLock> guard(lock_);
+    tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 0);
 }
 
 void CServoPwm::OnSweep() {

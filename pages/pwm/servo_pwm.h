@@ -41,7 +41,10 @@ class CServoPwm : public PwmPage {
     // User events forwarded by the view.
     void OnPreset(int control);
     void OnScroll(ScrollCode code, int track_position = 0);
+    // The switch 1317: SwitchOn while the signal is off, SwitchOff while it is on.
     void OnSwitch();
+    void SwitchOn();   // output on, then the limits taken from "Min" and "Max"
+    void SwitchOff();  // output off
     void OnSweep();
     void OnStep();
     void OnTimer(int id);
