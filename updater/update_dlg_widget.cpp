@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "updater/update_dlg.h"
@@ -32,6 +33,14 @@ CUpdateDlgWidget::CUpdateDlgWidget(SettingsStore& settings, const std::string& f
     logic_->OnInitDialog();
 }
 
+void CUpdateDlgWidget::OnOwnThread(std::function<void()> fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    }
+}
+
 CUpdateDlgWidget::~CUpdateDlgWidget() {
     // The worker is stopped before anything it could post to goes away.
     logic_->Shutdown();
@@ -39,25 +48,20 @@ CUpdateDlgWidget::~CUpdateDlgWidget() {
 
 void CUpdateDlgWidget::SetLog(const std::string& text) {
     const QString t = QString::fromStdString(text).replace("\r\n", "\n");
-    QMetaObject::invokeMethod(
-        this, [this, t] { log_->setPlainText(t); }, Qt::QueuedConnection);
+    OnOwnThread([this, t] { log_->setPlainText(t); });
 }
 
 void CUpdateDlgWidget::EnableDownload(bool enabled) {
-    QMetaObject::invokeMethod(
-        this, [this, enabled] { button_->setEnabled(enabled); }, Qt::QueuedConnection);
+    OnOwnThread([this, enabled] { button_->setEnabled(enabled); });
 }
 
 void CUpdateDlgWidget::ShowMessage(const std::string& text, UpdateIcon icon) {
     const QString t = QString::fromStdString(text);
-    QMetaObject::invokeMethod(
-        this,
-        [this, t, icon] {
-            auto* box = new QMessageBox(
-                icon == UpdateIcon::kError ? QMessageBox::Critical : QMessageBox::Warning,
-                windowTitle(), t, QMessageBox::Ok, this);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
-        },
-        Qt::QueuedConnection);
+    OnOwnThread([this, t, icon] {
+        auto* box = new QMessageBox(
+            icon == UpdateIcon::kError ? QMessageBox::Critical : QMessageBox::Warning,
+            windowTitle(), t, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
 }

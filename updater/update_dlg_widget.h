@@ -2,6 +2,7 @@
 // VexaUpdate's dialog on screen: the log edit and the "Download" button. The download's
 // worker thread reaches it only by queued calls, which Qt drops once the dialog is gone.
 #include <QDialog>
+#include <functional>
 #include <memory>
 
 #include "updater/update_view.h"
@@ -29,6 +30,9 @@ class CUpdateDlgWidget : public QDialog, public UpdateView {
     void ShowMessage(const std::string& text, UpdateIcon icon) override;
 
   private:
+    // Runs fn on the dialog's thread: at once when called there, else by a queued call.
+    void OnOwnThread(std::function<void()> fn);
+
     QPlainTextEdit* log_;
     QPushButton* button_;
     std::unique_ptr<CUpdateDlg> logic_;
