@@ -15,7 +15,7 @@ class ConsoleUpdateView : public UpdateView {
     ~ConsoleUpdateView() override { Flush(); }
 
     void SetLog(const std::string& text) override {
-        pending_.clear();
+        Flush();
         out_ << text << "\n";
         out_.flush();
     }
