@@ -74,6 +74,8 @@ void AppendWithout(std::string& out, const std::string& text, size_t begin, size
     AppendWithout(out, text.data(), begin, end, ch);
 }
 
+}  // namespace
+
 int Base64Value(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
     if (c >= 'a' && c <= 'z') return c - 'a' + 26;
@@ -82,8 +84,6 @@ int Base64Value(unsigned char c) {
     if (c == '/') return 63;
     return 0;  // outside the alphabet (also '=' in the first two places)
 }
-
-}  // namespace
 
 std::string UpdateServerHost() {
     const char* env = std::getenv("VEXA_UPDATE_SERVER");

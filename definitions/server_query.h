@@ -39,5 +39,7 @@ void ParseReply(ReplyMap& map, const std::string& text);
 // Decodes up to length characters of text into output (at most capacity bytes); returns
 // the number of bytes written, or -1 when the decoded data would not fit.
 int DecodeBase64(const char* text, int length, uint8_t* output, int capacity);
+// The 6-bit value of a Base64 character; 0 for a character outside the alphabet.
+int Base64Value(unsigned char c);
 // 0 same build, -1 no stored date, -2 no answer, -3 no data, -4 newer build on the server.
 int CheckVersion(const SettingsStore& settings);

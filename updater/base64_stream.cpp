@@ -1,26 +1,15 @@
 #include "updater/base64_stream.h"
 
-namespace {
-
-int Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return 0;
-}
-
-}  // namespace
+#include "definitions/server_query.h"
 
 void Base64StreamDecoder::Group(std::string& out) {
-    const int v1 = Value(group_[0]), v2 = Value(group_[1]);
+    const int v1 = Base64Value(group_[0]), v2 = Base64Value(group_[1]);
     out += static_cast<char>((v1 << 2) | (v2 >> 4));
     if (have_ < 3 || group_[2] == '=') return;
-    const int v3 = Value(group_[2]);
+    const int v3 = Base64Value(group_[2]);
     out += static_cast<char>(((v2 & 0x0F) << 4) | (v3 >> 2));
     if (have_ < 4 || group_[3] == '=') return;
-    out += static_cast<char>(((v3 & 0x03) << 6) | Value(group_[3]));
+    out += static_cast<char>(((v3 & 0x03) << 6) | Base64Value(group_[3]));
 }
 
 void Base64StreamDecoder::Feed(const char* text, size_t n, std::string& out) {
