@@ -28,7 +28,7 @@ TEST_F(CliPwm, PulseOpensTheTabSetsLimitsPressesAPresetAndLeaves) {
     const CliResult r = Cli({"--port", bus_.port_path(), "pwm", "pulse", "2500", "--max", "2000"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "2000us\n");
-    AwaitRequests(5);
+    AwaitRequests(5);  // before the next run's port set-up flushes what is unread
     EXPECT_EQ(Sent(),
               (std::vector<std::string>{"FF FF FD 04 03 09 00 F2", "FF FF FD 04 03 23 01 D7",
                                         "FF FF FD 05 03 21 D0 07 02", "FF FF FD 04 03 23 01 D7",
@@ -47,6 +47,8 @@ TEST_F(CliPwm, OnAndOffAndUsage) {
     const CliResult on = Cli({"--port", bus_.port_path(), "pwm", "on"});
     EXPECT_EQ(on.status, 0);
     EXPECT_EQ(on.out, "500 2500\n");
+    // The next run's port set-up flushes what the simulator has not read yet.
+    AwaitRequests(3);
     const CliResult off = Cli({"--port", bus_.port_path(), "pwm", "off"});
     EXPECT_EQ(off.status, 0);
     AwaitRequests(6);
