@@ -82,20 +82,4 @@ TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     std::cout << "screenshot: " << shot.string() << std::endl;
 }
 
-TEST_F(PwmWidget, ChineseCaptions) {
-    CServoPwm page(tervion_, lock_, true);
-    CServoPwmWidget widget(page, true);
-    EXPECT_EQ(Caption(widget, kPwmSweepButton), QString::fromUtf8("扫描"));
-    EXPECT_EQ(Caption(widget, kPwmStepButton), QString::fromUtf8("步进"));
-    EXPECT_EQ(Caption(widget, kPwmSwitchButton), QString::fromUtf8("开"));
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmSwitchButton)),
-                      Qt::LeftButton);
-    EXPECT_EQ(Caption(widget, kPwmSwitchButton), QString::fromUtf8("关"));
-    widget.resize(560, 300);
-    const std::filesystem::path shot =
-        std::filesystem::path(VEXA_BIN_DIR) / "artifacts" / "pwm_page_zh.png";
-    std::filesystem::create_directories(shot.parent_path());
-    ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
-}
-
 }  // namespace

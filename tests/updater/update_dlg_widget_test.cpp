@@ -68,15 +68,4 @@ TEST_F(UpdateWidget, DownloadRunsToTheSuccessBox) {
     box->accept();
 }
 
-TEST_F(UpdateWidget, ChineseTexts) {
-    CUpdateDlgWidget dialog(settings_, work_.path(), true, UpdateServerAccess::Default());
-    EXPECT_EQ(dialog.DownloadButton()->text(), QString::fromUtf8("下载"));
-    EXPECT_EQ(dialog.Log()->toPlainText(), QString::fromUtf8("点击下载开始程序升级!"));
-    dialog.resize(380, 150);
-    const std::filesystem::path shot =
-        std::filesystem::path(VEXA_BIN_DIR) / "artifacts" / "vexa_update_zh.png";
-    std::filesystem::create_directories(shot.parent_path());
-    ASSERT_TRUE(dialog.grab().save(QString::fromStdString(shot.string())));
-}
-
 }  // namespace

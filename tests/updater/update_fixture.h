@@ -22,27 +22,18 @@
 
 class RecordingUpdateView : public UpdateView {
   public:
-    void SetLog(const std::string& t) override {
-        std::lock_guard g(m);
-        logs.push_back(t);
-    }
-    void SetProgress(const std::string& t) override {
-        std::lock_guard g(m);
-        progress.push_back(t);
-    }
+    void SetLog(const std::string& t) override { Add(logs, t); }
+    void SetProgress(const std::string& t) override { Add(progress, t); }
     void EnableDownload(bool e) override {
         std::lock_guard g(m);
         enables.push_back(e);
     }
     void ShowMessage(const std::string& t, UpdateIcon icon) override {
-        std::lock_guard g(m);
-        messages.push_back((icon == UpdateIcon::kError ? "error: " : "note: ") + t);
+        Add(messages, (icon == UpdateIcon::kError ? "error: " : "note: ") + t);
     }
     void Reset() {
         std::lock_guard g(m);
-        logs.clear();
-        progress.clear();
-        messages.clear();
+        logs = progress = messages = {};
         enables.clear();
     }
     std::vector<std::string> Messages() {
@@ -53,6 +44,12 @@ class RecordingUpdateView : public UpdateView {
     std::mutex m;
     std::vector<std::string> logs, progress, messages;
     std::vector<bool> enables;
+
+  private:
+    void Add(std::vector<std::string>& to, const std::string& t) {
+        std::lock_guard g(m);
+        to.push_back(t);
+    }
 };
 
 inline std::string Slurp(const std::string& path) {
