@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "tests/pwm/pwm_fixture.h"
+#include "tests/qt_sanitizer_suppressions.h"
 
 namespace {
 

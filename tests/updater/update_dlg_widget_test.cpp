@@ -10,6 +10,7 @@
 #include <QTest>
 #include <iostream>
 
+#include "tests/qt_sanitizer_suppressions.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_dlg.h"
 
