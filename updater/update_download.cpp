@@ -170,7 +170,9 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
         }
         return true;
     });
-    if (write_failed || (!complete && !head_too_long)) {
+    // A file query that could not be opened delivers nothing: that is a run without a
+    // payload, not a lost connection.
+    if (write_failed || (!complete && !head_too_long && received > 0)) {
         std::fclose(tmp);
         std::remove(tmp_path.c_str());
         if (write_failed) return Fail(Result::kTmpFailed, texts_.tmp_failed, true);

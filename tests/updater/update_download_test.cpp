@@ -151,6 +151,15 @@ TEST_F(UpdateRun, NothingToInstallChangesNothingAndSaysSo) {
     EXPECT_EQ(
         view_.Messages(),
         (std::vector<std::string>{"error: The server sent no program data; nothing was changed!"}));
+    // A file query that cannot be opened delivers nothing either.
+    UpdateServerAccess access = UpdateServerAccess::Default();
+    access.stream = [](const std::string&, const std::function<bool(const char*, size_t)>&) {
+        return false;
+    };
+    UpdateDownload refused(view_, settings_, work_.path(), false, access);
+    EXPECT_EQ(refused.Run(), Result::kNoPayload);
+    EXPECT_EQ(Slurp(Work("Vexa")), "old build");
+    EXPECT_FALSE(Exists(Work("Vexa.tmp")));
 }
 
 TEST_F(UpdateRun, NoReplyAndNoBuildInBothLanguages) {
