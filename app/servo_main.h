@@ -89,6 +89,8 @@ class CServoMain : public MainWindowServices {
 
     // Baud-combo position for a servo's baud-rate index, or -1 for none.
     static int BaudComboPosition(int index, int kind);
+    // Baud rate of a servo's baud-rate index, or 0 for none.
+    static int BaudOfIndex(int index, int kind);
 
   private:
     void FillPortCombo();

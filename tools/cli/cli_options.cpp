@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "tools/cli/cli_programming.h"
+
 namespace {
 
 struct Range {
@@ -155,6 +157,8 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
         return true;
     }
 
+    if (IsProgrammingCommand(o.command)) return ParseProgrammingCommand(rest, o, error);
+
     if (o.command == "syncwrite") {
         // ADDR COUNT ID[,ID...] BYTE...: exactly COUNT bytes for every listed id.
         long addr = 0, count = 0;
@@ -232,5 +236,7 @@ std::string CliUsage() {
            "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
            "                                 -3 no data, -4 newer build)\n"
            "  fetch NAME OUT                (download a file by the file query)\n"
+           "  table ID   set ID NAME VALUE [--hidden]   (need --setup-dir)\n"
+           "  params save|load ID FILE   params recovery|backup|online ID\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";
 }
