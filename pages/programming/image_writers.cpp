@@ -51,17 +51,20 @@ int ImageWriters::WriteEpromImage(const WriteTarget& t, int start, int length, u
     if (lock && !tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 0)) return -2;
     PauseWithoutReply();
     if (t.kind != kKindPwm) tervion_.Level = image[8];
-    if (!tervion_.Write(Id8(t), static_cast<uint8_t>(start), image, length)) return -2;
-    if (t.kind != kKindPwm) {
+    const bool written = tervion_.Write(Id8(t), static_cast<uint8_t>(start), image, length) != 0;
+    if (written && t.kind != kKindPwm) {
         main_.FollowBaudChange(image[6] & 15, image[6] >> 4, t.kind);
         // The port now runs at the servo's new speed; its time-out belongs to that speed.
         timeout.Keep();
     }
-    if (lock) {
-        PauseWithoutReply();
-        if (!tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 1)) return -2;
-    }
-    return 0;
+    return CloseLock(t) && written ? 0 : -2;
+}
+
+bool ImageWriters::CloseLock(const WriteTarget& t) {
+    // Closed again after a failed write too, so that nothing written later persists.
+    if (t.lock_address < 0) return true;
+    PauseWithoutReply();
+    return tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 1) != 0;
 }
 
 int ImageWriters::WriteAreaImage(const WriteTarget& t, int start, int length,
@@ -70,12 +73,8 @@ int ImageWriters::WriteAreaImage(const WriteTarget& t, int start, int length,
     PortTimeout timeout(tervion_.Comm, kSlowTimeoutMs);
     if (lock && !tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 0)) return 0;
     PauseWithoutReply();
-    int r = tervion_.Write(Id8(t), static_cast<uint8_t>(start), image, length);
-    if (r && lock) {
-        PauseWithoutReply();
-        r = tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 1);
-    }
-    return r;
+    const int r = tervion_.Write(Id8(t), static_cast<uint8_t>(start), image, length);
+    return CloseLock(t) ? r : 0;
 }
 
 bool ImageWriters::OpenedBlockWrite(const WriteTarget& t, uint16_t mode, int start, int count,

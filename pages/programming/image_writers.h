@@ -58,6 +58,8 @@ class ImageWriters {
 
   private:
     void PauseWithoutReply() const;
+    // Writes 1 to the lock entry where the model has one; true when it has none.
+    bool CloseLock(const WriteTarget& t);
     bool OpenedBlockWrite(const WriteTarget& t, uint16_t mode, int start, int count,
                           const uint16_t* regs);
 

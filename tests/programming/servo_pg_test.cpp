@@ -1,0 +1,150 @@
+// The Programming page against simulated servos: the refresh and its selection generation,
+// single writes as bytes on the wire (lock entry, Ack Level 0, id and baud changes, Modbus
+// register 133), and a load that fails half-way.
+#include <cstdio>
+#include <fstream>
+
+#include "tests/programming/pg_fixture.h"
+
+using namespace pg_test;
+
+TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
+    view.path = "";
+    Select(1, kVx40_1, kKindServo);
+    ASSERT_EQ(view.Find("NULL"), -1);
+    EXPECT_EQ(view.rows.size(), 59u);  // the VX40 table up to its "NULL" row
+    EXPECT_EQ(view.rows[0], (PgRow{"0", "Firmware major", "3", "EPROM", "r"}));
+    EXPECT_EQ(view.Value("Max angle limit"), "4095");
+    EXPECT_EQ(view.Text(kStatusBox), "Normal");
+    EXPECT_EQ(view.titles, (std::array<std::string, 5>{"Address", "Memory", "Value", "Area", "R/W"}));
+
+    bus.WithServo(1, [](sim::InstructionServo& s) { s.SetErrorBits(0x05); });
+    Tick();
+    EXPECT_EQ(view.Text(kStatusBox), "Voltage\r\nHeat\r\n");
+    bus.WithServo(1, [](sim::InstructionServo& s) { s.SetErrorBits(0); });
+
+    // A tick that started for servo 1 shows nothing once servo 6 is selected.
+    page->SelectServo(1, kVx40_1, kKindServo);
+    page->RefreshTick();
+    const int rebuilds = view.rebuilds;
+    setup->SelectFile(setup->ModbusName());
+    page->SelectServo(6, kVxm8_6, kKindModbus);
+    ui.Drain();
+    EXPECT_EQ(view.rebuilds, rebuilds);
+    Tick();
+    EXPECT_EQ(view.Value("Model number"), "805");
+    EXPECT_EQ(view.Text(kStatusBox), "Normal");
+
+    // No servo answers: "Timeout", values kept.
+    page->SelectServo(9, kVx40_1, kKindServo);
+    setup->SelectFile(setup->MainName());
+    Tick();
+    EXPECT_EQ(view.Text(kStatusBox), "Timeout");
+    EXPECT_EQ(view.Value("Max angle limit"), "4095");
+}
+
+TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
+    Select(1, kVx40_1, kKindServo);
+    bus.RecordRequests(true);
+    // Sign bit 11: -100 goes out as 64 08, between lock 0 and lock 1 (address 55).
+    EXPECT_TRUE(Write("Position offset", "-100"));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {31, 0x64, 0x08}),
+                                         Packet(1, 3, {55, 1})}));
+    EXPECT_EQ(view.boxes.back(), "! Parameter saving: Parameters saved successfully");
+    Tick();
+    Sent();
+    EXPECT_EQ(view.Value("Position offset"), "-100");
+    EXPECT_EQ(view.text[kValueButton], "Save");
+
+    // A RAM entry: no lock, button "Set".
+    EXPECT_TRUE(Write("Torque limit", "500"));
+    EXPECT_EQ(view.text[kValueButton], "Set");
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {48, 0xF4, 0x01})}));
+
+    // Limits and the id in use: a box, nothing sent.
+    EXPECT_FALSE(Write("Position offset", "5000"));
+    EXPECT_EQ(view.boxes.back(), "E Parameter error: Position offset Cannot be greater than 2047");
+    services->in_use = {2};
+    EXPECT_FALSE(Write("ID", "2"));
+    EXPECT_EQ(view.boxes.back(),
+              "E Parameter save: The current ID servo already exists in the bus");
+    EXPECT_TRUE(Sent().empty());
+
+    // A new id: the page and the main window follow it, the lock is closed under the new id.
+    EXPECT_TRUE(Write("ID", "7"));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {5, 7}),
+                                         Packet(7, 3, {55, 1})}));
+    EXPECT_EQ(services->ids, (std::vector<std::pair<int, int>>{{1, 7}}));
+    EXPECT_EQ(page->servo_id(), 7);
+
+    // A new baud rate (index 7, 38400): the port follows and the next tick answers.
+    EXPECT_TRUE(Write("baud rate", "7"));
+    EXPECT_EQ(services->followed, (std::vector<std::array<int, 3>>{{7, 0, 0}}));
+    EXPECT_EQ(comm.BaudRate.load(), 38400);
+    Sent();
+    Tick();
+    EXPECT_EQ(view.Text(kStatusBox), "Normal");
+    EXPECT_EQ(view.Value("baud rate"), "7");
+
+    // Ack Level 0 takes effect before its own write, which then awaits no reply.
+    EXPECT_TRUE(Write("Ack Level", "0"));
+    EXPECT_EQ(tervion.Level.load(), 0);
+    EXPECT_EQ(Peek(7, 8), 0);
+
+    // What was written with the lock open survives a power cycle; the RAM entry does not.
+    bus.WithServo(7, [](sim::InstructionServo& s) { s.PowerCycle(); });
+    EXPECT_EQ(Peek(7, 31), 0x64);
+    EXPECT_EQ(Peek(7, 48), 0xE8);  // factory 1000
+}
+
+TEST_F(PgTest, ModbusWritesGoThroughRegister133) {
+    setup->SelectFile(setup->ModbusName());
+    Select(6, kVxm8_6, kKindModbus);
+    bus.RecordRequests(true);
+    EXPECT_TRUE(Write("Max temperature", "80"));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 0), WriteReg(6, 15, 80),
+                                         WriteReg(6, 133, 1)}));
+    // Default-only rows need hidden mode, then go through 133 <- 128.
+    view.mark = view.Find("Factory zero");
+    page->OnRowClicked(view.mark);
+    EXPECT_FALSE(view.enabled[kValueEdit]);
+    page->OnCtrlD();
+    EXPECT_TRUE(view.visible[kBackupButton]);
+    EXPECT_TRUE(Write("Factory zero", "2000"));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 128), WriteReg(6, 300, 2000),
+                                         WriteReg(6, 133, 1)}));
+    EXPECT_TRUE(Write("Torque limit", "900"));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 132, 900)}));
+    EXPECT_TRUE(page->OnRecovery());
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 64), WriteReg(6, 134, 8)}));
+    EXPECT_TRUE(page->OnBackup());
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 64), WriteReg(6, 134, 16)}));
+    EXPECT_EQ(view.boxes.back(), "! Parameter backup: Parameter backup successful");
+
+    // With 133 closed the servo acknowledges a kept register but keeps nothing.
+    EXPECT_TRUE(modbus.WriteRegister(6, 15, 99));
+    EXPECT_EQ(Reg(6, 15), 70);  // recovered to the factory value above
+}
+
+TEST_F(PgTest, LoadFailingHalfWayLeavesTheLockClosed) {
+    Select(2, kVx40_2, kKindServo);
+    // EPROM block of this model (0..39, max temperature 90 at 13), then a DEFAULT block
+    // too long for one packet: the EPROM is written, the DEFAULT write fails.
+    std::vector<uint8_t> file = {0, 40};
+    for (int a = 0; a < 40; ++a) file.push_back(Peek(2, a));
+    file[2 + 13] = 90;
+    file.push_back(80);
+    file.push_back(253);
+    file.resize(file.size() + 253, 0);
+    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_halfway.xdat").string();
+    {
+        std::ofstream(view.path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+    }
+    EXPECT_FALSE(page->OnLoad());
+    EXPECT_EQ(view.boxes.back(), "E Parameter loading: Parameter loading failed");
+    EXPECT_EQ(view.filter, "Servo Files (*.xdat)|*.xdat||");
+    EXPECT_EQ(Peek(2, 13), 90);  // no rollback
+    EXPECT_EQ(Peek(2, 55), 1);   // lock closed again
+    std::remove(view.path.c_str());
+}
