@@ -32,7 +32,7 @@ using Bytes = std::vector<uint8_t>;
 // An instruction packet with its checksum.
 inline Bytes Packet(uint8_t id, uint8_t instruction, const Bytes& params) {
     Bytes f = {0xFF, 0xFF, id, static_cast<uint8_t>(params.size() + 2), instruction};
-    f.insert(f.end(), params.begin(), params.end());
+    for (uint8_t b : params) f.push_back(b);
     unsigned sum = 0;
     for (size_t i = 2; i < f.size(); ++i) sum += f[i];
     f.push_back(static_cast<uint8_t>(~sum));
