@@ -211,6 +211,7 @@ void CServoPG::RefreshTick() {
     r.generation = t.generation;
     uint8_t error = 0;
     int end = 0;
+    bool level_known = false;
     if (layout.total != 0 && t.id >= 0) {
         const uint8_t id = Low8(t.id);
         std::lock_guard<BusLock> g(bus_lock_);
@@ -236,11 +237,14 @@ void CServoPG::RefreshTick() {
                 if (a != kDefault) r.answered = true;
             }
             error = tervion_.Error;
-            end = t.kind == kKindPwm ? tervion_.End.load() : images.bytes[kEprom][2];
+            // The byte order and reply level come from the EPROM image where it holds them.
+            const int eprom = layout.area[kEprom].length;
+            end = t.kind == kKindPwm || eprom <= 2 ? tervion_.End.load() : images.bytes[kEprom][2];
+            level_known = t.kind == kKindServo && eprom > 8;
         }
     }
     if (r.answered && Current(t.generation)) {
-        if (t.kind == kKindServo) tervion_.Level = images.bytes[kEprom][8];
+        if (level_known) tervion_.Level = images.bytes[kEprom][8];
         std::lock_guard<std::mutex> g(data_lock_);
         if (table == table_) images_ = images;
     }

@@ -34,6 +34,8 @@ class InstructionServo : public SimDevice {
     void Advance(double seconds) override;
 
     uint8_t Peek(int address) const { return memory_[address & 0xFF]; }
+    // Sets a memory byte as the servo itself would (tests and benchmarks).
+    void Poke(int address, uint8_t value) { memory_[address & 0xFF] = value; }
     // Error bits reported in every status byte (0x01 voltage, 0x02 sensor, 0x04 heat,
     // 0x08 current, 0x20 load).
     void SetErrorBits(uint8_t bits) { error_bits_ = bits; }
