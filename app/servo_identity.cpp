@@ -9,8 +9,7 @@
 #include "modbus/rtu.h"
 #include "protocol/qvs.h"
 
-bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5],
-                         int kind) {
+bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5], int kind) {
     std::lock_guard<BusLock> g(lock);
     const uint8_t bus_id = static_cast<uint8_t>(id);
     if (kind == kKindServo) {

@@ -64,7 +64,12 @@ std::string WideSetupFolder() {
 }
 
 struct Rig {
-    Rig(const std::string& setup_dir, int baud, bool wire) : bus(sim::SimConfig{.wire_time = wire}) {
+    static sim::SimConfig Config(bool wire) {
+        sim::SimConfig c;
+        c.wire_time = wire;
+        return c;
+    }
+    Rig(const std::string& setup_dir, int baud, bool wire) : bus(Config(wire)) {
         const sim::ModelCatalog catalog(setup_dir);
         bus.AddServo(catalog.Resolve(sim::Family::kServo, sim::ModelIdentity{3, 6, 0, 4, 0}),
                      {.id = 1, .baud = baud});
@@ -108,9 +113,10 @@ void TickTime(int baud, int ticks) {
         rig.ui.Drain();
     }
     const Stats s = Summary(t);
-    std::printf("tick %7d baud: wire %8.0f us, tick median %8.0f us p99 %8.0f us, "
-                "median / (1.2 wire + 1 ms) = %.2f\n",
-                baud, wire_us, s.median, s.p99, s.median / (1.2 * wire_us + 1000.0));
+    std::printf(
+        "tick %7d baud: wire %8.0f us, tick median %8.0f us p99 %8.0f us, "
+        "median / (1.2 wire + 1 ms) = %.2f\n",
+        baud, wire_us, s.median, s.p99, s.median / (1.2 * wire_us + 1000.0));
 }
 
 void ApplyTime(int changed, int ticks) {

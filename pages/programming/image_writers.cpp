@@ -39,7 +39,8 @@ ImageWriters::ImageWriters(Tervion& tervion, Modbus& modbus, MainWindowServices&
     : tervion_(tervion), modbus_(modbus), main_(main) {}
 
 void ImageWriters::PauseWithoutReply() const {
-    if (tervion_.Level == 0) std::this_thread::sleep_for(std::chrono::milliseconds(kNoReplyPauseMs));
+    if (tervion_.Level == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(kNoReplyPauseMs));
 }
 
 int ImageWriters::WriteEpromImage(const WriteTarget& t, int start, int length, uint8_t* image) {
@@ -92,8 +93,7 @@ int ImageWriters::WriteInfoRegisters(const WriteTarget& t, int start, int count,
     return OpenedBlockWrite(t, kOpenInfoDefault, start, count, regs) ? 0 : -2;
 }
 
-int ImageWriters::WriteEpromRegisters(const WriteTarget& t, int start, int count,
-                                      uint16_t* regs) {
+int ImageWriters::WriteEpromRegisters(const WriteTarget& t, int start, int count, uint16_t* regs) {
     if (count < 3) return -2;
     regs[0] = static_cast<uint16_t>(t.id);
     PortTimeout timeout(modbus_.Port, kSlowTimeoutMs);
@@ -112,18 +112,18 @@ bool ImageWriters::WriteDefaultRegisters(const WriteTarget& t, int start, int co
 }
 
 bool ImageWriters::ModbusRecovery(int id) {
-    const bool a = modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister,
-                                         kStoreCommands);
-    const bool b = modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister,
-                                         kCommandRecovery);
+    const bool a =
+        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister, kStoreCommands);
+    const bool b =
+        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister, kCommandRecovery);
     return a && b;
 }
 
 bool ImageWriters::ModbusBackup(int id) {
-    const bool a = modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister,
-                                         kStoreCommands);
-    const bool b = modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister,
-                                         kCommandBackup);
+    const bool a =
+        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister, kStoreCommands);
+    const bool b =
+        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister, kCommandBackup);
     return a && b;
 }
 

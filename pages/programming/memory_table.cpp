@@ -12,8 +12,7 @@ const char* const kAreaNames[kAreaCount] = {"INFO",    "EPROM",  "SRAM", "RONLY"
                                             "DEFAULT", "EPROM1", "SRAM1"};
 
 bool ShownForBytes(int area) {
-    return area == kEprom1 || area == kEprom || area == kSram1 || area == kSram ||
-           area == kDefault;
+    return area == kEprom1 || area == kEprom || area == kSram1 || area == kSram || area == kDefault;
 }
 bool ShownForRegisters(int area) {
     return area == kInfo || area == kEprom || area == kSram || area == kRonly || area == kDefault;
@@ -73,8 +72,8 @@ uint16_t EncodeSignMagnitude(int value, int n) {
 }
 
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
-                                                    const AreaLayout& layout,
-                                                    const Images& images, int kind, int end) {
+                                                    const AreaLayout& layout, const Images& images,
+                                                    int kind, int end) {
     std::vector<std::pair<int, std::string>> out;
     out.reserve(rows.size());
     char buf[16];
@@ -117,8 +116,11 @@ std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntr
 }
 
 std::string StatusText(uint8_t error, const PgTexts& t) {
-    const std::pair<uint8_t, const std::string*> order[] = {
-        {0x01, &t.voltage}, {0x04, &t.heat}, {0x08, &t.current}, {0x20, &t.load}, {0x02, &t.sensor}};
+    const std::pair<uint8_t, const std::string*> order[] = {{0x01, &t.voltage},
+                                                            {0x04, &t.heat},
+                                                            {0x08, &t.current},
+                                                            {0x20, &t.load},
+                                                            {0x02, &t.sensor}};
     std::string text;
     for (const auto& [bit, word] : order)
         if (error & bit) text += *word + "\r\n";

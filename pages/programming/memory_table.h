@@ -18,8 +18,8 @@ namespace pg {
 // Areas in the order of the descriptor table.
 enum Area : int { kInfo = 0, kEprom, kSram, kRonly, kDefault, kEprom1, kSram1, kAreaCount };
 
-constexpr int kTableRows = 254;     // the "NULL" row included
-constexpr int kImageBytes = 254;    // per byte image (kinds 0 and 1)
+constexpr int kTableRows = 254;       // the "NULL" row included
+constexpr int kImageBytes = 254;      // per byte image (kinds 0 and 1)
 constexpr int kImageRegisters = 128;  // per register image (kind 2)
 
 // Fields of a MemoryEntry.
@@ -62,8 +62,8 @@ uint16_t EncodeSignMagnitude(int value, int n);
 // The "Value" texts a refresh shows: (row, text) for every row it fills; rows of other
 // areas, placeholder rows and rows whose bytes lie outside the image keep their text.
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
-                                                    const AreaLayout& layout,
-                                                    const Images& images, int kind, int end);
+                                                    const AreaLayout& layout, const Images& images,
+                                                    int kind, int end);
 
 // The status box text for the error byte: one line (ending CR LF) per set bit in the order
 // voltage, heat, current, load, sensor, or "Normal".

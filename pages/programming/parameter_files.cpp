@@ -51,8 +51,7 @@ FileFormat FormatOfStoredName(const std::string& name) {
     return FileFormat::kNone;
 }
 
-std::vector<uint8_t> BuildParameterFile(FileFormat format, const AreaLayout& l,
-                                        const Images& img) {
+std::vector<uint8_t> BuildParameterFile(FileFormat format, const AreaLayout& l, const Images& img) {
     std::vector<uint8_t> out;
     const AreaSpan& ep = l.area[kEprom];
     switch (format) {
@@ -62,8 +61,7 @@ std::vector<uint8_t> BuildParameterFile(FileFormat format, const AreaLayout& l,
         case FileFormat::kXdat:
             PutByteBlock(out, ep, img.bytes[kEprom]);
             PutByteBlock(out, l.area[kDefault], img.bytes[kDefault]);
-            if (l.area[kEprom1].length != 0)
-                PutByteBlock(out, l.area[kEprom1], img.bytes[kEprom1]);
+            if (l.area[kEprom1].length != 0) PutByteBlock(out, l.area[kEprom1], img.bytes[kEprom1]);
             break;
         case FileFormat::kMdat:
             PutRegisterBlock(out, l.area[kInfo], img.regs[kInfo]);

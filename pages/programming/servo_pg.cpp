@@ -180,8 +180,8 @@ void CServoPG::ShowRows(uint64_t generation, std::shared_ptr<const Table> table)
     rows.reserve(table->size());
     shown_values_.clear();
     for (const MemoryEntry& e : *table) {
-        rows.push_back({e.field[kAddress], e.field[kName], e.field[kValue], e.field[kArea],
-                        e.field[kAccess]});
+        rows.push_back(
+            {e.field[kAddress], e.field[kName], e.field[kValue], e.field[kArea], e.field[kAccess]});
         shown_values_.push_back(e.field[kValue]);
     }
     view_->SetRows(rows);
@@ -348,13 +348,13 @@ int CServoPG::WriteValue(int row, int v) {
     const int minimum = ToNumber(entry.field[kMinimum]);
     const int maximum = ToNumber(entry.field[kMaximum]);
     if (minimum != -1 && v < minimum) {
-        view_->ShowMessage(texts_.param_error_caption, RangeMessage(texts_.too_small, name, minimum),
-                           PgIcon::kError);
+        view_->ShowMessage(texts_.param_error_caption,
+                           RangeMessage(texts_.too_small, name, minimum), PgIcon::kError);
         return 1;
     }
     if (maximum != -1 && v > maximum) {
-        view_->ShowMessage(texts_.param_error_caption, RangeMessage(texts_.too_large, name, maximum),
-                           PgIcon::kError);
+        view_->ShowMessage(texts_.param_error_caption,
+                           RangeMessage(texts_.too_large, name, maximum), PgIcon::kError);
         return 1;
     }
     const Target t = Snapshot();
@@ -412,7 +412,8 @@ int CServoPG::WriteServoValue(const Target& t, const MemoryEntry& entry, int add
     PortTimeout timeout(tervion_.Comm, kSlowTimeoutMs);
     uint8_t id = Low8(t.id);
     auto pause = [this] {
-        if (tervion_.Level == 0) std::this_thread::sleep_for(std::chrono::milliseconds(kNoReplyPauseMs));
+        if (tervion_.Level == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kNoReplyPauseMs));
     };
     if (lock && !tervion_.WriteByte(id, Low8(lock_address), 0)) return -2;
     pause();

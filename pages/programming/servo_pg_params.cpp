@@ -66,7 +66,8 @@ bool CServoPG::OnSave() {
     if (path.empty()) return false;
     if (WriteWhole(path, BuildParameterFile(FormatOfPath(path), layout, images))) return true;
     std::string text = texts_.file_not_written;
-    if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, BaseName(path));
+    if (const auto at = text.find("%s"); at != std::string::npos)
+        text.replace(at, 2, BaseName(path));
     view_->ShowMessage(texts_.save_caption, text, PgIcon::kError);
     return false;
 }
@@ -161,7 +162,8 @@ bool CServoPG::LoadMdat(const Target& t, const uint8_t* image, int n, const std:
     }
     {
         std::lock_guard<BusLock> g(bus_lock_);
-        if (writers_.WriteEpromRegisters(w, m.eprom.start, count(m.eprom), m.eprom.regs.data()) != 0)
+        if (writers_.WriteEpromRegisters(w, m.eprom.start, count(m.eprom), m.eprom.regs.data()) !=
+            0)
             return failed();
     }
     {
@@ -231,8 +233,8 @@ bool CServoPG::OnOnline() {
     if (format == FileFormat::kNone) return false;
     const std::string& wenjian = inner["wenjian"];
     uint8_t image[kMaxParameterBytes] = {};
-    const int n = DecodeBase64(wenjian.data(), static_cast<int>(wenjian.size()), image,
-                               kMaxParameterBytes);
+    const int n =
+        DecodeBase64(wenjian.data(), static_cast<int>(wenjian.size()), image, kMaxParameterBytes);
     // A download larger than a parameter file can be is refused whole.
     if (n < 0) return Box(caption, false, texts_.loaded, texts_.load_failed);
     return LoadImage(format, image, n, caption);

@@ -46,8 +46,7 @@ class ServoPGView {
     virtual int SelectionMark() const = 0;
     virtual bool IsRowSelected(int row) const = 0;
 
-    virtual void ShowMessage(const std::string& caption, const std::string& text,
-                             PgIcon icon) = 0;
+    virtual void ShowMessage(const std::string& caption, const std::string& text, PgIcon icon) = 0;
     // File dialogs: filter in "Name (*.ext)|*.ext||" form, the default extension without a
     // dot. The chosen path, or "" when cancelled.
     virtual std::string AskSavePath(const std::string& filter, const std::string& ext) = 0;

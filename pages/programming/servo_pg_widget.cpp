@@ -192,8 +192,7 @@ bool CServoPGWidget::IsRowSelected(int row) const {
     return row >= 0 && table_->selectionModel()->isRowSelected(row, QModelIndex());
 }
 
-void CServoPGWidget::ShowMessage(const std::string& caption, const std::string& text,
-                                 PgIcon icon) {
+void CServoPGWidget::ShowMessage(const std::string& caption, const std::string& text, PgIcon icon) {
     QMessageBox box(icon == PgIcon::kError ? QMessageBox::Critical : QMessageBox::Warning,
                     Q(caption), Q(text), QMessageBox::Ok, this);
     box.exec();

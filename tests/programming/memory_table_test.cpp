@@ -1,8 +1,9 @@
 // The memory table's pure parts: values per kind, size and sign, area descriptors and the
 // tables refused, editing rules and range texts, and the parameter-file layouts.
+#include "pages/programming/memory_table.h"
+
 #include <gtest/gtest.h>
 
-#include "pages/programming/memory_table.h"
 #include "pages/programming/parameter_files.h"
 #include "pages/programming/pg_texts.h"
 
@@ -26,10 +27,10 @@ std::string Text(const std::vector<std::pair<int, std::string>>& v, int row) {
 
 TEST(ProgrammingValues, EachKindSizeAndSign) {
     const std::vector<MemoryEntry> rows = {
-        Row("30", "Offset", "2", "11", "EPROM"),  Row("32", "Trim", "1", "-2", "EPROM"),
-        Row("33", "Plain", "1", "-1", "EPROM"),   Row("34", "Word", "2", "-1", "EPROM"),
-        Row("36", "--", "1", "-1", "EPROM"),      Row("37", "Small", "1", "7", "EPROM"),
-        Row("40", "Status", "1", "-1", "RONLY"),  Row("41", "Torque", "1", "-1", "SRAM")};
+        Row("30", "Offset", "2", "11", "EPROM"), Row("32", "Trim", "1", "-2", "EPROM"),
+        Row("33", "Plain", "1", "-1", "EPROM"),  Row("34", "Word", "2", "-1", "EPROM"),
+        Row("36", "--", "1", "-1", "EPROM"),     Row("37", "Small", "1", "7", "EPROM"),
+        Row("40", "Status", "1", "-1", "RONLY"), Row("41", "Torque", "1", "-1", "SRAM")};
     const AreaLayout l = ComputeAreas(rows);
     EXPECT_EQ(l.area[kEprom].start, 30);
     EXPECT_EQ(l.area[kEprom].length, 8);
@@ -46,7 +47,7 @@ TEST(ProgrammingValues, EachKindSizeAndSign) {
     EXPECT_EQ(Text(v, 2), "255");
     EXPECT_EQ(Text(v, 3), "-1");
     EXPECT_EQ(Text(v, 4), "(unchanged)");  // placeholder
-    EXPECT_EQ(Text(v, 5), "-5");            // bit 7 set: minus the rest
+    EXPECT_EQ(Text(v, 5), "-5");           // bit 7 set: minus the rest
     EXPECT_EQ(Text(v, 6), "(unchanged)");  // RONLY is not read for kinds 0 and 1
     EXPECT_EQ(Text(v, 7), "1");
     // High byte first.
@@ -116,8 +117,8 @@ TEST(ParameterFiles, LayoutsAndBoundsOfEveryBlock) {
     img.bytes[kDefault][1] = 0xBB;
     img.bytes[kEprom1][0] = 0xCC;
     const std::vector<uint8_t> x = BuildParameterFile(FileFormat::kXdat, l, img);
-    EXPECT_EQ(x, (std::vector<uint8_t>{0, 10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 80, 2, 0xAA, 0xBB,
-                                       90, 1, 0xCC}));
+    EXPECT_EQ(x, (std::vector<uint8_t>{0, 10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 80, 2, 0xAA, 0xBB, 90,
+                                       1, 0xCC}));
     EXPECT_EQ(BuildParameterFile(FileFormat::kDat, l, img).size(), 10u);
     EXPECT_TRUE(BuildParameterFile(FileFormat::kNone, l, img).empty());
 
@@ -137,9 +138,9 @@ TEST(ParameterFiles, LayoutsAndBoundsOfEveryBlock) {
     EXPECT_FALSE(ParseXdat(x.data(), 1, p));
 
     // ".mdat": little-endian words, three blocks.
-    const std::vector<uint8_t> m = {0, 0, 2, 0, 0xD2, 0, 0x25, 3,  // INFO 0, 2: 210, 805
-                                    10, 0, 1, 0, 7, 0,            // EPROM 10, 1: 7
-                                    0x2C, 1, 0, 0};               // DEFAULT 300, 0
+    const std::vector<uint8_t> m = {0,    0, 2, 0, 0xD2, 0, 0x25, 3,  // INFO 0, 2: 210, 805
+                                    10,   0, 1, 0, 7,    0,           // EPROM 10, 1: 7
+                                    0x2C, 1, 0, 0};                   // DEFAULT 300, 0
     MdatLayout mp;
     ASSERT_TRUE(ParseMdat(m.data(), static_cast<int>(m.size()), mp));
     EXPECT_EQ(mp.info.regs, (std::vector<uint16_t>{210, 805}));

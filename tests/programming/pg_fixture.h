@@ -41,8 +41,12 @@ inline Bytes Packet(uint8_t id, uint8_t instruction, const Bytes& params) {
 
 // A Modbus "write single register" request with its CRC.
 inline Bytes WriteReg(uint8_t id, uint16_t reg, uint16_t value) {
-    Bytes f = {id, 6, static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
-               static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+    Bytes f = {id,
+               6,
+               static_cast<uint8_t>(reg >> 8),
+               static_cast<uint8_t>(reg),
+               static_cast<uint8_t>(value >> 8),
+               static_cast<uint8_t>(value)};
     uint16_t crc = 0xFFFF;
     for (uint8_t b : f) {
         crc ^= b;

@@ -42,8 +42,9 @@ class ProgrammingE2E : public ::testing::Test {
         posix_spawn_file_actions_addclose(&actions, to_child[1]);
         posix_spawn_file_actions_addclose(&actions, from_child[0]);
         const std::string program = std::string(VEXA_BIN_DIR) + "/tools/sim/vexa-sim";
-        std::vector<std::string> args = {program, "--demo", "--setup-dir", setup_dir_,
-                                         "--modbus", "9:fw=2.10,model=9.12", "--exit-on-eof"};
+        std::vector<std::string> args = {program,        "--demo",   "--setup-dir",
+                                         setup_dir_,     "--modbus", "9:fw=2.10,model=9.12",
+                                         "--exit-on-eof"};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -16,7 +16,8 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     EXPECT_EQ(view.rows[0], (PgRow{"0", "Firmware major", "3", "EPROM", "r"}));
     EXPECT_EQ(view.Value("Max angle limit"), "4095");
     EXPECT_EQ(view.Text(kStatusBox), "Normal");
-    EXPECT_EQ(view.titles, (std::array<std::string, 5>{"Address", "Memory", "Value", "Area", "R/W"}));
+    EXPECT_EQ(view.titles,
+              (std::array<std::string, 5>{"Address", "Memory", "Value", "Area", "R/W"}));
 
     bus.WithServo(1, [](sim::InstructionServo& s) { s.SetErrorBits(0x05); });
     Tick();
@@ -49,7 +50,7 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
     // Sign bit 11: -100 goes out as 64 08, between lock 0 and lock 1 (address 55).
     EXPECT_TRUE(Write("Position offset", "-100"));
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {31, 0x64, 0x08}),
-                                         Packet(1, 3, {55, 1})}));
+                                          Packet(1, 3, {55, 1})}));
     EXPECT_EQ(view.boxes.back(), "! Parameter saving: Parameters saved successfully");
     Tick();
     Sent();
@@ -73,7 +74,7 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
     // A new id: the page and the main window follow it, the lock is closed under the new id.
     EXPECT_TRUE(Write("ID", "7"));
     EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {5, 7}),
-                                         Packet(7, 3, {55, 1})}));
+                                          Packet(7, 3, {55, 1})}));
     EXPECT_EQ(services->ids, (std::vector<std::pair<int, int>>{{1, 7}}));
     EXPECT_EQ(page->servo_id(), 7);
 
@@ -102,8 +103,8 @@ TEST_F(PgTest, ModbusWritesGoThroughRegister133) {
     Select(6, kVxm8_6, kKindModbus);
     bus.RecordRequests(true);
     EXPECT_TRUE(Write("Max temperature", "80"));
-    EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 0), WriteReg(6, 15, 80),
-                                         WriteReg(6, 133, 1)}));
+    EXPECT_EQ(Sent(),
+              (std::vector<Bytes>{WriteReg(6, 133, 0), WriteReg(6, 15, 80), WriteReg(6, 133, 1)}));
     // Default-only rows need hidden mode, then go through 133 <- 128.
     view.mark = view.Find("Factory zero");
     page->OnRowClicked(view.mark);
@@ -112,7 +113,7 @@ TEST_F(PgTest, ModbusWritesGoThroughRegister133) {
     EXPECT_TRUE(view.visible[kBackupButton]);
     EXPECT_TRUE(Write("Factory zero", "2000"));
     EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 133, 128), WriteReg(6, 300, 2000),
-                                         WriteReg(6, 133, 1)}));
+                                          WriteReg(6, 133, 1)}));
     EXPECT_TRUE(Write("Torque limit", "900"));
     EXPECT_EQ(Sent(), (std::vector<Bytes>{WriteReg(6, 132, 900)}));
     EXPECT_TRUE(page->OnRecovery());

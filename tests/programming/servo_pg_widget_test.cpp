@@ -1,6 +1,8 @@
 // The Programming page on screen (offscreen platform): the table fills from a simulated
 // servo through the real 100 ms refresh, a value is edited and saved with button 1278, the
 // next refresh shows it; a screenshot of the page in both languages.
+#include "pages/programming/servo_pg_widget.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -12,7 +14,6 @@
 
 #include "app/qt_dispatcher_widget.h"
 #include "pages/programming/pg_table_model_widget.h"
-#include "pages/programming/servo_pg_widget.h"
 #include "tests/programming/pg_fixture.h"
 
 using namespace pg_test;

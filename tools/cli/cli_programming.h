@@ -14,5 +14,4 @@ bool IsProgrammingCommand(const std::string& command);
 bool ParseProgrammingCommand(const std::vector<std::string>& rest, CliOptions& options,
                              std::string& error);
 // 0 the operation reported success, 1 it failed, was refused or nothing answered.
-int RunProgramming(const CliOptions& options, CQVComm& port, std::ostream& out,
-                   std::ostream& err);
+int RunProgramming(const CliOptions& options, CQVComm& port, std::ostream& out, std::ostream& err);
