@@ -111,20 +111,15 @@ bool ImageWriters::WriteDefaultRegisters(const WriteTarget& t, int start, int co
     return OpenedBlockWrite(t, kOpenInfoDefault, start, count, regs);
 }
 
-bool ImageWriters::ModbusRecovery(int id) {
-    const bool a =
-        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister, kStoreCommands);
-    const bool b =
-        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister, kCommandRecovery);
-    return a && b;
+bool ImageWriters::ModbusStoreCommand(int id, uint16_t command) {
+    const uint8_t bus_id = static_cast<uint8_t>(id);
+    const bool opened = modbus_.WriteRegister(bus_id, kStoreModeRegister, kStoreCommands);
+    const bool done = modbus_.WriteRegister(bus_id, kStoreCommandRegister, command);
+    return opened && done;
 }
 
-bool ImageWriters::ModbusBackup(int id) {
-    const bool a =
-        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreModeRegister, kStoreCommands);
-    const bool b =
-        modbus_.WriteRegister(static_cast<uint8_t>(id), kStoreCommandRegister, kCommandBackup);
-    return a && b;
-}
+bool ImageWriters::ModbusRecovery(int id) { return ModbusStoreCommand(id, kCommandRecovery); }
+
+bool ImageWriters::ModbusBackup(int id) { return ModbusStoreCommand(id, kCommandBackup); }
 
 }  // namespace pg

@@ -58,6 +58,7 @@ class ImageWriters {
 
   private:
     void PauseWithoutReply() const;
+    bool ModbusStoreCommand(int id, uint16_t command);
     // Writes 1 to the lock entry where the model has one; true when it has none.
     bool CloseLock(const WriteTarget& t);
     bool OpenedBlockWrite(const WriteTarget& t, uint16_t mode, int start, int count,

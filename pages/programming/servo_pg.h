@@ -106,6 +106,8 @@ class CServoPG : public ProgrammingPage {
     bool LoadImage(pg::FileFormat format, uint8_t* image, int n, const std::string& caption);
     bool LoadXdat(const Target& t, uint8_t* image, int n, const std::string& caption);
     bool LoadMdat(const Target& t, const uint8_t* image, int n, const std::string& caption);
+    // "Recovery" (false) or "Backup" (true) asked of the servo itself.
+    bool StoreCommand(bool backup);
     bool Box(const std::string& caption, bool ok, const std::string& success,
              const std::string& failure);
     pg::WriteTarget WriterTarget(const Target& t) const;

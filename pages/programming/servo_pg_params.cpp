@@ -180,32 +180,25 @@ bool CServoPG::LoadMdat(const Target& t, const uint8_t* image, int n, const std:
     return Box(caption, backed_up, texts_.loaded, texts_.load_failed);
 }
 
-bool CServoPG::OnRecovery() {
-    const Target t = Snapshot();
-    if (t.id < 0 || t.kind == kKindPwm) return false;
-    bool ok;
-    {
-        std::lock_guard<BusLock> g(bus_lock_);
-        PortTimeout timeout(tervion_.Comm, kSlowTimeoutMs);
-        ok = t.kind == kKindModbus
-                 ? writers_.ModbusRecovery(t.id)
-                 : (tervion_.Recovery(static_cast<uint8_t>(t.id)) != 0 || tervion_.Level == 0);
-    }
-    return Box(texts_.recovery_caption, ok, texts_.recovered, texts_.recovery_failed);
-}
+bool CServoPG::OnRecovery() { return StoreCommand(false); }
 
-bool CServoPG::OnBackup() {
+bool CServoPG::OnBackup() { return StoreCommand(true); }
+
+bool CServoPG::StoreCommand(bool backup) {
     const Target t = Snapshot();
     if (t.id < 0 || t.kind == kKindPwm) return false;
     bool ok;
     {
         std::lock_guard<BusLock> g(bus_lock_);
         PortTimeout timeout(tervion_.Comm, kSlowTimeoutMs);
-        ok = t.kind == kKindModbus
-                 ? writers_.ModbusBackup(t.id)
-                 : (tervion_.Backup(static_cast<uint8_t>(t.id)) != 0 || tervion_.Level == 0);
+        const uint8_t id = static_cast<uint8_t>(t.id);
+        if (t.kind == kKindModbus)
+            ok = backup ? writers_.ModbusBackup(t.id) : writers_.ModbusRecovery(t.id);
+        else  // without status replies the servo cannot say, and is taken at its word
+            ok = (backup ? tervion_.Backup(id) : tervion_.Recovery(id)) != 0 || tervion_.Level == 0;
     }
-    return Box(texts_.backup_caption, ok, texts_.backed_up, texts_.backup_failed);
+    if (backup) return Box(texts_.backup_caption, ok, texts_.backed_up, texts_.backup_failed);
+    return Box(texts_.recovery_caption, ok, texts_.recovered, texts_.recovery_failed);
 }
 
 bool CServoPG::OnOnline() {
