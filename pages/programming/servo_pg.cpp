@@ -176,6 +176,7 @@ void CServoPG::ReloadTable(const Target& t) {
 
 void CServoPG::ShowRows(uint64_t generation, std::shared_ptr<const Table> table) {
     if (!Current(generation)) return;
+    rows_generation_ = generation;
     std::vector<PgRow> rows;
     rows.reserve(table->size());
     shown_values_.clear();
@@ -321,7 +322,9 @@ bool CServoPG::OnValueButton() {
     if (row < 0 || !view_->IsRowSelected(row)) return false;
     if (view_->CellText(row, 4) == texts_.read_only_word) return false;
     const int v = ToNumber(view_->Text(kValueEdit));
-    const int r = WriteValue(row, v);
+    // Until the list shows the selected servo's table, its rows name another servo's
+    // addresses: nothing is written.
+    const int r = Current(rows_generation_) ? WriteValue(row, v) : -2;
     if (r == 1) return false;  // refused by its limits; the box has been shown
     if (r == 0) {
         view_->ShowMessage(texts_.save_caption, texts_.saved, PgIcon::kExclamation);

@@ -138,6 +138,7 @@ class CServoPG : public ProgrammingPage {
     // User-interface thread only.
     bool hidden_ = false;
     std::vector<std::string> shown_values_;
+    uint64_t rows_generation_ = 0;  // selection whose table the list shows
 
     PeriodicWorker worker_;
     std::shared_ptr<CServoPG*> alive_;

@@ -1,8 +1,10 @@
 // The Programming page against simulated servos: the refresh and its selection generation,
 // single writes as bytes on the wire (lock entry, Ack Level 0, id and baud changes, Modbus
 // register 133), and a load that fails half-way.
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
 #include "tests/programming/pg_fixture.h"
 
@@ -35,6 +37,13 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     Tick();
     EXPECT_EQ(view.Value("Model number"), "805");
     EXPECT_EQ(view.Text(kStatusBox), "Normal");
+
+    // Until a tick has shown servo 1's table, the Modbus rows on screen write nothing.
+    page->SelectServo(1, kVx40_1, kKindServo);
+    bus.RecordRequests(true);
+    EXPECT_FALSE(Write("Max temperature", "75"));
+    EXPECT_EQ(view.boxes.back(), "E Parameter saving: Parameter save failed");
+    EXPECT_TRUE(Sent().empty());
 
     // No servo answers: "Timeout", values kept.
     page->SelectServo(9, kVx40_1, kKindServo);
@@ -148,4 +157,26 @@ TEST_F(PgTest, LoadFailingHalfWayLeavesTheLockClosed) {
     EXPECT_EQ(Peek(2, 13), 90);  // no rollback
     EXPECT_EQ(Peek(2, 55), 1);   // lock closed again
     std::remove(view.path.c_str());
+}
+
+TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
+    // The 100 ms worker reads while this thread switches servos and writes; every result
+    // drained here belongs to the selection current when it is applied.
+    Select(1, kVx40_1, kKindServo);
+    page->StartRefresh();
+    for (int round = 0; round < 6; ++round) {
+        const bool modbus_now = round % 2 == 1;
+        setup->SelectFile(modbus_now ? setup->ModbusName() : setup->MainName());
+        page->SelectServo(modbus_now ? 6 : 1, modbus_now ? kVxm8_6 : kVx40_1,
+                          modbus_now ? kKindModbus : kKindServo);
+        std::this_thread::sleep_for(std::chrono::milliseconds(130));
+        ui.Drain();
+        if (view.Find("Max temperature") < 0) continue;
+        EXPECT_TRUE(Write("Max temperature", modbus_now ? "71" : "72"));
+    }
+    page->StopRefreshTimer();
+    EXPECT_FALSE(page->Refreshing());
+    ui.Drain();
+    EXPECT_EQ(Reg(6, 15), 71);
+    EXPECT_EQ(Peek(1, 13), 72);
 }
