@@ -180,3 +180,34 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
     EXPECT_EQ(Reg(6, 15), 71);
     EXPECT_EQ(Peek(1, 13), 72);
 }
+
+TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
+    Select(1, kVx40_1, kKindServo);
+    const auto dir = std::filesystem::temp_directory_path() / "vexa_pg_no_such_dir";
+    std::filesystem::remove_all(dir);
+    view.path = (dir / "set.xdat").string();
+    EXPECT_FALSE(page->OnSave());
+    EXPECT_EQ(view.boxes.back(),
+              "E Parameter saving: The parameter file set.xdat could not be written; nothing "
+              "was saved.");
+    EXPECT_FALSE(std::filesystem::exists(dir));
+
+    // A model whose SRAM runs from 0 to 254 does not fit a 254-byte image: no list, "Timeout".
+    const auto folder = std::filesystem::temp_directory_path() / "vexa_pg_wide_setup";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "setup_en.log", std::ios::binary)
+        << "\x5B\xC4\xDA\xB4\xE6\x5D\n3,0,20,255\n0,A,1,0,-1,SRAM,rw,-1,-1\n"
+           "254,B,1,0,-1,SRAM,rw,-1,-1\nNULL\n\x5B\xC4\xDA\xB4\xE6\xBD\xE1\xCA\xF8\x5D\n";
+    ServoSetup wide(StringTable(false), *settings);
+    wide.SetFolders(folder.string());
+    FakeView v;
+    CServoPG p(wide, lock, modbus, tervion, *services, false, ui);
+    p.InitDialog(&v);
+    p.SelectServo(1, kVx40_1, kKindServo);
+    p.RefreshTick();
+    ui.Drain();
+    EXPECT_TRUE(v.rows.empty());
+    EXPECT_EQ(v.Text(kStatusBox), "Timeout");
+    EXPECT_EQ(p.TotalLength(), 0);
+    std::filesystem::remove_all(folder);
+}
