@@ -43,6 +43,8 @@ PgTexts::PgTexts(bool zh) : chinese(zh) {
     backup_failed = pick("Parameter backup failed", "参数备份失败");
     file_not_written = pick("The parameter file %s could not be written; nothing was saved.",
                             "参数文件%s无法写入，没有保存任何内容。");
+    nothing_read = pick("No values have been read from the servo yet; nothing was saved.",
+                        "尚未从舵机读取到数值，没有保存任何内容。");
     online_caption = pick("Online loading", "在线载入");
     no_server_reply = pick("Server no returned!", "服务器无返回!");
     no_parameter_file = pick("Parameter loading failed!", "没有检测到参数文件!");

@@ -25,6 +25,7 @@ struct PgTexts {
     std::string recovery_caption, recovered, recovery_failed;
     std::string backup_caption, backed_up, backup_failed;
     std::string file_not_written;  // "%s": the file name
+    std::string nothing_read;
     // Online loading.
     std::string online_caption, no_server_reply, no_parameter_file;
 };

@@ -165,6 +165,7 @@ void CServoPG::ReloadTable(const Target& t) {
         table_ = table;
         layout_ = usable ? layout : AreaLayout{};
         images_ = Images{};
+        images_read_ = false;
     }
     // A table without any area keeps the list as it was.
     if (usable && layout.total == 0) return;
@@ -247,7 +248,10 @@ void CServoPG::RefreshTick() {
     if (r.answered && Current(t.generation)) {
         if (level_known) tervion_.Level = images.bytes[kEprom][8];
         std::lock_guard<std::mutex> g(data_lock_);
-        if (table == table_) images_ = images;
+        if (table == table_) {
+            images_ = images;
+            images_read_ = true;
+        }
     }
     if (r.answered) {
         r.values = ValueTexts(*table, layout, images, t.kind, end);

@@ -134,6 +134,7 @@ class CServoPG : public ProgrammingPage {
     std::shared_ptr<const Table> table_ = std::make_shared<Table>();
     pg::AreaLayout layout_;
     pg::Images images_;
+    bool images_read_ = false;  // a tick has answered since the table was loaded
 
     // User-interface thread only.
     bool hidden_ = false;

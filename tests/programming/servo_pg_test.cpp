@@ -45,12 +45,18 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     EXPECT_EQ(view.boxes.back(), "E Parameter saving: Parameter save failed");
     EXPECT_TRUE(Sent().empty());
 
-    // No servo answers: "Timeout", values kept.
+    // No servo answers: "Timeout", values kept, and nothing of it can be saved.
     page->SelectServo(9, kVx40_1, kKindServo);
     setup->SelectFile(setup->MainName());
     Tick();
     EXPECT_EQ(view.Text(kStatusBox), "Timeout");
     EXPECT_EQ(view.Value("Max angle limit"), "4095");
+    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_never.xdat").string();
+    EXPECT_FALSE(page->OnSave());
+    EXPECT_EQ(view.boxes.back(),
+              "E Parameter saving: No values have been read from the servo yet; nothing was "
+              "saved.");
+    EXPECT_FALSE(std::filesystem::exists(view.path));
 }
 
 TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {

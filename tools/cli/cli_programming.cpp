@@ -183,11 +183,6 @@ int RunProgramming(const CliOptions& o, CQVComm& port, std::ostream& out, std::o
     if (o.words.size() > 1) view.SetPath(o.words[1]);
     bool ok = false;
     if (sub == "save") {
-        // Images from a tick that got no answer would save zeros as parameters.
-        if (!answered) {
-            err << page.Texts().timeout << "\n";
-            return 1;
-        }
         ok = page.OnSave();
     } else if (sub == "load") {
         ok = page.OnLoad();
