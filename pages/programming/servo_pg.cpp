@@ -122,6 +122,16 @@ pg::AreaLayout CServoPG::Layout() const {
     return layout_;
 }
 
+CServoPG::Data CServoPG::CopyData() const {
+    std::lock_guard<std::mutex> g(data_lock_);
+    return {table_, layout_, images_, images_read_};
+}
+
+std::shared_ptr<const CServoPG::Table> CServoPG::CurrentTable() const {
+    std::lock_guard<std::mutex> g(data_lock_);
+    return table_;
+}
+
 void CServoPG::StartRefreshTimer() {
     if (worker_.Running()) return;
     worker_.Start(std::chrono::milliseconds(kRefreshPeriodMs), [this] { RefreshTick(); });
@@ -200,15 +210,10 @@ void CServoPG::RefreshTick() {
     }
     if (reload) ReloadTable(t);
 
-    std::shared_ptr<const Table> table;
-    AreaLayout layout;
-    Images images;
-    {
-        std::lock_guard<std::mutex> g(data_lock_);
-        table = table_;
-        layout = layout_;
-        images = images_;
-    }
+    Data data = CopyData();
+    const std::shared_ptr<const Table>& table = data.table;
+    const AreaLayout& layout = data.layout;
+    Images& images = data.images;
     TickResult r;
     r.generation = t.generation;
     uint8_t error = 0;
@@ -283,11 +288,7 @@ void CServoPG::ApplyTick(const TickResult& r) {
 // ---- Rows and the single write -------------------------------------------------------------
 
 int CServoPG::FindEntryAddress(const std::string& name) const {
-    std::shared_ptr<const Table> table;
-    {
-        std::lock_guard<std::mutex> g(data_lock_);
-        table = table_;
-    }
+    const std::shared_ptr<const Table> table = CurrentTable();
     for (const MemoryEntry& e : *table)
         if (e.field[kName] == name) return ToNumber(e.field[kAddress]);
     return -1;
@@ -342,11 +343,7 @@ bool CServoPG::OnValueButton() {
 
 // 0 written, -1 id in use, -2 failed, 1 refused by a limit.
 int CServoPG::WriteValue(int row, int v) {
-    std::shared_ptr<const Table> table;
-    {
-        std::lock_guard<std::mutex> g(data_lock_);
-        table = table_;
-    }
+    const std::shared_ptr<const Table> table = CurrentTable();
     if (row >= static_cast<int>(table->size())) return -2;
     const MemoryEntry& entry = (*table)[row];
     const int address = ToNumber(view_->CellText(row, 0));

@@ -85,6 +85,15 @@ class CServoPG : public ProgrammingPage {
         uint64_t generation = 0;
     };
     struct TickResult;
+    // The table and the last images as one consistent copy.
+    struct Data {
+        std::shared_ptr<const std::vector<MemoryEntry>> table;
+        pg::AreaLayout layout;
+        pg::Images images;
+        bool images_read = false;
+    };
+    Data CopyData() const;
+    std::shared_ptr<const std::vector<MemoryEntry>> CurrentTable() const;
 
     Target Snapshot() const;
     bool Current(uint64_t generation) const { return generation == generation_.load(); }

@@ -54,25 +54,18 @@ bool CServoPG::Box(const std::string& caption, bool ok, const std::string& succe
 }
 
 bool CServoPG::OnSave() {
-    AreaLayout layout;
-    Images images;
-    bool read = false;
-    {
-        std::lock_guard<std::mutex> g(data_lock_);
-        layout = layout_;
-        images = images_;
-        read = images_read_;
-    }
-    if (layout.total == 0) return false;
+    const Data data = CopyData();
+    if (data.layout.total == 0) return false;
     // Before the servo has answered, the images hold nothing of it: a file of them would
     // carry zeros as parameters.
-    if (!read) {
+    if (!data.images_read) {
         view_->ShowMessage(texts_.save_caption, texts_.nothing_read, PgIcon::kError);
         return false;
     }
     const std::string path = view_->AskSavePath(FileFilter(Snapshot().kind), "xdat");
     if (path.empty()) return false;
-    if (WriteWhole(path, BuildParameterFile(FormatOfPath(path), layout, images))) return true;
+    if (WriteWhole(path, BuildParameterFile(FormatOfPath(path), data.layout, data.images)))
+        return true;
     std::string text = texts_.file_not_written;
     if (const auto at = text.find("%s"); at != std::string::npos)
         text.replace(at, 2, BaseName(path));

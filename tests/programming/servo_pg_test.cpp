@@ -72,6 +72,11 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
     EXPECT_EQ(view.Value("Position offset"), "-100");
     EXPECT_EQ(view.text[kValueButton], "Save");
 
+    // With the lock closed the servo acknowledges a kept entry but keeps nothing.
+    EXPECT_NE(tervion.WriteByte(1, 13, 99), 0);
+    EXPECT_EQ(Peek(1, 13), 70);
+    Sent();
+
     // A RAM entry: no lock, button "Set".
     EXPECT_TRUE(Write("Torque limit", "500"));
     EXPECT_EQ(view.text[kValueButton], "Set");
