@@ -193,6 +193,7 @@ int CQVComm::ReadBytes(uint8_t* buffer, int n) {
         if (r < 0 && errno != EAGAIN) break;  // the line is gone (hang-up, removed adapter)
         if (!WaitFor(fd, POLLIN, deadline)) break;
     }
+    if (TransferObserver) TransferObserver(false, buffer, got);
     return got;
 }
 
@@ -211,6 +212,7 @@ int CQVComm::WriteBytes(const uint8_t* buffer, int n) {
         if (r < 0 && errno != EAGAIN) break;
         if (!WaitFor(fd, POLLOUT, deadline)) break;
     }
+    if (TransferObserver) TransferObserver(true, buffer, put);
     return put;
 }
 
