@@ -1,7 +1,5 @@
 #include "tools/cli/cli_runner.h"
 
-#include "tools/cli/cli_programming.h"
-
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -17,6 +15,7 @@
 #include "platform/system.h"
 #include "protocol/tervion.h"
 #include "tools/cli/cli_bus_monitor.h"
+#include "tools/cli/cli_programming.h"
 #include "transport/cqv_comm.h"
 
 namespace {

@@ -215,7 +215,8 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
 
 void InstructionServo::Restart() {
     if (areas_) {
-        for (int a = 0; a < 256; ++a) memory_[a] = store_[a] == Store::kRam ? factory_[a] : saved_[a];
+        for (int a = 0; a < 256; ++a)
+            memory_[a] = store_[a] == Store::kRam ? factory_[a] : saved_[a];
     } else {
         memory_ = saved_;
     }
