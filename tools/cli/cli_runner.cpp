@@ -1,5 +1,8 @@
 #include "tools/cli/cli_runner.h"
 
+#include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_update.h"
+
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -15,6 +18,7 @@
 #include "platform/system.h"
 #include "protocol/tervion.h"
 #include "tools/cli/cli_bus_monitor.h"
+#include "tools/cli/cli_programming.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -137,6 +141,7 @@ int RunCommand(const CliOptions& o, CQVComm& port, ServoSetup* setup, std::ostre
         return m.status() == Rtu::kOk ? 0 : ModbusFailure(m, err);
     }
     if (c == "scan") return RunScan(o, port, t, m, setup, out);
+    if (c == "pwm") return RunPwmCommand(o, t, out, err);
     err << "unknown command " << c << "\n";
     return 2;
 }
@@ -190,6 +195,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     if (o.command == "check-version" || o.command == "fetch") return RunServerCommand(o, out, err);
+    if (o.command == "self-update") return RunSelfUpdateCommand(o, out, err);
     CQVComm port;
     if (o.command == "ports") {
         const int n = port.EnumeratePorts();
@@ -202,6 +208,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (o.trace) StartTrace(port, err);
     port.ConfigurePort(o.baud, o.parity, o.timeout);
+    if (IsProgrammingCommand(o.command)) return RunProgramming(o, port, out, err);
 
     if (o.setup_dir.empty() || o.command != "scan") return RunCommand(o, port, nullptr, out, err);
     StringTable strings(UserIsChinese());

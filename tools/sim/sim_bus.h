@@ -25,6 +25,7 @@
 #include "tools/sim/instruction_servo.h"
 #include "tools/sim/modbus_servo.h"
 #include "tools/sim/pty_line.h"
+#include "tools/sim/pwm_adapter.h"
 #include "tools/sim/random_faults.h"
 #include "tools/sim/request_framer.h"
 
@@ -47,6 +48,8 @@ class SimBus {
     // Devices may be added before or while the bus runs.
     void AddServo(ServoModel model, const ServoSettings& settings);
     void AddModbusServo(ServoModel model, const ModbusSettings& settings);
+    // The adapter stays owned by the bus; its pulse record may be read from any thread.
+    PwmAdapter& AddPwmAdapter(const PwmAdapterSettings& settings = {});
 
     bool Start(std::string* error = nullptr);
     void Stop();
