@@ -1,7 +1,8 @@
 #pragma once
 // The tool as start-up wires it (the shared bus objects, the main window, a real Debug page
-// with its 50 ms poll thread) against the simulated demo bus on a pseudo-terminal reached
-// through a link path, the way a technician's adapter sits at a fixed device name.
+// with its 50 ms poll thread, a real Programming page with its 100 ms refresh) against the
+// simulated demo bus on a pseudo-terminal reached through a link path, the way a technician's
+// adapter sits at a fixed device name.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,9 +15,11 @@
 
 #include "app/servo_main.h"
 #include "pages/debug/robot_dlg.h"
+#include "pages/programming/servo_pg.h"
 #include "tests/app/app_fakes.h"
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
+#include "tests/programming/pg_fixture.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -59,7 +62,10 @@ class FaultRig : public ::testing::Test {
         debug = std::make_unique<CRobotDlg>(shared.setup, shared.modbus, shared.tervion,
                                             shared.lock, false, ui);
         main = std::make_unique<CServoMain>(view, ui, shared.strings);
-        main->Wire({debug.get(), &pg, &upgrade, &pwm}, shared.Bus(), false);
+        pg = std::make_unique<CServoPG>(shared.setup, shared.lock, shared.modbus, shared.tervion,
+                                        *main, false, ui);
+        pg->InitDialog(&pg_view);
+        main->Wire({debug.get(), pg.get(), &upgrade, &pwm}, shared.Bus(), false);
         main->SetPreferredPort(link_);
         main->OnInitDialog();
         debug->InitDialog(&debug_view);  // starts the poll, as the page's creation does
@@ -72,7 +78,9 @@ class FaultRig : public ::testing::Test {
     void TearDown() override {
         if (main) main->Shutdown();
         if (debug) debug->StopPolling();
+        if (pg) pg->StopRefreshTimer();
         ui.Drain();
+        pg.reset();  // it calls the main window's services
         main.reset();
         debug.reset();
         bus.Stop();
@@ -110,10 +118,11 @@ class FaultRig : public ::testing::Test {
     debug_test::FakeView debug_view;
     QueuedDispatcher ui;
     PageLog log;
-    FakeProgrammingPage pg{log};
+    pg_test::FakeView pg_view;
     FakeUpgradePage upgrade{log};
     FakePwmPage pwm{log};
     std::unique_ptr<CRobotDlg> debug;
+    std::unique_ptr<CServoPG> pg;
     std::unique_ptr<CServoMain> main;
     ServoInfo records_[1] = {};
 };

@@ -3,7 +3,8 @@
 // once the line is clean again every device reads back as before.
 //
 // The work is a list of blocks run in turn until the time is up; each block is one round
-// of one activity and checks its own outcome. A new activity is one more block.
+// of one activity (search, Debug poll, Programming refresh) and checks its own outcome. A
+// new activity is one more block.
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -53,14 +54,27 @@ class SoakTest : public FaultRig {
         ++polls_;
     }
 
+    // The Programming page refreshing servo 1's memory table while the Debug poll runs too.
+    void ProgrammingRefreshRound() {
+        shared.setup.SelectFile(shared.setup.MainName());
+        pg->SelectServo(1, kServo1, kKindServo);
+        EXPECT_GT(pg_view.RowCount(), 0) << "the model's memory table";
+        pg->StartRefreshTimer();
+        WaitFor([] { return false; }, 1500ms);
+        EXPECT_TRUE(pg->Refreshing());
+        pg->StopRefreshTimer();
+        ++refreshes_;
+    }
+
     std::vector<Block> Blocks() {
         return {
             {"search", [this] { SearchRound(); }},
             {"debug poll", [this] { DebugPollRound(); }},
+            {"programming refresh", [this] { ProgrammingRefreshRound(); }},
         };
     }
 
-    int searches_ = 0, polls_ = 0;
+    int searches_ = 0, polls_ = 0, refreshes_ = 0;
 };
 
 TEST_F(SoakTest, BusWorkSurvivesRandomFaultsAndReadsCleanAfterwards) {
@@ -78,12 +92,14 @@ TEST_F(SoakTest, BusWorkSurvivesRandomFaultsAndReadsCleanAfterwards) {
     }
     ASSERT_EQ(sim::ExecuteControl(bus, "clear"), "ok");
     EXPECT_EQ(bus.random_faults().percent(), 0);
-    std::printf("soak: %d searches, %d poll rounds, %ld requests\n", searches_, polls_,
-                bus.requests_seen());
+    std::printf("soak: %d searches, %d poll rounds, %d refresh rounds, %ld requests\n", searches_,
+                polls_, refreshes_, bus.requests_seen());
     EXPECT_GE(searches_, 1);
     EXPECT_GE(polls_, 1);
+    EXPECT_GE(refreshes_, 1);
     EXPECT_TRUE(view.messages.empty()) << view.messages.front().text;
     EXPECT_TRUE(debug_view.errors.empty()) << debug_view.errors.front();
+    EXPECT_TRUE(pg_view.boxes.empty()) << pg_view.boxes.front();
 
     // A late reply may still be on its way; then the line is clean.
     std::this_thread::sleep_for(100ms);
