@@ -58,9 +58,9 @@ class SoakTest : public FaultRig {
     void ProgrammingRefreshRound() {
         shared.setup.SelectFile(shared.setup.MainName());
         pg->SelectServo(1, kServo1, kKindServo);
-        EXPECT_GT(pg_view.RowCount(), 0) << "the model's memory table";
         pg->StartRefreshTimer();
         WaitFor([] { return false; }, 1500ms);
+        EXPECT_GT(pg_view.RowCount(), 0) << "the model's memory table";
         EXPECT_TRUE(pg->Refreshing());
         pg->StopRefreshTimer();
         ++refreshes_;
