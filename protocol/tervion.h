@@ -1,5 +1,7 @@
 #pragma once
 // The instruction protocol bound to the serial port, plus the seven-byte motion commands.
+#include <vector>
+
 #include "protocol/qvs.h"
 
 class CQVComm;
@@ -22,6 +24,10 @@ class Tervion : public QVS {
     std::atomic<uint8_t> TorqueAddress{0};
 
   private:
+    void SendPending();
     void BuildMotionBlock(int16_t position, uint8_t acc, uint16_t speed, uint16_t time,
                           uint8_t block[7]) const;
+
+    // Bytes of the request being built, sent by FlushTransmit (or before any read or purge).
+    std::vector<uint8_t> pending_;
 };
