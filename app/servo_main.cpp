@@ -340,10 +340,11 @@ int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
     // The keys come back from the lookups themselves: a poll's lookup on another thread
     // between the calls cannot swap the kept key.
     std::array<uint8_t, 4> kept{}, now{};
-    if (!setup.HasMemoryTable(identity, &kept)) return 1;
+    const std::string& file = setup.FileForKind(kind);
+    if (!setup.HasMemoryTable(file, identity, &kept)) return 1;
     uint8_t read_back[5] = {};
     if (!ReadServoIdentity(id, read_back, kind)) return 1;
-    if (!setup.HasMemoryTable(read_back, &now)) return 1;
+    if (!setup.HasMemoryTable(file, read_back, &now)) return 1;
     return now == kept ? 0 : 2;
 }
 
