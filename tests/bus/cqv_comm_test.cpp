@@ -140,28 +140,6 @@ TEST(SerialPort, AFailedOpenLeavesNoOldHandleOpen) {
     EXPECT_EQ(OpenHandlesOn(pty.path()), 1);
 }
 
-TEST(SerialPort, ReadsInPiecesGetEveryByteOfOneBurstInOrder) {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CQVComm port;
-    ASSERT_EQ(port.OpenPort(pty.path()), 1);
-    port.ConfigurePort(115200, 0, 100);
-    const uint8_t reply[] = {0x00, 0xFF, 0xFF, 0x01, 0x0B, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0xC7};
-    ASSERT_EQ(::write(pty.master(), reply, sizeof reply), 16);
-    uint8_t got[16] = {};
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(port.ReadBytes(got + i, 1), 1);
-    ASSERT_EQ(port.ReadBytes(got + 3, 3), 3);
-    ASSERT_EQ(port.ReadBytes(got + 6, 9), 9);
-    ASSERT_EQ(port.ReadBytes(got + 15, 1), 1);
-    EXPECT_EQ(0, memcmp(reply, got, 16));
-    // More asked than has come: what there is, after the time-out.
-    ASSERT_EQ(::write(pty.master(), "\x11\x22", 2), 2);
-    uint8_t rest[8] = {};
-    EXPECT_EQ(port.ReadBytes(rest, 8), 2);
-    EXPECT_EQ(rest[0], 0x11);
-    EXPECT_EQ(rest[1], 0x22);
-}
-
 TEST(SerialPort, PurgeCloseAndConfigureDropBytesAlreadyTakenFromTheLine) {
     PtyPair pty, other;
     ASSERT_TRUE(pty.ok() && other.ok());
