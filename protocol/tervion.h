@@ -8,6 +8,8 @@ class CQVComm;
 
 class Tervion : public QVS {
   public:
+    // WriteByteRaw and WriteRaw collect a request; FlushTransmit puts it on the line in one
+    // write (so do ReadRaw and FlushReceive, for bytes collected without it).
     void WriteByteRaw(uint8_t byte) override;
     int WriteRaw(const uint8_t* buffer, int n) override;
     int ReadRaw(uint8_t* buffer, int n) override;
