@@ -47,10 +47,7 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
             if (Clock::now() >= deadline) return false;
             continue;  // woke early: wait out the rest
         }
-        // A hung-up line (adapter removed, far end closed) also reports itself readable,
-        // yet every read gives 0 bytes: waiting on would turn the time-out into a busy loop.
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
-        return (p.revents & events) != 0;
+        return (p.revents & events) != 0;  // POLLERR / POLLHUP / POLLNVAL without data: false
     }
 }
 
