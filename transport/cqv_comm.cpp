@@ -155,6 +155,9 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     if (previous == 0) previous = BaudRate.load();
     if (have) SavedParity = line_settings::ParityIndex(t);
 
+    // Bytes written just before (a request that makes the device switch speed) must leave
+    // at the old speed before the change and the purge below, or they are lost.
+    ::ioctl(fd, TCSBRK, 1);  // tcdrain: waits until the output queue is empty
     line_settings::MakeRawLine(t, baud, parity);
     ::ioctl(fd, TCSETS2, &t);
 

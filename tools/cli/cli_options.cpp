@@ -1,5 +1,7 @@
 #include "tools/cli/cli_options.h"
 
+#include "tools/cli/cli_upgrade.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <map>
@@ -155,6 +157,8 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
         return true;
     }
 
+    if (IsUpgradeCommand(o.command)) return ParseUpgradeCommand(rest, o, error);
+
     if (o.command == "syncwrite") {
         // ADDR COUNT ID[,ID...] BYTE...: exactly COUNT bytes for every listed id.
         long addr = 0, count = 0;
@@ -229,6 +233,8 @@ std::string CliUsage() {
            "  position ID POS ACC SPEED TIME   (needs --pos-address)\n"
            "  mb-read ID REG COUNT   mb-write ID REG VALUE...   mb-restart ID\n"
            "  scan\n"
+           "  commtest ID[,ID...] [PASSES]   upgrade ID FILE [--device bus|pwm|modbus]\n"
+           "  firmware-online ID [--upgrade]   (Upgrade page; need --setup-dir)\n"
            "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
            "                                 -3 no data, -4 newer build)\n"
            "  fetch NAME OUT                (download a file by the file query)\n"

@@ -1,5 +1,7 @@
 #include "tools/cli/cli_runner.h"
 
+#include "tools/cli/cli_upgrade.h"
+
 #include <cstdio>
 #include <optional>
 #include <ostream>
@@ -219,6 +221,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 1;
     }
     port.ConfigurePort(o.baud, o.parity, o.timeout);
+    if (IsUpgradeCommand(o.command)) return RunUpgradeCommand(o, port, out, err);
 
     if (o.setup_dir.empty() || o.command != "scan") return RunCommand(o, port, nullptr, out, err);
     StringTable strings(UserIsChinese());

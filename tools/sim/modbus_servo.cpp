@@ -137,6 +137,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
             motion_.SetTorque(false);
             motion_.SetPosition(motion_.position());
             PublishFeedback();
+            boot_.Enter(BootLoader::kLoaderBaud);  // listens a moment before the application
             return false;
         default:
             if (broadcast) return false;
@@ -186,6 +187,15 @@ bool ModbusServo::Write(int address, const uint16_t* values, int count) {
     }
     PublishFeedback();
     return true;
+}
+
+// The new firmware reports the image's first two bytes as its version, major * 100 +
+// minor in register 0.
+void ModbusServo::RunUploadedImage() {
+    const std::vector<uint8_t>& image = boot_.image();
+    if (image.size() < 2) return;
+    const auto version = static_cast<uint16_t>(image[0] * 100 + image[1]);
+    registers_[0] = saved_[0] = factory_[0] = version;
 }
 
 void ModbusServo::Advance(double seconds) {
