@@ -39,6 +39,8 @@ class BootLoader {
     // Without the first step of the upload within the window the device runs on as before.
     void Enter(int baud);
     bool listening() const { return state_ != State::kIdle; }
+    // Past the access code: the application no longer runs until the upload completes.
+    bool in_session() const { return state_ == State::kStart || state_ == State::kBlocks; }
     int baud() const { return baud_; }
 
     // Raw bytes from the line; appends the answers.

@@ -136,6 +136,7 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
         return false;
     }
     if (target != own && !broadcast) return false;
+    if (boot_.in_session()) return false;  // the loader runs, not the application
     const bool status = !broadcast && Level() != 0;
 
     switch (instruction) {

@@ -69,6 +69,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
     const uint8_t own = static_cast<uint8_t>(id());
     const bool broadcast = target == 0;
     if (target != own && !broadcast) return false;
+    if (boot_.in_session()) return false;  // the loader runs, not the application
 
     switch (function) {
         case kReadHolding: {
