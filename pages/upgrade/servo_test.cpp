@@ -173,7 +173,12 @@ void CServoTest::TestWorker() {
         std::string text = RunPass();
         PostToUi([text](ServoTestView& v) { v.SetText(kResultEdit, text); });
         const int limit = pass_limit_.load();
-        if (limit > 0 && ++passes >= limit) running_ = 0;
+        if (limit > 0 && ++passes >= limit) {
+            running_ = 0;
+            PostToUi([this](ServoTestView&) {
+                if (running_.load() == 0) SetTestCaption(false);
+            });
+        }
     }
     PostToUi([](ServoTestView& v) { v.TestEnded(); });
 }
