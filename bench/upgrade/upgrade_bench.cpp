@@ -142,17 +142,20 @@ int main(int argc, char** argv) {
         comm.ConfigurePort(baud, 0, 25);
         ServoInfo r{3, 6, 0, 4, 0, static_cast<uint8_t>(baud == 115200 ? 1 : 2), 0, 0, 1};
         page.SetServo(r[5], &r, 0, 1, 0, "");
-        long long sum = 0;
+        std::vector<long long> replies;
         const int passes = 50;
         for (int k = 0; k < passes; ++k) {
             const std::string line = page.RunPass();
             const size_t at = line.find("Response:");
-            sum += std::atoll(line.c_str() + at + 9);
+            if (at != std::string::npos) replies.push_back(std::atoll(line.c_str() + at + 9));
         }
+        if (replies.empty()) return 1;
+        std::sort(replies.begin(), replies.end());
+        const double reply_us = double(replies[replies.size() / 2]);
         const double wire_us = (8 + 6 + length) * 10 * 1e6 / baud;
-        std::printf("commtest at %d baud, %d-byte read: reply time %.0f us (mean of %d), wire time "
-                    "%.0f us, ratio %.2f\n",
-                    baud, length, double(sum) / passes, passes, wire_us, sum / passes / wire_us);
+        std::printf("commtest at %d baud, %d-byte read: reply time %.0f us (median of %d), wire "
+                    "time %.0f us, ratio %.2f\n",
+                    baud, length, reply_us, passes, wire_us, reply_us / wire_us);
     }
     comm.ClosePort();
     bus.Stop();
