@@ -2,11 +2,11 @@
 // as a share of the wire limit (70 bytes out and 1 byte back per 64-byte block), and the
 // communication test's reported reply time beside the wire time of its read.
 //   upgrade_bench [BLOCKS]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
 
     // Upload.
     view.file = (dir / "fw.bin").string();
-    std::ofstream(view.file, std::ios::binary) << std::string(static_cast<size_t>(blocks) * 64, 'U');
+    std::ofstream(view.file, std::ios::binary)
+        << std::string(static_cast<size_t>(blocks) * 64, 'U');
     ServoInfo record{};
     record[5] = 1;
     page.SetServo(1, &record, 0, 1, 0, "");
@@ -117,18 +118,20 @@ int main(int argc, char** argv) {
     const double measured = std::chrono::duration<double>(view.last - view.first).count();
     const double wire = (blocks - 1) * 71 * 10.0 / 500000;
     std::printf("upload: %d blocks (%d bytes) at 500000 baud\n", blocks, blocks * 64);
-    std::printf("  blocks 2..%d: %.3f s, wire limit %.3f s, share of the wire limit %.1f %% (mean)\n",
-                blocks, measured, wire, 100.0 * wire / measured);
+    std::printf(
+        "  blocks 2..%d: %.3f s, wire limit %.3f s, share of the wire limit %.1f %% (mean)\n",
+        blocks, measured, wire, 100.0 * wire / measured);
     // The machine is shared: the median block shows the exchange itself, the mean also
     // the scheduling stalls of a loaded machine (on the tool's and the simulator's side).
     std::vector<double> sorted = view.steps;
     std::sort(sorted.begin(), sorted.end());
     const double median = sorted[sorted.size() / 2];
     const double block_wire = 71 * 10.0 / 500000;
-    std::printf("  per block: median %.0f us, wire %.0f us, share of the wire limit %.1f %% "
-                "(median), p99 %.0f us\n",
-                median * 1e6, block_wire * 1e6, 100.0 * block_wire / median,
-                sorted[sorted.size() * 99 / 100] * 1e6);
+    std::printf(
+        "  per block: median %.0f us, wire %.0f us, share of the wire limit %.1f %% "
+        "(median), p99 %.0f us\n",
+        median * 1e6, block_wire * 1e6, 100.0 * block_wire / median,
+        sorted[sorted.size() * 99 / 100] * 1e6);
     std::printf("  image throughput %.0f bytes/s (wire limit %.0f bytes/s)\n",
                 (blocks - 1) * 64 / measured, 64 / (71 * 10.0 / 500000));
     std::printf("  whole exchange incl. entering the loader: %.3f s\n", total);
@@ -153,9 +156,10 @@ int main(int argc, char** argv) {
         std::sort(replies.begin(), replies.end());
         const double reply_us = double(replies[replies.size() / 2]);
         const double wire_us = (8 + 6 + length) * 10 * 1e6 / baud;
-        std::printf("commtest at %d baud, %d-byte read: reply time %.0f us (median of %d), wire "
-                    "time %.0f us, ratio %.2f\n",
-                    baud, length, reply_us, passes, wire_us, reply_us / wire_us);
+        std::printf(
+            "commtest at %d baud, %d-byte read: reply time %.0f us (median of %d), wire "
+            "time %.0f us, ratio %.2f\n",
+            baud, length, reply_us, passes, wire_us, reply_us / wire_us);
     }
     comm.ClosePort();
     bus.Stop();

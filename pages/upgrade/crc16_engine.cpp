@@ -11,8 +11,7 @@ uint16_t Reverse16(uint16_t v) {
 }
 }  // namespace
 
-Crc16Engine::Crc16Engine(uint16_t initial, uint16_t final_xor, uint16_t polynomial,
-                         bool reflected)
+Crc16Engine::Crc16Engine(uint16_t initial, uint16_t final_xor, uint16_t polynomial, bool reflected)
     : initial_(initial),
       final_xor_(final_xor),
       polynomial_(reflected ? Reverse16(polynomial) : polynomial),

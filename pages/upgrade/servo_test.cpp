@@ -208,13 +208,12 @@ std::string CServoTest::RunPass() {
             // One transaction at a time: a search started meanwhile waits between reads.
             std::lock_guard g(bus_lock_);
             t0 = Clock::now();
-            ok = s.kind == kDeviceModbus ? modbus_.ReadHoldingRegisters(id, 256, registers, 10) != 0
-                                         : tervion_.Read(id, static_cast<uint8_t>(start),
-                                                         buffer.data(), length) != 0;
+            ok = s.kind == kDeviceModbus
+                     ? modbus_.ReadHoldingRegisters(id, 256, registers, 10) != 0
+                     : tervion_.Read(id, static_cast<uint8_t>(start), buffer.data(), length) != 0;
             t1 = Clock::now();
         }
-        const long long us =
-            std::chrono::duration_cast<std::chrono::microseconds>(t1 - t0).count();
+        const long long us = std::chrono::duration_cast<std::chrono::microseconds>(t1 - t0).count();
         int count = 0;
         {
             std::lock_guard g(counts_mutex_);

@@ -38,8 +38,8 @@ class CServoTest : public UpgradePage {
     // A block the device keeps refusing (21) is sent this many times more, then it fails.
     static constexpr int kMaxRepeats = 16;
 
-    CServoTest(Modbus& modbus, Tervion& tervion, ServoSetup& setup, BusLock& bus_lock,
-               bool chinese, UiDispatcher& ui);
+    CServoTest(Modbus& modbus, Tervion& tervion, ServoSetup& setup, BusLock& bus_lock, bool chinese,
+               UiDispatcher& ui);
     // Ends the test and any exchange (the port restored) and joins both workers.
     ~CServoTest() override;
     CServoTest(const CServoTest&) = delete;

@@ -118,9 +118,9 @@ void CServoTest::OnOnline() {
     const std::string data = outer["data"];
     if (data == "null") {
         const std::string none = Text("No firmware detected!", "没有检测到升级固件!");
-        RefuseOnline(model_line_format + model + " [" + listed_name + "]\r\n" + version_head +
-                         none + "\r\n",
-                     none);
+        RefuseOnline(
+            model_line_format + model + " [" + listed_name + "]\r\n" + version_head + none + "\r\n",
+            none);
         return;
     }
     ReplyMap inner;

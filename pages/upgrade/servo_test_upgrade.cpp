@@ -117,7 +117,7 @@ bool CServoTest::UpgradeFirmware(const std::string& handshake) {
     bool ok = true;
     if (!(device_kind_ == kDevicePwm && !open_flag_)) {
         ok = SendAndAwait(static_cast<int>(handshake.size()),
-                         reinterpret_cast<const uint8_t*>(handshake.data())) >= 0;
+                          reinterpret_cast<const uint8_t*>(handshake.data())) >= 0;
     }
     if (ok) ok = SendAndAwait(1, &kStartByte) >= 0;
     uint8_t packet[kBlockPacketBytes];

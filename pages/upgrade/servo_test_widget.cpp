@@ -45,7 +45,9 @@ QWidget* CServoTestWidget::Control(int id) const {
 }
 
 void CServoTestWidget::Build(bool chinese) {
-    auto tr2 = [chinese](const char* en, const char* zh) { return QString::fromUtf8(chinese ? zh : en); };
+    auto tr2 = [chinese](const char* en, const char* zh) {
+        return QString::fromUtf8(chinese ? zh : en);
+    };
     auto* layout = new QVBoxLayout(this);
 
     auto* test_group = new QGroupBox(tr2("Communication test", "通信测试"), this);
@@ -79,17 +81,27 @@ void CServoTestWidget::Build(bool chinese) {
     fg->addWidget(log, 2, 0, 1, 3);
     layout->addWidget(fw_group, 1);
 
-    controls_ = {{kResultEdit, results}, {kTestButton, test},        {kClearButton, clear},
+    controls_ = {{kResultEdit, results},      {kTestButton, test},       {kClearButton, clear},
                  {kOpenFirmwareButton, open}, {kUpgradeButton, upgrade}, {kOnlineButton, online},
                  {kProgressBar, progress_},   {kFirmwareLogEdit, log}};
     for (auto& [id, w] : controls_) w->installEventFilter(this);
     setFocusPolicy(Qt::StrongFocus);
 
-    connect(test, &QPushButton::clicked, this, [this] { if (page_) page_->OnTest(); });
-    connect(clear, &QPushButton::clicked, this, [this] { if (page_) page_->OnClear(); });
-    connect(open, &QPushButton::clicked, this, [this] { if (page_) page_->OnOpen(); });
-    connect(upgrade, &QPushButton::clicked, this, [this] { if (page_) page_->OnUpgrade(); });
-    connect(online, &QPushButton::clicked, this, [this] { if (page_) page_->OnOnline(); });
+    connect(test, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnTest();
+    });
+    connect(clear, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnClear();
+    });
+    connect(open, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnOpen();
+    });
+    connect(upgrade, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnUpgrade();
+    });
+    connect(online, &QPushButton::clicked, this, [this] {
+        if (page_) page_->OnOnline();
+    });
 }
 
 bool CServoTestWidget::eventFilter(QObject* watched, QEvent* event) {

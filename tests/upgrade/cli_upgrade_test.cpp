@@ -33,8 +33,8 @@ class CliUpgrade : public ::testing::Test {
     int Run(std::vector<std::string> args) {
         out_.str("");
         err_.str("");
-        args.insert(args.begin(), {"--port", bus_.port_path(), "--setup-dir",
-                                   VEXA_RESOURCE_DIR "/setup"});
+        args.insert(args.begin(),
+                    {"--port", bus_.port_path(), "--setup-dir", VEXA_RESOURCE_DIR "/setup"});
         return RunCli(args, out_, err_);
     }
     std::string Image(const std::string& name, size_t size, char fill) {

@@ -75,9 +75,15 @@ TEST_F(CommTest, APassReadsTheSelectedModelAndCountsTimeOuts) {
 TEST_F(CommTest, ModbusServosAreReadByRegisters) {
     uint16_t regs[4] = {};
     ASSERT_EQ(modbus_.ReadHoldingRegisters(6, 0, regs, 4), 4);
-    const ServoInfo modbus{static_cast<uint8_t>(regs[0] / 100), static_cast<uint8_t>(regs[0] % 100),
-                           1, static_cast<uint8_t>(regs[1] / 100), static_cast<uint8_t>(regs[1] % 100),
-                           6, 0, 0, 1};
+    const ServoInfo modbus{static_cast<uint8_t>(regs[0] / 100),
+                           static_cast<uint8_t>(regs[0] % 100),
+                           1,
+                           static_cast<uint8_t>(regs[1] / 100),
+                           static_cast<uint8_t>(regs[1] % 100),
+                           6,
+                           0,
+                           0,
+                           1};
     setup_.SelectFile(setup_.ModbusName());
     page_->SetServo(6, &modbus, 0, 1, 2, "VXM8");
     ASSERT_NE(page_->servo_count(), 0) << "the sample Modbus model has a debug row";

@@ -1,9 +1,10 @@
 // Intel HEX and raw image files, the CRC engine and the block packets, byte for byte.
+#include "pages/upgrade/firmware_image.h"
+
 #include <gtest/gtest.h>
 
-#include "upgrade_fixture.h"
 #include "pages/upgrade/crc16_engine.h"
-#include "pages/upgrade/firmware_image.h"
+#include "upgrade_fixture.h"
 
 using namespace upgrade_test;
 
@@ -45,9 +46,9 @@ TEST(IntelHex, RecordsAreCheckedPlacedAndSkipped) {
     EXPECT_EQ(LoadHexLine(image, rec), 1);
     EXPECT_EQ(LoadHexLine(image, ":10010000000102030405060708090a0b0c0d0e0f77"), 1);
     EXPECT_EQ(LoadHexLine(image, ":10010000000102030405060708090A0B0C0D0E0F78"), -1);  // checksum
-    EXPECT_EQ(LoadHexLine(image, rec + " "), -1);                                  // a blank
+    EXPECT_EQ(LoadHexLine(image, rec + " "), -1);                                      // a blank
     EXPECT_EQ(LoadHexLine(image, ":10010000 00102030405060708090A0B0C0D0E0F77"), -1);
-    EXPECT_EQ(LoadHexLine(image, "10010000000102030405060708090A0B0C0D0E0F77"), -1);  // no ':'
+    EXPECT_EQ(LoadHexLine(image, "10010000000102030405060708090A0B0C0D0E0F77"), -1);   // no ':'
     EXPECT_EQ(LoadHexLine(image, ":0F010000000102030405060708090A0B0C0D0E0F77"), -1);  // count
     EXPECT_EQ(LoadHexLine(image, ":00000001F"), -1);                                   // short
     // End-of-file and extended linear address records are accepted and store nothing.
@@ -76,7 +77,8 @@ TEST(IntelHex, OffsetsGapsAndLongRecords) {
     // A 20-byte data record becomes a 16-byte and a 4-byte record.
     FirmwareImage longer;
     ASSERT_EQ(LoadHexLine(longer,
-                          ":14000000000102030405060708090A0B0C0D0E0F10111213" "2E"),
+                          ":14000000000102030405060708090A0B0C0D0E0F10111213"
+                          "2E"),
               1);
     ASSERT_EQ(longer.records.size(), 2u);
     EXPECT_EQ(longer.records[1].address, 16);
@@ -126,9 +128,9 @@ TEST_F(ImagePage, RawSizesKindsAndKeys) {
         size_t size;
         int blocks, kind, open;
     };
-    for (const Case& c : {Case{"a.bin", 100, 2, 0, 0}, Case{"b.BIN", 128, 2, 0, 0},
-                          Case{"c.fbin", 129, 3, 1, 0}, Case{"d.mbin", 65537, 1025, 2, 0},
-                          Case{"e.xbin", 131072, 2048, 0, 1}}) {
+    for (const Case& c :
+         {Case{"a.bin", 100, 2, 0, 0}, Case{"b.BIN", 128, 2, 0, 0}, Case{"c.fbin", 129, 3, 1, 0},
+          Case{"d.mbin", 65537, 1025, 2, 0}, Case{"e.xbin", 131072, 2048, 0, 1}}) {
         Open(WriteFile(dir_, c.name, Pattern(c.size)));
         EXPECT_TRUE(view_.enabled[kUpgradeButton]) << c.name;
         EXPECT_EQ(page_.image().length, c.size) << c.name;

@@ -26,7 +26,9 @@ struct QuietView : ServoTestView {
         path = file;
         return true;
     }
-    void ShowMessage(const std::string&, const std::string& t, bool) override { boxes.push_back(t); }
+    void ShowMessage(const std::string&, const std::string& t, bool) override {
+        boxes.push_back(t);
+    }
     std::string file;
     int position = 0;
     std::vector<std::string> boxes;

@@ -61,7 +61,8 @@ class Online : public ::testing::Test {
 
 TEST_F(Online, DetectionLoadsTheImageAndReportsItsOrigin) {
     Publish("4.0", "servo.xbin.bak", 1000);
-    root_.Put("manifest.txt", "[4.0]\nbanben=3.11\nxinghao=4.0 standard\ncreatedDate=1577836800000\n");
+    root_.Put("manifest.txt",
+              "[4.0]\nbanben=3.11\nxinghao=4.0 standard\ncreatedDate=1577836800000\n");
     Select();
     page_.OnOnline();
     EXPECT_EQ(view_.text[kFirmwareLogEdit],
@@ -99,7 +100,8 @@ TEST_F(Online, RefusalsDisableUpgradeAndSayWhy) {
     // Nothing stored for the model.
     Select();
     page_.OnOnline();
-    EXPECT_EQ(view_.text[kFirmwareLogEdit], "Model:4.0 [VX40]\r\nVersion:No firmware detected!\r\n");
+    EXPECT_EQ(view_.text[kFirmwareLogEdit],
+              "Model:4.0 [VX40]\r\nVersion:No firmware detected!\r\n");
     EXPECT_EQ(view_.boxes.back(), "error Online detection: No firmware detected!");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
 
@@ -109,7 +111,8 @@ TEST_F(Online, RefusalsDisableUpgradeAndSayWhy) {
     page_.OnOnline();
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(view_.text[kFirmwareLogEdit], "The firmware is larger than 131072 bytes!");
-    EXPECT_EQ(view_.boxes.back(), "error Online detection: The firmware is larger than 131072 bytes!");
+    EXPECT_EQ(view_.boxes.back(),
+              "error Online detection: The firmware is larger than 131072 bytes!");
     EXPECT_EQ(page_.image().length, 0u);
 
     // No server.

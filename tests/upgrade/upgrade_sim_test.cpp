@@ -110,8 +110,8 @@ TEST_F(Exchange, FailuresShowTheBoxAndRestoreThePort) {
         bus_.RecordRequests(true);
         view_.boxes.clear();
         EXPECT_FALSE(Upgrade(1, file)) << c.what;
-        EXPECT_EQ(view_.boxes, (std::vector<std::string>{
-                                   "error Firmware upgrade: Firmware upgrade failed"}))
+        EXPECT_EQ(view_.boxes,
+                  (std::vector<std::string>{"error Firmware upgrade: Firmware upgrade failed"}))
             << c.what;
         EXPECT_TRUE(view_.enabled[kUpgradeButton]) << c.what;
         EXPECT_EQ(comm_.BaudRate.load(), 115200) << c.what;

@@ -192,8 +192,8 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     page.InitDialog(&view);
 
     // The servos as the search finds them; the first one listed is the one selected.
-    std::vector<uint8_t> ids = o.command == "commtest" ? o.ids
-                                                       : std::vector<uint8_t>{uint8_t(o.numbers[0])};
+    std::vector<uint8_t> ids =
+        o.command == "commtest" ? o.ids : std::vector<uint8_t>{uint8_t(o.numbers[0])};
     std::vector<ServoInfo> records;
     int kind = 0;
     std::string name;

@@ -56,8 +56,7 @@ class BootLoader {
 
   private:
     enum class State { kIdle, kHandshake, kStart, kBlocks };
-    void Step(const std::vector<uint8_t>& unit, const BootFaults& faults,
-              std::vector<Answer>& out);
+    void Step(const std::vector<uint8_t>& unit, const BootFaults& faults, std::vector<Answer>& out);
     void Recover(const std::vector<uint8_t>& partial, std::vector<Answer>& out);
     int Block(const std::vector<uint8_t>& packet, const BootFaults& faults);
     void Answer1(int verdict, size_t request, std::vector<Answer>& out) const;
