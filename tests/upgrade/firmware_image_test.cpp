@@ -11,7 +11,7 @@ using namespace upgrade_test;
 namespace {
 
 // A page without a bus: enough for loading files and building blocks.
-class ImagePage : public ::testing::Test {
+class ImagePage : public ::testing::Test, protected PageObjects {
   protected:
     ImagePage() { page_.InitDialog(&view_); }
     void Open(const std::string& path) {
@@ -24,16 +24,6 @@ class ImagePage : public ::testing::Test {
         return p;
     }
 
-    TestFolder dir_;
-    StringTable strings_{false};
-    SettingsStore settings_{dir_.path()};
-    ServoSetup setup_{strings_, settings_};
-    CQVComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
-    QueuedDispatcher ui_;
-    FakeView view_;
     CServoTest page_{modbus_, tervion_, setup_, lock_, false, ui_};
 };
 

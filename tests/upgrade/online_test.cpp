@@ -9,10 +9,9 @@ using namespace upgrade_test;
 
 namespace {
 
-class Online : public ::testing::Test {
+class Online : public ::testing::Test, protected PageObjects {
   protected:
     void SetUp() override {
-        setup_.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup");
         ASSERT_TRUE(server_.Start("127.0.0.1", 0));
         setenv("VEXA_UPDATE_SERVER", ("127.0.0.1:" + std::to_string(server_.port())).c_str(), 1);
         const char* tz = std::getenv("TZ");
@@ -41,19 +40,10 @@ class Online : public ::testing::Test {
                   std::string(reinterpret_cast<const char*>(Pattern(size).data()), size));
     }
 
-    TestFolder root_, dir_;
+    TestFolder root_;
     UpdateServer server_{root_.path()};
     std::string old_tz_;
     bool had_tz_ = false;
-    StringTable strings_{false};
-    SettingsStore settings_{dir_.path()};
-    ServoSetup setup_{strings_, settings_};
-    CQVComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
-    QueuedDispatcher ui_;
-    FakeView view_;
     CServoTest page_{modbus_, tervion_, setup_, lock_, false, ui_};
 };
 
@@ -121,4 +111,19 @@ TEST_F(Online, RefusalsDisableUpgradeAndSayWhy) {
     EXPECT_EQ(view_.text[kFirmwareLogEdit], "Server no returned!");
     EXPECT_EQ(view_.boxes.back(), "error Online detection: Server no returned!");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
+}
+
+TEST_F(Online, ChineseTexts) {
+    CServoTest page(modbus_, tervion_, setup_, lock_, true, ui_);
+    FakeView view;
+    page.InitDialog(&view);
+    EXPECT_EQ(view.text[kTestButton], "测试");
+    page.OnOnline();
+    EXPECT_EQ(view.text[kFirmwareLogEdit], "请选择相应舵机!");
+    const ServoInfo record{3, 6, 0, 4, 0, 1, 0, 0, 1};
+    page.SetServo(1, &record, 0, 1, 0, "VX40");
+    page.OnOnline();
+    EXPECT_EQ(view.text[kFirmwareLogEdit],
+              "舵机型号:4.0 [VX40]\r\n固件版本:没有检测到升级固件!\r\n");
+    EXPECT_EQ(view.boxes.back(), "error 在线检测: 没有检测到升级固件!");
 }

@@ -75,10 +75,28 @@ inline std::vector<uint8_t> Pattern(size_t n) {
     return out;
 }
 
-class SimPage : public ::testing::Test {
+// The objects a page is built from, reading the sample setup files.
+struct PageObjects {
+    PageObjects() {
+        setup_.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup");
+        tervion_.Comm = &comm_;
+        modbus_.Port = &comm_;
+    }
+    TestFolder dir_;
+    StringTable strings_{false};
+    SettingsStore settings_{dir_.path()};
+    ServoSetup setup_{strings_, settings_};
+    CQVComm comm_;
+    Tervion tervion_;
+    Modbus modbus_;
+    BusLock lock_;
+    QueuedDispatcher ui_;
+    FakeView view_;
+};
+
+class SimPage : public ::testing::Test, protected PageObjects {
   protected:
     void SetUp() override {
-        setup_.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup");
         sim::ModelCatalog catalog(std::string(VEXA_RESOURCE_DIR) + "/setup");
         const sim::ModelIdentity low{3, 6, 0, 4, 0}, high{5, 2, 1, 6, 2}, pwm{7, 1, 0, 9, 0},
             modbus{2, 10, 1, 8, 5};
@@ -91,8 +109,6 @@ class SimPage : public ::testing::Test {
         ASSERT_TRUE(bus_.Start(&error)) << error;
         ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
         comm_.ConfigurePort(115200, 0, 25);
-        tervion_.Comm = &comm_;
-        modbus_.Port = &comm_;
         page_ = std::make_unique<CServoTest>(modbus_, tervion_, setup_, lock_, false, ui_);
         page_->InitDialog(&view_);
     }
@@ -135,17 +151,7 @@ class SimPage : public ::testing::Test {
         return !view_.ended.empty() && view_.ended.back();
     }
 
-    TestFolder dir_;
-    StringTable strings_{false};
-    SettingsStore settings_{dir_.path()};
-    ServoSetup setup_{strings_, settings_};
     sim::SimBus bus_;
-    CQVComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
-    QueuedDispatcher ui_;
-    FakeView view_;
     std::unique_ptr<CServoTest> page_;
 };
 
