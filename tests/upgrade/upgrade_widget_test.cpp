@@ -14,6 +14,9 @@
 
 using namespace upgrade_test;
 
+// The system's font library keeps a cache for the life of the process; it is not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so"; }
+
 namespace {
 
 QApplication& App() {
