@@ -28,10 +28,10 @@ enum TextId : int {
     kTextId = 160,
     kTextDebug = 161,
     kTextProgramming = 162,
+    kTextUpgradeOwnsLine = 13110,
     kTextUpgrade = 163,
     kTextSelect = 166,
     kTextPwm = 209,
-    kTextUpgradeOwnsLine = 13110,
 };
 
 const char* const kBaudRates[] = {"1000000", "500000", "250000", "256000", "128000",
