@@ -64,8 +64,6 @@ TEST_F(CliUpgrade, CommtestPrintsEachPassWithLineFeeds) {
 
     EXPECT_EQ(Run({"commtest", "9,1"}), 1);
     EXPECT_NE(err_.str().find("no answer from servo 9"), std::string::npos);
-    EXPECT_EQ(Run({"commtest"}), 2);
-    EXPECT_EQ(Run({"commtest", "1,x"}), 2);
 }
 
 TEST_F(CliUpgrade, UpgradeShowsProgressAndRecoversAFailedUpload) {
@@ -93,7 +91,6 @@ TEST_F(CliUpgrade, UpgradeShowsProgressAndRecoversAFailedUpload) {
     ASSERT_EQ(Run({"mb-read", "6", "0", "1"}), 0);
     EXPECT_EQ(out_.str(), "102\n");
     EXPECT_EQ(Run({"upgrade", "1", work_.path() + "/none.bin"}), 1);
-    EXPECT_EQ(Run({"upgrade", "1", file, "--device", "can"}), 2);
 }
 
 TEST_F(CliUpgrade, FirmwareOnlinePrintsTheLogAndCanUpgrade) {

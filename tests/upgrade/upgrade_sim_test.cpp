@@ -128,23 +128,3 @@ TEST_F(Exchange, FailuresShowTheBoxAndRestoreThePort) {
     EXPECT_TRUE(Upgrade(1, file));
     EXPECT_TRUE(view_.boxes.empty());
 }
-
-TEST_F(Exchange, ShutdownDuringAnUploadEndsItWithThePortRestored) {
-    bus_.SetWireTime(true);
-    ServoInfo record{};
-    record[5] = 1;
-    page_->SetServo(1, &record, 0, 1, 0, "");
-    view_.file = WriteFile(dir_, "big.bin", Pattern(131072));
-    page_->OnOpen();
-    page_->OnUpgrade();
-    EXPECT_TRUE(page_->UpgradeRunning());
-    ASSERT_TRUE(Until([&] { return view_.positions.size() > 3; }));
-    const auto start = std::chrono::steady_clock::now();
-    page_->Shutdown();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_FALSE(page_->UpgradeRunning());
-    EXPECT_EQ(comm_.BaudRate.load(), 115200);
-    ui_.Drain();
-    EXPECT_TRUE(view_.boxes.empty()) << "closing is no failure to report";
-    EXPECT_EQ(bus_.uploads(), 0);
-}
