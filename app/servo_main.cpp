@@ -9,6 +9,7 @@
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
+#include "platform/port_access.h"
 #include "platform/string_table.h"
 #include "platform/system.h"
 #include "platform/ui_dispatcher.h"
@@ -32,6 +33,7 @@ enum TextId : int {
     kTextUpgrade = 163,
     kTextSelect = 166,
     kTextPwm = 209,
+    kTextPortDenied = 13201,
 };
 
 const char* const kBaudRates[] = {"1000000", "500000", "250000", "256000", "128000",
@@ -55,7 +57,11 @@ std::string WithId(const std::string& pattern, int id) {
 }  // namespace
 
 CServoMain::CServoMain(ServoMainView& view, UiDispatcher& ui, const StringTable& strings)
-    : view_(view), ui_(ui), strings_(strings), chinese_(strings.chinese()) {}
+    : view_(view),
+      ui_(ui),
+      strings_(strings),
+      chinese_(strings.chinese()),
+      port_access_denied_(PortAccessDenied) {}
 
 CServoMain::~CServoMain() { Shutdown(); }
 
@@ -146,7 +152,17 @@ void CServoMain::OnOpenClicked() {
             if (opened) port.ConfigurePort(baud, parity, extra);
         }
         port_open_ = opened;
-        if (!opened) return;
+        if (!opened) {
+            // Otherwise the port stays closed without a word; a refusal the user can mend
+            // (group membership) is named on the status line.
+            if (port_access_denied_ && port_access_denied_(name)) {
+                std::string text = Str(kTextPortDenied);
+                const auto at = text.find("%s");
+                if (at != std::string::npos) text.replace(at, 2, name);
+                view_.SetText(kStatusLine, text);
+            }
+            return;
+        }
         view_.SetText(kOpenButton, Str(kTextClose));
         for (int control : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
             view_.Enable(control, false);
@@ -368,6 +384,12 @@ bool CServoMain::IdInUse(int id) {
 int CServoMain::BaudComboPosition(int index, int kind) {
     if (index < 0 || index > 12) return -1;
     return kind == kKindModbus ? kModbusBaudPositions[index] : kServoBaudPositions[index];
+}
+
+int CServoMain::BaudRateAt(int position) {
+    static_assert(std::size(kBaudRates) == kBaudRateCount);
+    if (position < 0 || position >= kBaudRateCount) return 0;
+    return std::atoi(kBaudRates[position]);
 }
 
 int CServoMain::FollowBaudChange(int index, int parity, int kind) {

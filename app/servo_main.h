@@ -54,6 +54,11 @@ class CServoMain : public MainWindowServices {
     void Wire(const MainPages& pages, const MainBus& bus, bool chinese);
     // A port offered first in the port list (the simulator's pseudo-terminal in the demo).
     void SetPreferredPort(const std::string& name) { preferred_port_ = name; }
+    // Tells whether a port that failed to open was refused for lack of permission; the
+    // status line then names the reason. Tests replace the operating system's answer.
+    void SetPortAccessCheck(std::function<bool(const std::string&)> check) {
+        port_access_denied_ = std::move(check);
+    }
 
     // Dialog creation: caption, tabs, combos, list columns, port list.
     void OnInitDialog();
@@ -89,6 +94,9 @@ class CServoMain : public MainWindowServices {
 
     // Baud-combo position for a servo's baud-rate index, or -1 for none.
     static int BaudComboPosition(int index, int kind);
+    // The baud combo's entries, in its order (kBaudRateCount of them).
+    static constexpr int kBaudRateCount = 14;
+    static int BaudRateAt(int position);
 
   private:
     void FillPortCombo();
@@ -112,6 +120,7 @@ class CServoMain : public MainWindowServices {
     MainBus bus_;
     bool chinese_ = false;
     std::string preferred_port_;
+    std::function<bool(const std::string&)> port_access_denied_;
 
     std::array<ServoInfo, kMaxServos> records_{};
     std::array<int, kMaxServos> kinds_{};

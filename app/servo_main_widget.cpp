@@ -207,8 +207,15 @@ void ServoMainWidget::ShowPage(int, int show) {
 void ServoMainWidget::SetText(int control, const std::string& text) {
     if (auto* button = qobject_cast<QPushButton*>(Control(control)))
         button->setText(Q(text));
-    else if (auto* edit = qobject_cast<QLineEdit*>(Control(control)))
+    else if (auto* edit = qobject_cast<QLineEdit*>(Control(control))) {
         edit->setText(Q(text));
+        if (edit == status_) {
+            // A status text longer than the narrow line shows its start; the whole of it
+            // is in the tool tip.
+            edit->setCursorPosition(0);
+            edit->setToolTip(Q(text));
+        }
+    }
 }
 
 std::string ServoMainWidget::Text(int control) const {

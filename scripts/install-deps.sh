@@ -9,6 +9,7 @@ pkgs=(
   libcurl4-openssl-dev libcpp-httplib-dev
   libmodbus-dev
   xvfb xauth fonts-wqy-microhei
+  dpkg-dev file nginx-light
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -200,6 +200,7 @@ int CQVComm::ReadBytes(uint8_t* buffer, int n) {
         if (r < 0 && errno != EAGAIN) break;  // the line is gone (hang-up, removed adapter)
         if (!WaitFor(fd, POLLIN, deadline)) break;
     }
+    if (TransferObserver) TransferObserver(false, buffer, got);
     return got;
 }
 
@@ -218,6 +219,7 @@ int CQVComm::WriteBytes(const uint8_t* buffer, int n) {
         if (r < 0 && errno != EAGAIN) break;
         if (!WaitFor(fd, POLLOUT, deadline)) break;
     }
+    if (TransferObserver) TransferObserver(true, buffer, put);
     return put;
 }
 

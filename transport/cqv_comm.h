@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class CQVComm {
@@ -46,6 +47,12 @@ class CQVComm {
     int SavedParity = 0;
     // Where EnumeratePorts looks; tests point it at a fake tree.
     std::string SysClassTty = "/sys/class/tty";
+
+    // Sees every transfer as it completes: sent true for WriteBytes, false for ReadBytes,
+    // with the bytes actually moved (n may be 0 after a time-out). Set it while no
+    // transfer runs; it is called on the transferring thread.
+    using Observer = std::function<void(bool sent, const uint8_t* bytes, int n)>;
+    Observer TransferObserver;
 
   private:
     std::atomic<int> timeout_{62};

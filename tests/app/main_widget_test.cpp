@@ -98,6 +98,9 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         ASSERT_TRUE(WaitFor([&] { return window.search_button()->text() == "Search"; }, 120))
             << "search did not end";
         EXPECT_EQ(window.status_line()->text(), "Stop");
+        // Long status texts show their start; the whole text is the tool tip.
+        EXPECT_EQ(window.status_line()->cursorPosition(), 0);
+        EXPECT_EQ(window.status_line()->toolTip(), "Stop");
 
         QTableWidget* list = window.servo_list();
         ASSERT_EQ(list->rowCount(), 7);

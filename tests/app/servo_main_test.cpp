@@ -175,6 +175,35 @@ TEST_F(MainWindowTest, PortThatCannotBeOpenedStaysClosedSilently) {
     EXPECT_TRUE(log.Take().empty());
 }
 
+// A port refused for lack of permission is named on the status line, in the user's
+// language; the port stays closed and the settings stay editable.
+TEST_F(MainWindowTest, PortRefusedForPermissionSaysSoOnTheStatusLine) {
+    std::vector<std::string> asked;
+    main->SetPortAccessCheck([&](const std::string& name) {
+        asked.push_back(name);
+        return true;
+    });
+    view.combos[kPortCombo] = {"/nonexistent/ttyUSB3"};
+    view.combo_selection[kPortCombo] = 0;
+    main->OnOpenClicked();
+    EXPECT_FALSE(main->port_open());
+    EXPECT_EQ(asked, (Calls{"/nonexistent/ttyUSB3"}));
+    EXPECT_EQ(view.Text(kStatusLine),
+              "Permission denied: /nonexistent/ttyUSB3. Join the dialout group and log in again.");
+    EXPECT_EQ(view.Text(kOpenButton), "Open");
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_TRUE(view.enabled.empty());
+}
+
+TEST_F(ChineseMainWindowTest, PortRefusedForPermissionSaysSoInChinese) {
+    main->SetPortAccessCheck([](const std::string&) { return true; });
+    view.combos[kPortCombo] = {"/nonexistent/ttyUSB3"};
+    view.combo_selection[kPortCombo] = 0;
+    main->OnOpenClicked();
+    EXPECT_EQ(view.Text(kStatusLine),
+              "没有权限：/nonexistent/ttyUSB3。请加入dialout组后重新登录。");
+}
+
 TEST_F(MainWindowTest, OpenAndCloseSwitchButtonAndSettings) {
     Open();
     EXPECT_EQ(view.Text(kOpenButton), "Close");

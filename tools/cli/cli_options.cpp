@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "tools/cli/cli_bus_monitor.h"
+
 namespace {
 
 struct Range {
@@ -103,6 +105,7 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
         return true;
     };
     while (i < args.size() && args[i].rfind("--", 0) == 0) {
+        if (ParseMonitorOption(args, i, o)) continue;
         const std::string& a = args[i];
         if (a == "--port" || a == "--setup-dir") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -188,6 +191,11 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
         return true;
     }
 
+    if (o.command == "scan") {
+        if (!ParseScanArguments(rest, o, error)) return false;
+        rest.clear();
+    }
+
     const auto it = Shapes().find(o.command);
     if (it == Shapes().end()) {
         error = "unknown command " + o.command;
@@ -222,7 +230,8 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
 
 std::string CliUsage() {
     return "usage: vexa-cli [--port PATH] [--baud N] [--parity none|odd|even] [--timeout MS]\n"
-           "                [--end 0|1] [--level N] [--pos-address A] [--setup-dir DIR] COMMAND\n"
+           "                [--end 0|1] [--level N] [--pos-address A] [--setup-dir DIR]\n"
+           "                [--trace] COMMAND\n"
            "commands:\n"
            "  ports\n"
            "  read ID ADDR COUNT\n"
@@ -234,9 +243,12 @@ std::string CliUsage() {
            "  writeword ID ADDR VALUE\n"
            "  position ID POS ACC SPEED TIME   (needs --pos-address)\n"
            "  mb-read ID REG COUNT   mb-write ID REG VALUE...   mb-restart ID\n"
-           "  scan\n"
+           "  scan [--all-bauds] [FIRST LAST]   (--all-bauds: at each of the 14 baud rates,\n"
+           "                                 each line led by the rate; FIRST LAST: those ids)\n"
            "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
            "                                 -3 no data, -4 newer build)\n"
            "  fetch NAME OUT                (download a file by the file query)\n"
+           "--trace: every byte sent (TX) and received (RX) on standard error, with seconds\n"
+           "         since the start to the microsecond\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";
 }

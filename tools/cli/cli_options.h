@@ -14,6 +14,11 @@ struct CliOptions {
     int level = 1;     // status-reply level
     int pos_address = -1;
     std::string setup_dir;
+    bool trace = false;  // every byte on the port to standard error
+
+    // scan [--all-bauds] [FIRST LAST]
+    bool all_bauds = false;
+    int first_id = 0, last_id = 253;
 
     std::string command;
     // The command's numeric arguments in order (ID, ADDR, COUNT, BYTE..., VALUE...).

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/servo_search.h"
 #include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "definitions/servo_types.h"
@@ -17,6 +16,7 @@
 #include "platform/string_table.h"
 #include "platform/system.h"
 #include "protocol/tervion.h"
+#include "tools/cli/cli_bus_monitor.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -52,24 +52,6 @@ std::string HexLine(const uint8_t* bytes, int n) {
         line += buf;
     }
     return line;
-}
-
-// The servo search's own probe, in its order: one line per device with its kind, record and,
-// with setup files, its model name.
-int Scan(Tervion& t, Modbus& m, ServoSetup* setup, std::ostream& out) {
-    BusLock lock;
-    ServoSearch search(t, m, setup, lock);
-    for (int step = 0; step < ServoSearch::kSteps; ++step) {
-        const int id = ServoSearch::IdAt(step);
-        const std::optional<SearchHit> hit = search.Probe(id);
-        if (!hit) continue;
-        out << id << ' ' << hit->kind;
-        for (uint8_t b : hit->record) out << ' ' << int(b);
-        if (setup != nullptr) out << ' ' << GbkToUtf8(hit->name);
-        out << '\n';
-        out.flush();
-    }
-    return 0;
 }
 
 }  // namespace
@@ -156,7 +138,7 @@ int RunCommand(const CliOptions& o, CQVComm& port, ServoSetup* setup, std::ostre
         m.Restart(u8(v[0]));
         return m.status() == Rtu::kOk ? 0 : ModbusFailure(m, err);
     }
-    if (c == "scan") return Scan(t, m, setup, out);
+    if (c == "scan") return RunScan(o, port, t, m, setup, out);
     err << "unknown command " << c << "\n";
     return 2;
 }
@@ -220,6 +202,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "cannot open " << o.port << "\n";
         return 1;
     }
+    if (o.trace) StartTrace(port, err);
     port.ConfigurePort(o.baud, o.parity, o.timeout);
     if (IsUpgradeCommand(o.command)) return RunUpgradeCommand(o, port, out, err);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -143,4 +144,27 @@ std::optional<StoredFile> FileCatalog::Find(const std::string& name) const {
         }
     }
     return stored;
+}
+
+std::vector<std::string> FileCatalog::Names() const {
+    const fs::path root(root_);
+    std::set<std::string> names;
+    auto collect = [&](const char* folder, bool folders) {
+        std::error_code ec;
+        for (fs::directory_iterator it(root / folder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            std::error_code tec;
+            if (folders ? it->is_directory(tec) : it->is_regular_file(tec))
+                names.insert(it->path().filename().string());
+        }
+    };
+    collect("setup", false);
+    collect("program", false);
+    collect("params", true);
+    collect("firmware", true);
+    std::vector<std::string> found;
+    for (const std::string& name : names) {
+        if (Find(name)) found.push_back(name);  // drops names another rule would answer for
+    }
+    return found;
 }

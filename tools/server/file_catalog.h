@@ -7,6 +7,7 @@
 // An optional manifest.txt in the folder overrides what the reply says about a name.
 #include <optional>
 #include <string>
+#include <vector>
 
 struct StoredFile {
     std::string path;          // the file on disk
@@ -24,6 +25,10 @@ class FileCatalog {
     // The stored file for name, or nothing when the name is unsafe or nothing is stored.
     // The folder and the manifest are read anew on every call.
     std::optional<StoredFile> Find(const std::string& name) const;
+
+    // Every name the folder can answer for now (setup and program files, parameter and
+    // firmware model folders), sorted; Find gives each one's reply.
+    std::vector<std::string> Names() const;
 
     // A single plain name: not empty, no '/', '\\', control bytes, no leading '.'.
     static bool IsPlainName(const std::string& name);

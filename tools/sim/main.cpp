@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/install_paths.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_control.h"
@@ -57,9 +58,21 @@ int main(int argc, char** argv) {
 
     std::string setup_dir = options.setup_dir;
     if (setup_dir.empty() && options.demo) {
-        // The sample setup files of the source tree describe the demo's models.
-        const std::string samples = std::string(VEXA_RESOURCE_DIR) + "/setup";
-        if (access((samples + "/setup_en.log").c_str(), R_OK) == 0) setup_dir = samples;
+        // The sample setup files describe the demo's models: those installed beside the
+        // program, else those of the source tree it was built from.
+        const std::string installed = InstalledDataDir();
+#ifdef VEXA_RESOURCE_DIR
+        const std::string source_tree = std::string(VEXA_RESOURCE_DIR) + "/setup";
+#else
+        const std::string source_tree;
+#endif
+        for (const std::string& samples :
+             {installed.empty() ? std::string() : installed + "/setup", source_tree}) {
+            if (!samples.empty() && access((samples + "/setup_en.log").c_str(), R_OK) == 0) {
+                setup_dir = samples;
+                break;
+            }
+        }
     }
     sim::SimBus bus(options.config);
     sim::ModelCatalog catalog(setup_dir);
