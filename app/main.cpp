@@ -92,11 +92,11 @@ int main(int argc, char** argv) {
                                                    pc.tervion(), *w.logic, pc.chinese());
         w.upgrade = std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(),
                                                  pc.bus_lock(), pc.chinese(), ui);
-        w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock());
+        w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock(), pc.chinese());
         w.debug_widget = std::make_unique<CRobotDlgWidget>(*w.debug, pc.chinese());
         w.programming_widget = std::make_unique<CServoPGWidget>(*w.programming);
         w.upgrade_widget = std::make_unique<CServoTestWidget>(*w.upgrade, pc.chinese());
-        w.pwm_widget = std::make_unique<CServoPwmWidget>(*w.pwm);
+        w.pwm_widget = std::make_unique<CServoPwmWidget>(*w.pwm, pc.chinese());
 
         w.widget->SetPage(CServoMain::kTabDebug, w.debug_widget.get());
         w.widget->SetPage(CServoMain::kTabProgramming, w.programming_widget.get());

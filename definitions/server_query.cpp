@@ -74,6 +74,8 @@ void AppendWithout(std::string& out, const std::string& text, size_t begin, size
     AppendWithout(out, text.data(), begin, end, ch);
 }
 
+}  // namespace
+
 int Base64Value(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
     if (c >= 'a' && c <= 'z') return c - 'a' + 26;
@@ -82,8 +84,6 @@ int Base64Value(unsigned char c) {
     if (c == '/') return 63;
     return 0;  // outside the alphabet (also '=' in the first two places)
 }
-
-}  // namespace
 
 std::string UpdateServerHost() {
     const char* env = std::getenv("VEXA_UPDATE_SERVER");
@@ -110,6 +110,21 @@ std::string VersionQueryUrl(const std::string& name) {
 
 std::string FileQueryUrl(const std::string& name) {
     return UpdateServerBase() + "/zqgetzuixinwenjian/" + name;
+}
+
+bool ServerStream(const std::string& url,
+                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+    HttpOptions options;
+    options.max_body_bytes = kMaxStreamBytes;
+    return HttpGetStream(url, on_chunk, options);
+}
+
+bool IsPlainFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (char c : name) {
+        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+    }
+    return true;
 }
 
 std::string ServerGet(const std::string& url) {

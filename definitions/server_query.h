@@ -1,6 +1,7 @@
 #pragma once
 // Queries to the update server: fetch a reply, parse it flat into a map, decode Base64.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -18,6 +19,19 @@ std::string UpdateServerBase();
 std::string VersionQueryUrl(const std::string& name);  // .../zqgetzuixinbanben/NAME
 std::string FileQueryUrl(const std::string& name);     // .../zqgetzuixinwenjian/NAME
 
+// Largest body a streamed query accepts: the stream goes to a file, not into memory, and a
+// program build is larger than any reply kept whole.
+constexpr size_t kMaxStreamBytes = 512 * 1024 * 1024;
+
+// The reply body as it arrives, with ServerGet's connection settings; on_chunk returns
+// false to end the transfer. true when the whole body arrived.
+bool ServerStream(const std::string& url,
+                  const std::function<bool(const char* data, size_t size)>& on_chunk);
+
+// A plain file name: no folder part, not a reference to a folder, nothing a file system
+// reads specially. Names the server gives for files to write must pass it.
+bool IsPlainFileName(const std::string& name);
+
 // The reply body with the line feeds removed, or "" on any failure.
 std::string ServerGet(const std::string& url);
 // Adds the members of text to map (flat parser, one level of nesting).
@@ -25,5 +39,7 @@ void ParseReply(ReplyMap& map, const std::string& text);
 // Decodes up to length characters of text into output (at most capacity bytes); returns
 // the number of bytes written, or -1 when the decoded data would not fit.
 int DecodeBase64(const char* text, int length, uint8_t* output, int capacity);
+// The 6-bit value of a Base64 character; 0 for a character outside the alphabet.
+int Base64Value(unsigned char c);
 // 0 same build, -1 no stored date, -2 no answer, -3 no data, -4 newer build on the server.
 int CheckVersion(const SettingsStore& settings);

@@ -138,16 +138,6 @@ void SetEndRow(MemoryEntry& entry) {
     entry.field[0] = "NULL";
 }
 
-// A plain file name: no folder part, not a reference to a folder, nothing a file system
-// reads specially.
-bool IsPlainFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
-    }
-    return true;
-}
-
 // Writes bytes to folder + name by way of a file beside it that is renamed over the target,
 // so the old copy stays whole until the new one is complete on disk.
 bool ReplaceFile(const std::string& folder, const std::string& name, const uint8_t* data,

@@ -12,13 +12,26 @@ root=$(pwd)
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j 2 --target Vexa vexa-sim vexa-server
+cmake --build --preset default -j 2 --target Vexa VexaUpdate vexa-sim vexa-server
 
 bin=build/default
 state=$root/build/demo
 rm -rf "$state"
 mkdir -p "$state/server/setup" "$state/tmp" "$state/config"
 cp resources/setup/setup*.log "$state/server/setup/"
+
+# The server carries the freshly built Vexa as its newest build (the server's name for it
+# stays "Vexa.exe"; the reply names the file "Vexa"). The demo's Vexa and VexaUpdate run
+# from build/demo/install, whose recorded build date is older, so Vexa warns at start-up
+# and VexaUpdate can install the new build there.
+mkdir -p "$state/server/program" "$state/install"
+cp "$bin/app/Vexa" "$state/install/Vexa"
+cp "$bin/updater/VexaUpdate" "$state/install/VexaUpdate"
+cp "$bin/app/Vexa" "$state/server/program/Vexa.exe"
+touch "$state/server/program/Vexa.exe"
+printf '[Vexa.exe]\nfilename=Vexa\nbanben=%s\n' \
+  "$(sed -n 's/^project(Vexa VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" >"$state/server/manifest.txt"
+printf 'createdDate=1600000000000\n' >"$state/config/settings.txt"
 
 pids=()
 cleanup() {
@@ -57,8 +70,10 @@ export VEXA_UPDATE_SERVER=$address
 export TMPDIR=$state/tmp
 export VEXA_CONFIG_DIR=$state/config
 export VEXA_PORT=$port
+echo "try the self-updater while Vexa runs (from another shell):"
+echo "  cd $state/install && VEXA_UPDATE_SERVER=$address VEXA_CONFIG_DIR=$state/config ./VexaUpdate"
 
-run=("$bin/app/Vexa" --port "$port" "$@")
+run=("$state/install/Vexa" --port "$port" "$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "no display: running under xvfb-run"
   run=(xvfb-run -a "${run[@]}")

@@ -1,5 +1,196 @@
 #include "pages/pwm/servo_pwm_widget.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
 #include "pages/pwm/servo_pwm.h"
 
-CServoPwmWidget::CServoPwmWidget(CServoPwm& page, QWidget* parent) : QWidget(parent), page_(page) {}
+namespace {
+
+QString Tr(bool chinese, const char* english, const char* zh) {
+    return QString::fromUtf8(chinese ? zh : english);
+}
+
+}  // namespace
+
+CServoPwmWidget::CServoPwmWidget(CServoPwm& page, bool chinese, QWidget* parent)
+    : QWidget(parent), page_(page) {
+    Build(chinese);
+    page_.InitDialog(this);
+}
+
+CServoPwmWidget::~CServoPwmWidget() {
+    for (auto& [id, timer] : timers_) timer->stop();
+    page_.InitDialog(nullptr);
+}
+
+void CServoPwmWidget::Build(bool zh) {
+    auto* manual = new QGroupBox(Tr(zh, "Manual", "信号控制"), this);
+    auto* manual_layout = new QVBoxLayout(manual);
+    auto* bar_row = new QHBoxLayout;
+    bar_ = new QScrollBar(Qt::Horizontal, manual);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(100);
+    bar_->setMinimumWidth(360);
+    controls_[kPwmPulseBar] = bar_;
+    auto* pulse = new QLabel(manual);
+    pulse->setMinimumWidth(60);
+    controls_[kPwmPulseStatic] = pulse;
+    bar_row->addWidget(bar_, 1);
+    bar_row->addWidget(pulse);
+    manual_layout->addLayout(bar_row);
+    connect(bar_, &QScrollBar::actionTriggered, this, &CServoPwmWidget::OnBarAction);
+
+    auto* presets = new QHBoxLayout;
+    const int preset_ids[] = {kPwmPreset500,  kPwmPreset900,  kPwmPreset1200, kPwmPreset1500,
+                              kPwmPreset1800, kPwmPreset2100, kPwmPreset2500};
+    for (int id : preset_ids) {
+        auto* b = new QPushButton(QString::number(CServoPwm::PresetValue(id)), manual);
+        controls_[id] = b;
+        presets->addWidget(b);
+        connect(b, &QPushButton::clicked, this, [this, id] { page_.OnPreset(id); });
+    }
+    manual_layout->addLayout(presets);
+
+    auto edit = [this](QWidget* parent, int id) {
+        auto* e = new QLineEdit(parent);
+        e->setMaximumWidth(70);
+        controls_[id] = e;
+        return e;
+    };
+    auto button = [this](QWidget* parent, int id) {
+        auto* b = new QPushButton(parent);
+        controls_[id] = b;
+        return b;
+    };
+
+    auto* autos = new QGroupBox(Tr(zh, "Auto", "自动测试"), this);
+    auto* auto_layout = new QGridLayout(autos);
+    auto_layout->addWidget(edit(autos, kPwmIntervalEdit), 0, 0);
+    auto_layout->addWidget(new QLabel("ms", autos), 0, 1);
+    auto_layout->addWidget(button(autos, kPwmSweepButton), 0, 2);
+    auto_layout->addWidget(edit(autos, kPwmStepSizeEdit), 1, 0);
+    auto_layout->addWidget(new QLabel("us", autos), 1, 1);
+    auto_layout->addWidget(button(autos, kPwmStepButton), 1, 2);
+    connect(static_cast<QPushButton*>(controls_[kPwmSweepButton]), &QPushButton::clicked, this,
+            [this] { page_.OnSweep(); });
+    connect(static_cast<QPushButton*>(controls_[kPwmStepButton]), &QPushButton::clicked, this,
+            [this] { page_.OnStep(); });
+
+    auto* signal = new QGroupBox(Tr(zh, "Signal", "信号设置"), this);
+    auto* signal_layout = new QGridLayout(signal);
+    signal_layout->addWidget(new QLabel(Tr(zh, "Min", "最小"), signal), 0, 0);
+    signal_layout->addWidget(edit(signal, kPwmMinEdit), 0, 1);
+    signal_layout->addWidget(new QLabel(Tr(zh, "Max", "最大"), signal), 1, 0);
+    signal_layout->addWidget(edit(signal, kPwmMaxEdit), 1, 1);
+    signal_layout->addWidget(button(signal, kPwmSwitchButton), 0, 2, 2, 1);
+    connect(static_cast<QPushButton*>(controls_[kPwmSwitchButton]), &QPushButton::clicked, this,
+            [this] { page_.OnSwitch(); });
+
+    auto* lower = new QHBoxLayout;
+    lower->addWidget(autos);
+    lower->addWidget(signal);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(manual);
+    layout->addLayout(lower);
+    layout->addStretch();
+}
+
+void CServoPwmWidget::OnBarAction(int action) {
+    ScrollCode code;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            code = ScrollCode::kLineLeft;
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            code = ScrollCode::kLineRight;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            code = ScrollCode::kPageLeft;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            code = ScrollCode::kPageRight;
+            break;
+        case QAbstractSlider::SliderMove:
+            code = ScrollCode::kThumbTrack;
+            break;
+        default:
+            code = ScrollCode::kEndScroll;
+            break;
+    }
+    page_.OnScroll(code, bar_->sliderPosition());
+    // Whatever the bar did on its own, it shows where the page put it.
+    bar_->setSliderPosition(bar_pos_);
+}
+
+QWidget* CServoPwmWidget::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void CServoPwmWidget::SetText(int control, const std::string& text) {
+    QWidget* w = Control(control);
+    const QString t = QString::fromStdString(text);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        e->setText(t);
+    } else if (auto* b = qobject_cast<QPushButton*>(w)) {
+        b->setText(t);
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(t);
+    }
+}
+
+std::string CServoPwmWidget::Text(int control) const {
+    QWidget* w = Control(control);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
+    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+    return {};
+}
+
+void CServoPwmWidget::SetTextLimit(int control, int characters) {
+    if (auto* e = qobject_cast<QLineEdit*>(Control(control))) e->setMaxLength(characters);
+}
+
+void CServoPwmWidget::Enable(int control, bool enabled) {
+    if (QWidget* w = Control(control)) w->setEnabled(enabled);
+}
+
+void CServoPwmWidget::SetScrollRange(int control, int minimum, int maximum) {
+    if (control != kPwmPulseBar) return;
+    const QSignalBlocker block(bar_);
+    bar_->setRange(minimum, maximum);
+    SetScrollPos(control, bar_pos_);
+}
+
+void CServoPwmWidget::SetScrollPos(int control, int position) {
+    if (control != kPwmPulseBar) return;
+    bar_pos_ = std::clamp(position, bar_->minimum(), bar_->maximum());
+    const QSignalBlocker block(bar_);
+    bar_->setSliderPosition(bar_pos_);
+}
+
+int CServoPwmWidget::ScrollPos(int control) const { return control == kPwmPulseBar ? bar_pos_ : 0; }
+
+void CServoPwmWidget::StartTimer(int id, int interval_ms) {
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { page_.OnTimer(id); });
+    }
+    timer->start(interval_ms);
+}
+
+void CServoPwmWidget::KillTimer(int id) {
+    auto it = timers_.find(id);
+    if (it != timers_.end()) it->second->stop();
+}

@@ -1,6 +1,8 @@
 #include "tools/cli/cli_options.h"
 
 #include "tools/cli/cli_upgrade.h"
+#include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_update.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -161,6 +163,8 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
     }
 
     if (IsUpgradeCommand(o.command)) return ParseUpgradeCommand(rest, o, error);
+    if (o.command == "pwm") return ParsePwmCommand(rest, o, error);
+    if (o.command == "self-update") return ParseSelfUpdateCommand(rest, o, error);
 
     if (o.command == "syncwrite") {
         // ADDR COUNT ID[,ID...] BYTE...: exactly COUNT bytes for every listed id.
@@ -248,6 +252,8 @@ std::string CliUsage() {
            "  check-version                 (update server: 0 same, -1 no date, -2 no answer,\n"
            "                                 -3 no data, -4 newer build)\n"
            "  fetch NAME OUT                (download a file by the file query)\n"
+           "  pwm pulse US [--min N] [--max N]   pwm on   pwm off   (PWM adapter, id 253)\n"
+           "  self-update [DIR]             (VexaUpdate's download into DIR, default .)\n"
            "--trace: every byte sent (TX) and received (RX) on standard error, with seconds\n"
            "         since the start to the microsecond\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";

@@ -1,6 +1,8 @@
 #include "tools/cli/cli_runner.h"
 
 #include "tools/cli/cli_upgrade.h"
+#include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_update.h"
 
 #include <cstdio>
 #include <optional>
@@ -139,6 +141,7 @@ int RunCommand(const CliOptions& o, CQVComm& port, ServoSetup* setup, std::ostre
         return m.status() == Rtu::kOk ? 0 : ModbusFailure(m, err);
     }
     if (c == "scan") return RunScan(o, port, t, m, setup, out);
+    if (c == "pwm") return RunPwmCommand(o, t, out, err);
     err << "unknown command " << c << "\n";
     return 2;
 }
@@ -192,6 +195,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return 2;
     }
     if (o.command == "check-version" || o.command == "fetch") return RunServerCommand(o, out, err);
+    if (o.command == "self-update") return RunSelfUpdateCommand(o, out, err);
     CQVComm port;
     if (o.command == "ports") {
         const int n = port.EnumeratePorts();

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> notes;
     sim::AddDevices(bus, catalog, devices, &notes);
     if (options.open_device) bus.AddOpenDevice();
+    if (options.demo) bus.AddPwmAdapter();  // the PWM page's signal generator at id 253
     if (!bus.Start(&error)) {
         std::fprintf(stderr, "vexa-sim: %s\n", error.c_str());
         return 1;

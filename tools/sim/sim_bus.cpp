@@ -38,6 +38,15 @@ void SimBus::AddModbusServo(ServoModel model, const ModbusSettings& settings) {
     devices_.push_back(std::make_unique<ModbusServo>(std::move(model), settings));
 }
 
+PwmAdapter& SimBus::AddPwmAdapter(const PwmAdapterSettings& settings) {
+    std::lock_guard lock(devices_mutex_);
+    AdvanceDevices();
+    auto adapter = std::make_unique<PwmAdapter>(settings);
+    PwmAdapter& ref = *adapter;
+    devices_.push_back(std::move(adapter));
+    return ref;
+}
+
 bool SimBus::Start(std::string* error) {
     if (running()) return true;
     if (!line_.Open(error)) return false;

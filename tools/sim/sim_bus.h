@@ -27,6 +27,7 @@
 #include "tools/sim/instruction_servo.h"
 #include "tools/sim/modbus_servo.h"
 #include "tools/sim/pty_line.h"
+#include "tools/sim/pwm_adapter.h"
 #include "tools/sim/request_framer.h"
 
 namespace sim {
@@ -50,6 +51,8 @@ class SimBus {
     void AddModbusServo(ServoModel model, const ModbusSettings& settings);
     // A device that sits in its boot loader (boot_bus.cpp, with the loaders' traffic).
     void AddOpenDevice();
+    // The adapter stays owned by the bus; its pulse record may be read from any thread.
+    PwmAdapter& AddPwmAdapter(const PwmAdapterSettings& settings = {});
 
     bool Start(std::string* error = nullptr);
     void Stop();

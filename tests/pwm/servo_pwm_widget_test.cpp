@@ -1,0 +1,87 @@
+// The PWM page on screen (offscreen platform) against the simulated adapter: buttons and the
+// scroll bar reach the page, the real signal timer drives a sweep, captions in both
+// languages. A screenshot of the page is saved under the build folder's artifacts.
+#include "pages/pwm/servo_pwm_widget.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTest>
+#include <filesystem>
+#include <iostream>
+
+#include "tests/pwm/pwm_fixture.h"
+#include "tests/qt_sanitizer_suppressions.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "pwm_widget_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+QString Caption(const CServoPwmWidget& w, int id) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w.Control(id))) return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w.Control(id))) return e->text();
+    return {};
+}
+
+class PwmWidget : public PwmBus {
+  protected:
+    void SetUp() override {
+        App();
+        PwmBus::SetUp();
+    }
+};
+
+TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
+    CServoPwm page(tervion_, lock_);
+    CServoPwmWidget widget(page, false);
+    widget.resize(560, 300);
+    widget.show();
+    EXPECT_EQ(Caption(widget, kPwmPulseStatic), "1500us");
+    EXPECT_EQ(Caption(widget, kPwmSwitchButton), "ON");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(widget.Control(kPwmIntervalEdit))->maxLength(), 4);
+
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmPreset1800)),
+                      Qt::LeftButton);
+    EXPECT_EQ(Caption(widget, kPwmPulseStatic), "1800us");
+    EXPECT_EQ(Caption(widget, kPwmSwitchButton), "OFF");
+    auto* bar = qobject_cast<QScrollBar*>(widget.Control(kPwmPulseBar));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->value(), 1800);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(Caption(widget, kPwmPulseStatic), "1801us");
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(Caption(widget, kPwmPulseStatic), "1701us");
+    EXPECT_EQ(bar->value(), 1701);
+
+    qobject_cast<QLineEdit*>(widget.Control(kPwmIntervalEdit))->setText("40");
+    adapter_.ClearTrain();
+    auto* sweep = qobject_cast<QAbstractButton*>(widget.Control(kPwmSweepButton));
+    QTest::mouseClick(sweep, Qt::LeftButton);
+    EXPECT_EQ(sweep->text(), "Stop");
+    EXPECT_FALSE(widget.Control(kPwmStepButton)->isEnabled());
+    // The real timer sweeps until the adapter has seen a few turns (slow builds take longer).
+    for (int i = 0; i < 250 && Pulses().size() < 4; ++i) QTest::qWait(20);
+    QTest::mouseClick(sweep, Qt::LeftButton);
+    EXPECT_EQ(sweep->text(), "Sweep");
+    AwaitRequests(bus_.requests_seen());
+    const std::vector<int> pulses = Pulses();
+    ASSERT_GE(pulses.size(), 3u);
+    for (size_t k = 0; k < pulses.size(); ++k) EXPECT_EQ(pulses[k], k % 2 ? 2500 : 500);
+
+    const std::filesystem::path artifacts = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+    std::filesystem::create_directories(artifacts);
+    const std::filesystem::path shot = artifacts / "pwm_page.png";
+    ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
+    std::cout << "screenshot: " << shot.string() << std::endl;
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// VexaUpdate's dialog on screen (offscreen platform) against vexa-server: a click runs the
+// download, the log and the final box appear, the button comes back. Screenshot saved
+// under the build folder's artifacts.
+#include "updater/update_dlg_widget.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <iostream>
+
+#include "tests/qt_sanitizer_suppressions.h"
+#include "tests/updater/update_fixture.h"
+#include "updater/update_dlg.h"
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "update_dlg_widget_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class UpdateWidget : public UpdateRun {
+  protected:
+    void SetUp() override {
+        App();
+        UpdateRun::SetUp();
+    }
+};
+
+QMessageBox* OpenBox() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    }
+    return nullptr;
+}
+
+TEST_F(UpdateWidget, DownloadRunsToTheSuccessBox) {
+    Publish(Program(3000), "filename=Vexa\nbanben=1.9.8.2\n");
+    CUpdateDlgWidget dialog(settings_, work_.path(), false, UpdateServerAccess::Default());
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "VexaUpdate");
+    EXPECT_EQ(dialog.Log()->toPlainText(), "Click download to start upgrade!");
+    EXPECT_TRUE(dialog.Log()->isReadOnly());
+    EXPECT_EQ(dialog.DownloadButton()->text(), "Download");
+
+    QTest::mouseClick(dialog.DownloadButton(), Qt::LeftButton);
+    QMessageBox* box = nullptr;
+    for (int i = 0; i < 500 && !(box = OpenBox()); ++i) QTest::qWait(10);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Upgrade successful!");
+    EXPECT_EQ(box->windowTitle(), "VexaUpdate");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(dialog.DownloadButton()->isEnabled());
+    const QString log = dialog.Log()->toPlainText();
+    EXPECT_TRUE(log.startsWith("File:Vexa\nVersion:1.9.8.2\nUpload:")) << log.toStdString();
+    EXPECT_TRUE(log.endsWith("kb\nVersion registered successfully!")) << log.toStdString();
+    EXPECT_EQ(Slurp(Work("Vexa")), Program(3000));
+
+    const std::filesystem::path shot =
+        std::filesystem::path(VEXA_BIN_DIR) / "artifacts" / "vexa_update.png";
+    std::filesystem::create_directories(shot.parent_path());
+    ASSERT_TRUE(dialog.grab().save(QString::fromStdString(shot.string())));
+    std::cout << "screenshot: " << shot.string() << std::endl;
+    box->accept();
+}
+
+}  // namespace
