@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         w.debug = std::make_unique<CRobotDlg>(pc.setup(), pc.modbus(), pc.tervion(), pc.bus_lock(),
                                               pc.chinese(), ui);
         w.programming = std::make_unique<CServoPG>(pc.setup(), pc.bus_lock(), pc.modbus(),
-                                                   pc.tervion(), *w.logic, pc.chinese());
+                                                   pc.tervion(), *w.logic, pc.chinese(), ui);
         w.upgrade = std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(),
                                                  pc.bus_lock(), pc.chinese(), ui);
         w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock(), pc.chinese());

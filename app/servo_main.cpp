@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/port_names.h"
+#include "app/servo_identity.h"
 #include "app/servo_main_view.h"
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
@@ -338,40 +339,12 @@ void CServoMain::OnCtrlN() {
 void CServoMain::SetStatusText(const std::string& text) { view_.SetText(kStatusLine, text); }
 
 bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], int kind) {
-    std::lock_guard<BusLock> g(*bus_.lock);
-    const uint8_t bus_id = static_cast<uint8_t>(id);
-    if (kind == kKindServo) {
-        return bus_.tervion->Read(bus_id, 0, identity, 5) == 5;
-    }
-    if (kind == kKindPwm) {
-        uint8_t b[4] = {};
-        if (bus_.tervion->Read(bus_id, 0, b, 4) != 4) return false;
-        const uint8_t out[5] = {b[2], b[1], 0xFF, b[0], 0xFF};
-        std::copy(out, out + 5, identity);
-        return true;
-    }
-    if (kind == kKindModbus) {
-        uint16_t r[2] = {};
-        if (bus_.modbus->ReadHoldingRegisters(bus_id, 0, r, 2) != 2) return false;
-        const uint8_t out[5] = {static_cast<uint8_t>(r[0] / 100), static_cast<uint8_t>(r[0] % 100),
-                                0xFF, static_cast<uint8_t>(r[1] / 100),
-                                static_cast<uint8_t>(r[1] % 100)};
-        std::copy(out, out + 5, identity);
-        return true;
-    }
-    return false;
+    return ReadIdentityFromBus(*bus_.tervion, *bus_.modbus, *bus_.lock, id, identity, kind);
 }
 
 int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
-    ServoSetup& setup = *bus_.setup;
-    // The keys come back from the lookups themselves: a poll's lookup on another thread
-    // between the calls cannot swap the kept key.
-    std::array<uint8_t, 4> kept{}, now{};
-    if (!setup.HasMemoryTable(identity, &kept)) return 1;
-    uint8_t read_back[5] = {};
-    if (!ReadServoIdentity(id, read_back, kind)) return 1;
-    if (!setup.HasMemoryTable(read_back, &now)) return 1;
-    return now == kept ? 0 : 2;
+    return CompareModelOnBus(*bus_.setup, *bus_.tervion, *bus_.modbus, *bus_.lock, id, identity,
+                             kind);
 }
 
 bool CServoMain::IdInUse(int id) {
@@ -390,6 +363,10 @@ int CServoMain::BaudRateAt(int position) {
     static_assert(std::size(kBaudRates) == kBaudRateCount);
     if (position < 0 || position >= kBaudRateCount) return 0;
     return std::atoi(kBaudRates[position]);
+}
+
+int CServoMain::BaudOfIndex(int index, int kind) {
+    return BaudRateAt(BaudComboPosition(index, kind));
 }
 
 int CServoMain::FollowBaudChange(int index, int parity, int kind) {

@@ -97,6 +97,8 @@ class CServoMain : public MainWindowServices {
     // The baud combo's entries, in its order (kBaudRateCount of them).
     static constexpr int kBaudRateCount = 14;
     static int BaudRateAt(int position);
+    // Baud rate of a servo's baud-rate index, or 0 for none.
+    static int BaudOfIndex(int index, int kind);
 
   private:
     void FillPortCombo();

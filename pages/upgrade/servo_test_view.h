@@ -8,7 +8,7 @@ enum UpgradeControl : int {
     kProgressBar = 1121,
     kOpenFirmwareButton = 1122,
     kUpgradeButton = 1123,
-    kOnlineButton = 1124,
+    kOnlineFirmwareButton = 1124,
     kTestButton = 1260,
     kResultEdit = 1263,
     kClearButton = 1264,

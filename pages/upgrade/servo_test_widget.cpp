@@ -81,9 +81,10 @@ void CServoTestWidget::Build(bool chinese) {
     fg->addWidget(log, 2, 0, 1, 3);
     layout->addWidget(fw_group, 1);
 
-    controls_ = {{kResultEdit, results},      {kTestButton, test},       {kClearButton, clear},
-                 {kOpenFirmwareButton, open}, {kUpgradeButton, upgrade}, {kOnlineButton, online},
-                 {kProgressBar, progress_},   {kFirmwareLogEdit, log}};
+    controls_ = {{kResultEdit, results},    {kTestButton, test},
+                 {kClearButton, clear},     {kOpenFirmwareButton, open},
+                 {kUpgradeButton, upgrade}, {kOnlineFirmwareButton, online},
+                 {kProgressBar, progress_}, {kFirmwareLogEdit, log}};
     for (auto& [id, w] : controls_) w->installEventFilter(this);
     setFocusPolicy(Qt::StrongFocus);
 

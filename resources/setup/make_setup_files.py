@@ -142,6 +142,8 @@ VXP9 = [
     (8, ("PWM period", "PWM周期"), 2, 20000, -1, "EPROM", "rw", 3000, 20000),
     (10, ("Neutral trim", "中位微调"), 1, 0, -2, "EPROM", "rw", -100, 100),
     (11, ("Dead band", "死区"), 1, 2, -1, "EPROM", "rw", 0, 50),
+    (12, BAUD, 1, 4, -1, "EPROM", "rw", 0, 12),
+    (13, ACK, 1, 1, -1, "EPROM", "rw", 0, 1),
     (32, ("Torque Enable", "扭矩开关"), 1, 0, -1, "SRAM", "rw", 0, 1),
     (33, LOCK, 1, 1, -1, "SRAM", "rw", 0, 1),
     (34, ("Goal position", "目标位置"), 2, 2048, -1, "SRAM", "rw", 0, 4095),

@@ -106,7 +106,7 @@ TEST_F(SampleEnglish, MemoryTablesAndDebugRows) {
 
     setup_.SelectFile("setup_pwm_en.log");
     const uint8_t pwm[5] = {7, 1, 0, 9, 255};
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 26);
+    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 28);
     ASSERT_EQ(setup_.LookupDebugRow(pwm, row), 1);
     EXPECT_EQ(row, (DebugRow{7, 0, 9, 0, 40, 55, 0, 1, 4, 34, 32, 0, 0}));
 
@@ -143,7 +143,7 @@ TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
     setup_.SelectFile("setup_pwm.log");
     EXPECT_EQ(setup_.LookupModelName(pwm), "VXP9 PWM\xB6\xE6\xBB\xFA");
     EXPECT_EQ(pwm[2], 0);
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 26);
+    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 28);
     setup_.SelectFile("setup_modbus.log");
     uint8_t modbus[5] = {2, 10, 1, 8, 5};
     EXPECT_EQ(setup_.LookupModelName(modbus), "VXM8 Modbus\xB6\xE6\xBB\xFA");

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "tools/cli/cli_bus_monitor.h"
+#include "tools/cli/cli_programming.h"
 
 namespace {
 
@@ -165,6 +166,7 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
     if (IsUpgradeCommand(o.command)) return ParseUpgradeCommand(rest, o, error);
     if (o.command == "pwm") return ParsePwmCommand(rest, o, error);
     if (o.command == "self-update") return ParseSelfUpdateCommand(rest, o, error);
+    if (IsProgrammingCommand(o.command)) return ParseProgrammingCommand(rest, o, error);
 
     if (o.command == "syncwrite") {
         // ADDR COUNT ID[,ID...] BYTE...: exactly COUNT bytes for every listed id.
@@ -254,6 +256,8 @@ std::string CliUsage() {
            "  fetch NAME OUT                (download a file by the file query)\n"
            "  pwm pulse US [--min N] [--max N]   pwm on   pwm off   (PWM adapter, id 253)\n"
            "  self-update [DIR]             (VexaUpdate's download into DIR, default .)\n"
+           "  table ID   set ID NAME VALUE [--hidden]   (need --setup-dir)\n"
+           "  params save|load ID FILE   params recovery|backup|online ID\n"
            "--trace: every byte sent (TX) and received (RX) on standard error, with seconds\n"
            "         since the start to the microsecond\n"
            "numbers: decimal or 0x-hex. exit: 0 ok, 1 no answer or refused, 2 usage error\n";

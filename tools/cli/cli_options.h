@@ -25,8 +25,10 @@ struct CliOptions {
     // For syncwrite: ADDR, COUNT, then the BYTEs; the ids are in `ids`.
     std::vector<long> numbers;
     std::vector<uint8_t> ids;
-    // Text arguments of the update-server commands (fetch: NAME, OUT).
+    // Text arguments of the update-server commands (fetch: NAME, OUT) and of the
+    // Programming page commands (set: NAME VALUE; params: the sub-command and FILE).
     std::vector<std::string> words;
+    bool hidden = false;  // set ... --hidden
 };
 
 // Fills `options` from argv[1..]; on failure returns false and a one-line reason.

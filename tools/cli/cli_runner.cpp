@@ -19,6 +19,7 @@
 #include "platform/system.h"
 #include "protocol/tervion.h"
 #include "tools/cli/cli_bus_monitor.h"
+#include "tools/cli/cli_programming.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -209,6 +210,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (o.trace) StartTrace(port, err);
     port.ConfigurePort(o.baud, o.parity, o.timeout);
     if (IsUpgradeCommand(o.command)) return RunUpgradeCommand(o, port, out, err);
+    if (IsProgrammingCommand(o.command)) return RunProgramming(o, port, out, err);
 
     if (o.setup_dir.empty() || o.command != "scan") return RunCommand(o, port, nullptr, out, err);
     StringTable strings(UserIsChinese());

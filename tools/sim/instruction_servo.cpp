@@ -52,6 +52,8 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
             memory_[e.address] = static_cast<uint8_t>(v);
         }
         read_only_[e.address] = e.read_only;
+        for (int k = 0; k < e.size && e.address + k < 256; ++k) store_[e.address + k] = e.store;
+        if (e.store != Store::kRam) areas_ = true;
     }
     if (IsPwm()) {
         memory_[0] = model_.model_major;
@@ -69,6 +71,10 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
         if (index >= 0) memory_[kBaudAddress] = static_cast<uint8_t>(index);
         memory_[kLevelAddress] = static_cast<uint8_t>(settings.level);
     }
+    if (IsPwm() && BaudAddress() >= 0) {
+        const int index = ServoIndexForBaud(baud_);
+        if (index >= 0) memory_[BaudAddress()] = static_cast<uint8_t>(index);
+    }
     memory_[id_address_] = static_cast<uint8_t>(settings.id);
     const DebugLayout& d = model_.debug;
     if (d.present) {
@@ -82,7 +88,22 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
     PublishFeedback();
 }
 
-int InstructionServo::Level() const { return IsPwm() ? 1 : memory_[kLevelAddress]; }
+int InstructionServo::Level() const {
+    if (!IsPwm()) return memory_[kLevelAddress];
+    const int at = model_.pwm_level_address;
+    return at >= 0 && at < 256 ? memory_[at] : 1;
+}
+
+int InstructionServo::BaudAddress() const {
+    if (!IsPwm()) return kBaudAddress;
+    const int at = model_.pwm_baud_address;
+    return at >= 0 && at < 256 ? at : -1;
+}
+
+bool InstructionServo::Locked() const {
+    const int at = model_.lock_address;
+    return at >= 0 && at < 256 && memory_[at] != 0;
+}
 
 uint16_t InstructionServo::Word(int address) const {
     const uint8_t a = memory_[address & 0xFF];
@@ -172,10 +193,10 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
         case kRecovery: {
             // Factory values, but the servo stays where the bus can find it.
             const uint8_t keep_id = memory_[id_address_];
-            const uint8_t keep_baud = memory_[kBaudAddress];
+            const uint8_t keep_baud = BaudAddress() >= 0 ? memory_[BaudAddress()] : 0;
             memory_ = factory_;
             memory_[id_address_] = keep_id;
-            if (!IsPwm()) memory_[kBaudAddress] = keep_baud;
+            if (BaudAddress() >= 0) memory_[BaudAddress()] = keep_baud;
             saved_ = memory_;
             motion_.SetTorque(false);
             PublishFeedback();
@@ -202,10 +223,15 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
 }
 
 void InstructionServo::Restart() {
-    memory_ = saved_;
+    if (areas_) {
+        for (int a = 0; a < 256; ++a)
+            memory_[a] = store_[a] == Store::kRam ? factory_[a] : saved_[a];
+    } else {
+        memory_ = saved_;
+    }
     pending_.reset();
-    if (!IsPwm()) {
-        const int b = ServoBaudForIndex(memory_[kBaudAddress]);
+    if (BaudAddress() >= 0) {
+        const int b = ServoBaudForIndex(memory_[BaudAddress()]);
         if (b) baud_ = b;
     }
     // The output starts switched off, whatever the backed-up image held.
@@ -232,12 +258,19 @@ void InstructionServo::ApplyWrite(int address, const uint8_t* data, size_t n) {
     int last = address - 1;
     for (size_t i = 0; i < n && address + i < 256; ++i) {
         const int a = address + static_cast<int>(i);
-        if (!read_only_[a]) memory_[a] = data[i];
         last = a;
+        if (read_only_[a]) continue;
+        if (areas_ && store_[a] != Store::kRam) {
+            // Acknowledged either way; kept (and persisted) only while the lock is open.
+            if (Locked()) continue;
+            saved_[a] = data[i];
+        }
+        memory_[a] = data[i];
     }
     if (last < address) return;
-    if (!IsPwm() && address <= kBaudAddress && last >= kBaudAddress) {
-        const int b = ServoBaudForIndex(memory_[kBaudAddress]);
+    const int baud_at = BaudAddress();
+    if (baud_at >= 0 && address <= baud_at && last >= baud_at) {
+        const int b = ServoBaudForIndex(memory_[baud_at]);
         if (b) baud_ = b;
     }
     TakeCommands(address, last);

@@ -37,6 +37,8 @@ class InstructionServo : public SimDevice {
     void RunUploadedImage() override;
 
     uint8_t Peek(int address) const { return memory_[address & 0xFF]; }
+    // Sets a memory byte as the servo itself would (tests and benchmarks).
+    void Poke(int address, uint8_t value) { memory_[address & 0xFF] = value; }
     // Error bits reported in every status byte (0x01 voltage, 0x02 sensor, 0x04 heat,
     // 0x08 current, 0x20 load).
     void SetErrorBits(uint8_t bits) { error_bits_ = bits; }
@@ -44,10 +46,15 @@ class InstructionServo : public SimDevice {
     ServoMotion& motion() { return motion_; }
     const ServoModel& model() const { return model_; }
     int end() const { return end_; }
+    // Power off and on: what the RAM held is lost, what was kept comes back.
+    void PowerCycle() { Restart(); }
 
   private:
     bool IsPwm() const { return model_.family == Family::kPwm; }
     int Level() const;
+    int BaudAddress() const;
+    // A kept entry that the lock entry currently protects.
+    bool Locked() const;
     void BuildReply(uint8_t id, const uint8_t* data, size_t n, std::vector<uint8_t>& reply) const;
     void ApplyWrite(int address, const uint8_t* data, size_t n);
     void TakeCommands(int first, int last);
@@ -65,6 +72,10 @@ class InstructionServo : public SimDevice {
     std::array<uint8_t, 256> factory_{};
     std::array<uint8_t, 256> saved_{};
     std::array<bool, 256> read_only_{};
+    std::array<Store, 256> store_{};
+    // The model names its areas: kept entries persist on their own, RAM comes back with its
+    // factory values. Without areas, a restart brings back the last backed-up memory.
+    bool areas_ = false;
     std::optional<std::pair<int, std::vector<uint8_t>>> pending_;
     uint8_t error_bits_ = 0;
     ServoMotion motion_;

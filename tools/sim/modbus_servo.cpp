@@ -17,6 +17,8 @@ constexpr uint8_t kIllegalAddress = 2;
 constexpr uint8_t kIllegalValue = 3;
 
 constexpr uint16_t kStoreUnlock = 64;
+constexpr uint16_t kOpenEprom = 0;
+constexpr uint16_t kOpenInfoDefault = 128;
 constexpr uint16_t kCommandRecovery = 8;
 constexpr uint16_t kCommandBackup = 16;
 
@@ -31,6 +33,8 @@ ModbusServo::ModbusServo(ServoModel model, const ModbusSettings& settings)
         int v = e.value;
         if (e.sign >= 0 && e.sign < 16 && v < 0) v = -v | (1 << e.sign);
         registers_[e.address] = static_cast<uint16_t>(v);
+        store_[e.address] = e.store;
+        if (e.store != Store::kRam) areas_ = true;
     }
     registers_[0] = static_cast<uint16_t>(model_.fw_major * 100 + model_.fw_minor);
     registers_[1] = static_cast<uint16_t>(model_.model_major * 100 + model_.model_minor);
@@ -132,12 +136,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
             return true;
         }
         case kRestart:
-            registers_ = saved_;
-            if (const int b = ModbusBaudForIndex(registers_[kBaudRegister] & 15)) baud_ = b;
-            registers_[kTorqueRegister] = 0;  // the output starts switched off
-            motion_.SetTorque(false);
-            motion_.SetPosition(motion_.position());
-            PublishFeedback();
+            Reload();
             boot_.Enter(BootLoader::kLoaderBaud);  // listens a moment before the application
             return false;
         default:
@@ -147,10 +146,40 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
     }
 }
 
+bool ModbusServo::Open(int address) const {
+    const uint16_t mode = registers_[kStoreModeRegister];
+    return store_[address] == Store::kEprom ? mode == kOpenEprom : mode == kOpenInfoDefault;
+}
+
+void ModbusServo::Reload() {
+    if (areas_) {
+        for (int r = 0; r < kRegisterCount; ++r)
+            registers_[r] = store_[r] == Store::kRam ? factory_[r] : saved_[r];
+    } else {
+        registers_ = saved_;
+    }
+    if (const int b = ModbusBaudForIndex(registers_[kBaudRegister] & 15)) baud_ = b;
+    registers_[kTorqueRegister] = 0;  // the output starts switched off
+    motion_.SetTorque(false);
+    motion_.SetPosition(motion_.position());
+    PublishFeedback();
+}
+
 bool ModbusServo::Write(int address, const uint16_t* values, int count) {
-    // The status block from 256 on is the device's to fill.
-    if (address < 0 || address + count > kFeedbackRegister) return false;
-    for (int i = 0; i < count; ++i) registers_[address + i] = values[i];
+    // The status block 256..265 is the device's to fill; registers above it (the DEFAULT
+    // area of the sample model, for one) take writes like any other.
+    if (address < 0 || address + count > kRegisterCount) return false;
+    if (address < kFeedbackRegister + kFeedbackCount && address + count > kFeedbackRegister)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const int r = address + i;
+        if (areas_ && store_[r] != Store::kRam) {
+            // Acknowledged either way; kept (and persisted) only while 133 opens its area.
+            if (!Open(r)) continue;
+            saved_[r] = values[i];
+        }
+        registers_[r] = values[i];
+    }
     const int last = address + count - 1;
     auto touches = [&](int r) { return address <= r && last >= r; };
     if (touches(kBaudRegister)) {

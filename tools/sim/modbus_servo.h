@@ -27,6 +27,7 @@ class ModbusServo : public SimDevice {
     static constexpr int kStoreModeRegister = 133;
     static constexpr int kStoreCommandRegister = 134;
     static constexpr int kFeedbackRegister = 256;
+    static constexpr int kFeedbackCount = 10;
     static constexpr int kIdRegister = 10;
     static constexpr int kBaudRegister = 11;
 
@@ -43,8 +44,13 @@ class ModbusServo : public SimDevice {
     void SetRegister(int address, uint16_t value) { registers_.at(address) = value; }
     void SetErrorBits(uint8_t bits);
     ServoMotion& motion() { return motion_; }
+    // Power off and on: RAM registers lose what was written, kept ones come back.
+    void PowerCycle() { Reload(); }
 
   private:
+    void Reload();
+    // Whether register 133 currently lets a write to this kept register through.
+    bool Open(int address) const;
     bool Write(int address, const uint16_t* values, int count);
     void Exception(uint8_t id, uint8_t function, uint8_t code, std::vector<uint8_t>& reply) const;
     void Finish(std::vector<uint8_t>& reply) const;
@@ -55,6 +61,8 @@ class ModbusServo : public SimDevice {
     std::array<uint16_t, kRegisterCount> registers_{};
     std::array<uint16_t, kRegisterCount> factory_{};
     std::array<uint16_t, kRegisterCount> saved_{};
+    std::array<Store, kRegisterCount> store_{};
+    bool areas_ = false;  // as for the instruction servo
     uint8_t error_bits_ = 0;
     ServoMotion motion_;
     BootLoader boot_{BootLoader::Kind::kBus, 0};

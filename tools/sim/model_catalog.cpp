@@ -80,6 +80,14 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
         // Read-only by area or by the access word of either language ("r", "只读").
         e.read_only =
             row.field[5] == "RONLY" || row.field[6] == "r" || row.field[6] == "\xD6\xBB\xB6\xC1";
+        const std::string& area = row.field[5];
+        if (area == "EPROM" || area == "EPROM1") e.store = Store::kEprom;
+        if (area == "DEFAULT" || area == "INFO") e.store = Store::kDefault;
+        // Names as the English setup files spell them.
+        const std::string& name = row.field[1];
+        if (name == "Lock") m.lock_address = e.address;
+        if (name == "baud rate" && family == Family::kPwm) m.pwm_baud_address = e.address;
+        if (name == "Ack Level" && family == Family::kPwm) m.pwm_level_address = e.address;
         m.entries.push_back(e);
     }
     DebugRow row{};

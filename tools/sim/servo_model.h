@@ -11,12 +11,17 @@ namespace sim {
 
 enum class Family { kServo, kPwm, kModbus };
 
+// Where a memory entry lives: RAM is lost at a restart or power cycle; the other two are
+// kept (EPROM and EPROM1; INFO and DEFAULT, which Modbus servos open separately).
+enum class Store : uint8_t { kRam, kEprom, kDefault };
+
 struct ModelEntry {
     int address = 0;
     int size = 1;   // bytes (instruction protocol) or registers (Modbus)
     int value = 0;  // default shown before anything is written
     int sign = -1;  // -1 unsigned, -2 signed byte, n: sign-magnitude with sign bit n
     bool read_only = false;
+    Store store = Store::kRam;
 };
 
 // The addresses the Debug page reads and writes for this model (the model's debug row).
@@ -39,6 +44,12 @@ struct ServoModel {
     uint8_t model_minor = 0;
     std::vector<ModelEntry> entries;
     DebugLayout debug;
+    // Special entries found by name in the setup file; -1 where the model has none. While
+    // the lock entry holds a non-zero value, writes to kept entries are acknowledged but
+    // dropped. A pulse-width servo's baud-rate and reply-level entries have no fixed place.
+    int lock_address = -1;
+    int pwm_baud_address = -1;
+    int pwm_level_address = -1;
     uint8_t voltage = 120;    // tenths of a volt reported in the feedback
     int ambient = 30;         // degrees the motor cools down to
     int start_position = -1;  // where the shaft rests at power-on; -1: mid-span

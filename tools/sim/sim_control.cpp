@@ -63,6 +63,11 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
             return "error: boot nak K | nak-all | silent | garbage | clear";
         }
         bus.SetBootFaults(boot);
+    } else if (command == "power" && count_ok(1)) {
+        const int id = static_cast<int>(numbers[0]);
+        const bool found = bus.WithServo(id, [](InstructionServo& s) { s.PowerCycle(); }) ||
+                           bus.WithModbusServo(id, [](ModbusServo& s) { s.PowerCycle(); });
+        if (!found) return "error: no device with id " + std::to_string(id);
     } else if (command == "quit" && words.empty()) {
         return "bye";
     } else {
