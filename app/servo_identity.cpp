@@ -39,9 +39,10 @@ int CompareModelOnBus(ServoSetup& setup, QVS& qvs, Rtu& rtu, BusLock& lock, int 
     // The keys come back from the lookups themselves: a poll's lookup on another thread
     // between the calls cannot swap the kept key.
     std::array<uint8_t, 4> kept{}, now{};
-    if (!setup.HasMemoryTable(identity, &kept)) return 1;
+    const std::string& file = setup.FileForKind(kind);
+    if (!setup.HasMemoryTable(file, identity, &kept)) return 1;
     uint8_t read_back[5] = {};
     if (!ReadIdentityFromBus(qvs, rtu, lock, id, read_back, kind)) return 1;
-    if (!setup.HasMemoryTable(read_back, &now)) return 1;
+    if (!setup.HasMemoryTable(file, read_back, &now)) return 1;
     return now == kept ? 0 : 2;
 }

@@ -1,7 +1,6 @@
 #include "app/servo_search.h"
 
 #include <cstdint>
-#include <mutex>
 
 #include "definitions/servo_setup.h"
 #include "modbus/rtu.h"
@@ -12,15 +11,11 @@ ServoSearch::ServoSearch(QVS& qvs, Rtu& rtu, ServoSetup* setup, BusLock& lock)
 
 std::string ServoSearch::LookupIn(const std::string& file, ServoInfo& record) {
     if (setup_ == nullptr) return {};
-    std::lock_guard<std::mutex> g(file_lock_);
-    setup_->SelectFile(file);
-    return setup_->LookupModelName(record.data());
+    return setup_->LookupModelName(file, record.data());
 }
 
 void ServoSearch::SelectFile(const std::string& file) {
-    if (setup_ == nullptr) return;
-    std::lock_guard<std::mutex> g(file_lock_);
-    setup_->SelectFile(file);
+    if (setup_ != nullptr) setup_->SelectFile(file);
 }
 
 std::optional<SearchHit> ServoSearch::Probe(int id) {

@@ -2,7 +2,6 @@
 // One probe of the servo search: asks an id with the instruction protocol and, where nothing
 // answers, with Modbus RTU, and turns an answer into the row the servo list shows.
 // Display-free and thread-free: the main window runs it on its search worker.
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -32,10 +31,10 @@ class ServoSearch {
     // The device at id, or nothing when neither protocol gives a valid answer.
     std::optional<SearchHit> Probe(int id);
 
-    // Selects the setup file and looks the record up in one piece, so that a selection on
-    // the user-interface thread (SelectFile below) cannot switch the file in between.
+    // The model name of record in the named setup file; the file other lookups read when
+    // they name none stays as it is.
     std::string LookupIn(const std::string& file, ServoInfo& record);
-    // ServoSetup::SelectFile, kept apart from a running LookupIn.
+    // ServoSetup::SelectFile: the file that lookups naming no file read.
     void SelectFile(const std::string& file);
 
   private:
@@ -46,5 +45,4 @@ class ServoSearch {
     Rtu& rtu_;
     ServoSetup* setup_;
     BusLock& lock_;
-    std::mutex file_lock_;
 };

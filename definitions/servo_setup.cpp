@@ -209,13 +209,36 @@ std::array<uint8_t, 4> ServoSetup::MemoryKey() const {
     return memory_key_;
 }
 
+const std::string& ServoSetup::FileForKind(int kind) const {
+    if (kind == kKindPwm) return pwm_name_;
+    if (kind == kKindModbus) return modbus_name_;
+    return main_name_;
+}
+
 int ServoSetup::LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident) {
+    return LoadMemoryTable(CurrentName(), entries, capacity, ident);
+}
+
+int ServoSetup::HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched) {
+    return HasMemoryTable(CurrentName(), ident, matched);
+}
+
+std::string ServoSetup::LookupModelName(uint8_t* ident) {
+    return LookupModelName(CurrentName(), ident);
+}
+
+int ServoSetup::LookupDebugRow(const uint8_t* ident, DebugRow& row) {
+    return LookupDebugRow(CurrentName(), ident, row);
+}
+
+int ServoSetup::LoadMemoryTable(const std::string& file, MemoryEntry* entries, int capacity,
+                                const uint8_t* ident) {
     if (entries == nullptr || capacity < 1 || ident == nullptr) return 0;
     std::lock_guard<std::mutex> guard(lock_);
     section_state_ = kOutside;
     int count = 0;
     bool ended = false;  // entries[count] already holds the section's "NULL" line
-    LineReader reader(PathOf(CurrentName()));
+    LineReader reader(PathOf(file));
     std::string line;
     while (reader.is_open() && reader.Next(line)) {
         if (section_state_ == kMemoryMatched && IsMarker(line)) {
@@ -253,11 +276,12 @@ int ServoSetup::LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_
     return count;
 }
 
-int ServoSetup::HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched) {
+int ServoSetup::HasMemoryTable(const std::string& file, const uint8_t* ident,
+                               std::array<uint8_t, 4>* matched) {
     if (ident == nullptr) return 0;
     std::lock_guard<std::mutex> guard(lock_);
     section_state_ = kOutside;
-    LineReader reader(PathOf(CurrentName()));
+    LineReader reader(PathOf(file));
     std::string line;
     while (reader.is_open() && reader.Next(line)) {
         if (line == kMemoryOpen) {
@@ -277,11 +301,11 @@ int ServoSetup::HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* mat
     return 0;
 }
 
-std::string ServoSetup::LookupModelName(uint8_t* ident) {
+std::string ServoSetup::LookupModelName(const std::string& file, uint8_t* ident) {
     if (ident == nullptr) return kUnknownModel;
     std::lock_guard<std::mutex> guard(lock_);
     section_state_ = kOutside;
-    LineReader reader(PathOf(CurrentName()));
+    LineReader reader(PathOf(file));
     std::string line;
     while (reader.is_open() && reader.Next(line)) {
         if (line == kModelOpen) {
@@ -324,11 +348,11 @@ std::string ServoSetup::LookupModelName(uint8_t* ident) {
     return kUnknownModel;
 }
 
-int ServoSetup::LookupDebugRow(const uint8_t* ident, DebugRow& row) {
+int ServoSetup::LookupDebugRow(const std::string& file, const uint8_t* ident, DebugRow& row) {
     if (ident == nullptr) return 0;
     std::lock_guard<std::mutex> guard(lock_);
     section_state_ = kOutside;
-    LineReader reader(PathOf(CurrentName()));
+    LineReader reader(PathOf(file));
     std::string line;
     while (reader.is_open() && reader.Next(line)) {
         if (line == kDebugOpen) {

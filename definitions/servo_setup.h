@@ -1,7 +1,7 @@
 #pragma once
 // Owns the three setup files: their names and folders, the refresh from the update server,
 // and the four lookups keyed by a servo's identification bytes. Nothing is cached: every
-// lookup reads the current file anew under the object's lock.
+// lookup reads its file anew under the object's lock.
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -23,19 +23,39 @@ class ServoSetup {
     void SelectFile(const std::string& name);
     void UseLocalFiles();
 
+    // The four lookups name the setup file they read: MainName(), ModbusName(), PwmName(),
+    // or FileForKind(kind) for a found servo. A lookup then never depends on the file
+    // another thread selected meanwhile (the search selects as it probes). Moving a caller
+    // over is one line:
+    //     setup.LookupDebugRow(record, row)
+    //  -> setup.LookupDebugRow(setup.FileForKind(kind), record, row)
+    // The forms without a file name read the file last chosen with SelectFile.
+
     // Fills entries[0..count-1] and always leaves a "NULL" row at entries[count]
     // (count <= capacity - 1). Returns count. A section with more entries than fit before
     // the "NULL" row is refused whole (0); one that ends without a "NULL" line keeps the
     // entries read so far.
-    int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
-    // 1 when the current file has a memory section for ident. The matched key is also
-    // copied to *matched (read under the lookup's lock, so no other lookup can change it
-    // first, as it can the MemoryKey() field).
-    int HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched = nullptr);
+    int LoadMemoryTable(const std::string& file, MemoryEntry* entries, int capacity,
+                        const uint8_t* ident);
+    // 1 when the file has a memory section for ident. The matched key is also copied to
+    // *matched (read under the lookup's lock, so no other lookup can change it first, as it
+    // can the MemoryKey() field).
+    int HasMemoryTable(const std::string& file, const uint8_t* ident,
+                       std::array<uint8_t, 4>* matched = nullptr);
     // The model name as raw file bytes (code page 936 in the Chinese files), or
     // kUnknownModel. May set ident[2].
+    std::string LookupModelName(const std::string& file, uint8_t* ident);
+    int LookupDebugRow(const std::string& file, const uint8_t* ident, DebugRow& row);
+
+    // The same lookups in the file last chosen with SelectFile.
+    int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
+    int HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched = nullptr);
     std::string LookupModelName(uint8_t* ident);
     int LookupDebugRow(const uint8_t* ident, DebugRow& row);
+
+    // The setup file of a servo kind: the PWM file for kKindPwm, the Modbus file for
+    // kKindModbus, the main file for any other kind.
+    const std::string& FileForKind(int kind) const;
 
     // Last memory key matched by HasMemoryTable / LoadMemoryTable.
     std::array<uint8_t, 4> MemoryKey() const;

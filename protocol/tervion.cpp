@@ -2,25 +2,37 @@
 
 #include "transport/cqv_comm.h"
 
+// A request's pieces (header, data, checksum) are gathered and leave together when the
+// request is complete, so the line sees one write per request.
 void Tervion::WriteByteRaw(uint8_t byte) {
-    if (Comm != nullptr) Comm->WriteBytes(&byte, 1);
+    if (Comm != nullptr) pending_.push_back(byte);
 }
 
 int Tervion::WriteRaw(const uint8_t* buffer, int n) {
-    if (Comm == nullptr || buffer == nullptr) return 0;
-    return Comm->WriteBytes(buffer, n);
+    if (Comm == nullptr || buffer == nullptr || n <= 0) return 0;
+    pending_.insert(pending_.end(), buffer, buffer + n);
+    return Comm->IsOpen() ? n : 0;
+}
+
+void Tervion::SendPending() {
+    if (pending_.empty()) return;
+    if (Comm != nullptr) Comm->WriteBytes(pending_.data(), static_cast<int>(pending_.size()));
+    pending_.clear();
 }
 
 int Tervion::ReadRaw(uint8_t* buffer, int n) {
     if (Comm == nullptr || buffer == nullptr) return 0;
+    SendPending();  // an answer is awaited only after its request is on the line
     return Comm->ReadBytes(buffer, n);
 }
 
 void Tervion::FlushReceive() {
-    if (Comm != nullptr) Comm->PurgeReceive();
+    if (Comm == nullptr) return;
+    SendPending();
+    Comm->PurgeReceive();
 }
 
-void Tervion::FlushTransmit() {}
+void Tervion::FlushTransmit() { SendPending(); }
 
 void Tervion::BuildMotionBlock(int16_t position, uint8_t acc, uint16_t speed, uint16_t time,
                                uint8_t block[7]) const {

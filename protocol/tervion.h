@@ -1,11 +1,15 @@
 #pragma once
 // The instruction protocol bound to the serial port, plus the seven-byte motion commands.
+#include <vector>
+
 #include "protocol/qvs.h"
 
 class CQVComm;
 
 class Tervion : public QVS {
   public:
+    // WriteByteRaw and WriteRaw collect a request; FlushTransmit puts it on the line in one
+    // write (so do ReadRaw and FlushReceive, for bytes collected without it).
     void WriteByteRaw(uint8_t byte) override;
     int WriteRaw(const uint8_t* buffer, int n) override;
     int ReadRaw(uint8_t* buffer, int n) override;
@@ -22,6 +26,10 @@ class Tervion : public QVS {
     std::atomic<uint8_t> TorqueAddress{0};
 
   private:
+    void SendPending();
     void BuildMotionBlock(int16_t position, uint8_t acc, uint16_t speed, uint16_t time,
                           uint8_t block[7]) const;
+
+    // Bytes of the request being built, sent by FlushTransmit (or before any read or purge).
+    std::vector<uint8_t> pending_;
 };

@@ -1,5 +1,6 @@
 #include "transport/cqv_comm.h"
 
+#include "transport/line_control.h"
 #include "transport/line_settings.h"
 
 #ifndef __linux__
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -28,23 +30,24 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Waits for `events` on fd until `deadline`. Returns false once the deadline has passed or
-// the descriptor reports an error or hang-up (no more bytes can come).
+// the descriptor reports an error or hang-up (no more bytes can come). A deadline already
+// passed still reports what is ready at this moment.
 bool WaitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
-        const auto now = Clock::now();
-        if (now >= deadline) return false;
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now);
-        timespec ts{static_cast<time_t>(left.count() / 1000000000),
-                    static_cast<long>(left.count() % 1000000000)};
+        const auto left = std::max(Clock::duration::zero(), deadline - Clock::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         pollfd p{fd, events, 0};
         const int r = ppoll(&p, 1, &ts, nullptr);
         if (r < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (r == 0) continue;  // re-checks the deadline
-        if (p.revents & events) return true;
-        return false;  // POLLERR / POLLHUP / POLLNVAL without data
+        if (r == 0) {
+            if (Clock::now() >= deadline) return false;
+            continue;  // woke early: wait out the rest
+        }
+        return (p.revents & events) != 0;  // POLLERR / POLLHUP / POLLNVAL without data: false
     }
 }
 
@@ -102,39 +105,37 @@ bool UnderLegacyPlaceholder(const std::string& device_link) {
 
 }  // namespace
 
-CQVComm::CQVComm() = default;
+CQVComm::CQVComm() : Lines(&LineControl::System()) {}
 
 CQVComm::~CQVComm() { ClosePort(); }
 
 bool CQVComm::IsOpen() const { return fd_.load() >= 0; }
 
 int CQVComm::OpenPort(const std::string& name) {
-    if (name.empty()) {
-        fd_.store(-1);
-        return 0;
-    }
+    // The old handle goes first, whatever becomes of the new name: a failed open leaves the
+    // port closed, never the previous line still open and held exclusively.
+    ClosePort();
+    if (name.empty()) return 0;
     const std::string path = name.front() == '/' ? name : "/dev/" + name;
     // Non-blocking so that the open does not wait for a carrier; reads and writes wait
     // with poll() against their own deadlines.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-            ::close(fd);
-            fd_.store(-1);
-            return 0;
-        }
-        // One user of the line at a time; a refusal (not a terminal) is ignored like the
-        // other line-control results.
-        ::ioctl(fd, TIOCEXCL);
+    if (fd < 0) return 0;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        return 0;
     }
-    const int old = fd_.exchange(fd);
-    if (old >= 0) ::close(old);
-    return fd >= 0 ? 1 : 0;
+    // One user of the line at a time; a refusal (not a terminal) is ignored like the other
+    // line-control results.
+    ::ioctl(fd, TIOCEXCL);
+    fd_.store(fd);
+    return 1;
 }
 
 int CQVComm::ClosePort() {
     const int fd = fd_.exchange(-1);
+    DropReceived();  // bytes of the old line must not answer a request on the next one
     if (fd < 0) return 0;
     ::ioctl(fd, TIOCNXCL);
     return ::close(fd);
@@ -150,7 +151,7 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     SetTimeout(extra + 1408000 / baud);
 
     termios2 t{};
-    const bool have = ::ioctl(fd, TCGETS2, &t) == 0;
+    const bool have = Lines->GetSettings(fd, t);
     int previous = have ? static_cast<int>(t.c_ospeed) : 0;
     if (previous == 0) previous = BaudRate.load();
     if (have) SavedParity = line_settings::ParityIndex(t);
@@ -174,6 +175,7 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     // output purge would still discard what the far end has not taken yet (a
     // pseudo-terminal's reader, an adapter's transmit FIFO).
     ::ioctl(fd, TCFLSH, TCIFLUSH);
+    DropReceived();
     BaudRate.store(baud);
     ExtraTimeout.store(extra);
     ClearDtr(false);
@@ -185,20 +187,52 @@ int CQVComm::SetBaud(int baud, int parity) { return ConfigurePort(baud, parity, 
 
 int CQVComm::SetTimeout(int ms) { return timeout_.exchange(ms); }
 
+int CQVComm::TakeReceived(uint8_t* buffer, int n) {
+    const int take = std::min(n, static_cast<int>(rx_end_ - rx_begin_));
+    if (take > 0) {
+        std::memcpy(buffer, rx_.data() + rx_begin_, static_cast<size_t>(take));
+        rx_begin_ += static_cast<size_t>(take);
+    }
+    return take;
+}
+
+void CQVComm::DropReceived() {
+    std::lock_guard<std::mutex> g(rx_mutex_);
+    rx_begin_ = rx_end_ = 0;
+}
+
 int CQVComm::ReadBytes(uint8_t* buffer, int n) {
     const int fd = fd_.load();
     if (fd < 0 || buffer == nullptr || n <= 0) return 0;
+    // A reply is asked for a few bytes at a time (a header is sought byte by byte); one
+    // read of whatever has arrived serves all of them from rx_.
+    int got;
+    {
+        std::lock_guard<std::mutex> g(rx_mutex_);
+        got = TakeReceived(buffer, n);
+    }
+    if (got == n) {
+        if (TransferObserver) TransferObserver(false, buffer, got);
+        return n;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeout_.load()));
-    int got = 0;
     while (got < n) {
-        const ssize_t r = ::read(fd, buffer + got, static_cast<size_t>(n - got));
+        // Waiting first saves the read that would find nothing: the buffer is empty here,
+        // so the bytes still to come are not on the line yet in the usual case.
+        if (!WaitFor(fd, POLLIN, deadline)) break;
+        std::unique_lock<std::mutex> g(rx_mutex_);
+        const ssize_t r = ::read(fd, rx_.data(), rx_.size());
         if (r > 0) {
-            got += static_cast<int>(r);
+            rx_begin_ = 0;
+            rx_end_ = static_cast<size_t>(r);
+            got += TakeReceived(buffer + got, n - got);
             continue;
         }
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0 && errno != EAGAIN) break;  // the line is gone (hang-up, removed adapter)
-        if (!WaitFor(fd, POLLIN, deadline)) break;
+        const int err = errno;
+        g.unlock();
+        if (r < 0 && (err == EINTR || err == EAGAIN)) continue;
+        // The line is gone (hang-up, removed adapter): readable, yet nothing to read.
+        break;
     }
     if (TransferObserver) TransferObserver(false, buffer, got);
     return got;
@@ -225,21 +259,21 @@ int CQVComm::WriteBytes(const uint8_t* buffer, int n) {
 
 void CQVComm::PurgeReceive() {
     const int fd = fd_.load();
-    if (fd >= 0) ::ioctl(fd, TCFLSH, TCIFLUSH);
+    if (fd < 0) return;
+    ::ioctl(fd, TCFLSH, TCIFLUSH);
+    DropReceived();
 }
 
 void CQVComm::ClearDtr(bool flag) {
     const int fd = fd_.load();
     if (fd < 0) return;
-    int bits = TIOCM_DTR;
-    ::ioctl(fd, flag ? TIOCMBIC : TIOCMBIS, &bits);
+    Lines->SetModemLine(fd, TIOCM_DTR, !flag);
 }
 
 void CQVComm::ClearRts(bool flag) {
     const int fd = fd_.load();
     if (fd < 0) return;
-    int bits = TIOCM_RTS;
-    ::ioctl(fd, flag ? TIOCMBIC : TIOCMBIS, &bits);
+    Lines->SetModemLine(fd, TIOCM_RTS, !flag);
 }
 
 int CQVComm::EnumeratePorts() {

@@ -3,9 +3,13 @@
 // time-out; no framing and no locking (callers serialise transactions with BusLock).
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+
+class LineControl;
 
 class CQVComm {
   public:
@@ -23,7 +27,8 @@ class CQVComm {
     // `name` is a device path ("/dev/ttyUSB0", "/dev/serial/by-id/...", a pseudo-terminal);
     // a name without a leading slash is taken relative to /dev. Windows-style "COMn" names
     // have no meaning here and open only if /dev holds a device of that name.
-    // 1 on success, 0 on failure.
+    // A handle open before is closed first. 1 on success, 0 on failure (the port is then
+    // closed).
     int OpenPort(const std::string& name);
     int ClosePort();                                     // close result (0 ok)
     int ConfigurePort(int baud, int parity, int extra);  // returns the previous baud rate
@@ -47,6 +52,8 @@ class CQVComm {
     int SavedParity = 0;
     // Where EnumeratePorts looks; tests point it at a fake tree.
     std::string SysClassTty = "/sys/class/tty";
+    // Reads the line settings and drives DTR/RTS; tests put a recording stand-in here.
+    LineControl* Lines;
 
     // Sees every transfer as it completes: sent true for WriteBytes, false for ReadBytes,
     // with the bytes actually moved (n may be 0 after a time-out). Set it while no
@@ -55,6 +62,16 @@ class CQVComm {
     Observer TransferObserver;
 
   private:
+    // Moves up to n received bytes from rx_ into buffer; rx_mutex_ held. Returns the count.
+    int TakeReceived(uint8_t* buffer, int n);
+    void DropReceived();
+
     std::atomic<int> timeout_{62};
     std::atomic<int> fd_{-1};
+    // What one read of the line brought beyond the bytes asked for, served to the next
+    // reads first. Guarded so that a close or purge from another thread never races a read.
+    std::mutex rx_mutex_;
+    std::array<uint8_t, 4096> rx_{};
+    size_t rx_begin_ = 0;
+    size_t rx_end_ = 0;
 };

@@ -71,7 +71,7 @@ int DataRecorder::OpenRecord(int batch_size, const std::string& file_name,
 int DataRecorder::AddSample(const RecordSample& sample, bool* write_failed) {
     std::lock_guard<std::mutex> g(m_);
     if (write_failed != nullptr) *write_failed = false;
-    if (batch_size_ <= 0) return -1;
+    if (batch_size_ <= 0 || !accepting_) return -1;
     if (samples_.size() >= static_cast<size_t>(kMaxPending)) {
         ++dropped_;
         return -1;
@@ -81,6 +81,20 @@ int DataRecorder::AddSample(const RecordSample& sample, bool* write_failed) {
     if (samples_.size() % static_cast<size_t>(batch_size_) != 0) return -1;
     const int rows = WriteBatchLocked();
     if (write_failed != nullptr) *write_failed = rows == -1;
+    return rows;
+}
+
+void DataRecorder::StartRecording() {
+    std::lock_guard<std::mutex> g(m_);
+    samples_.clear();
+    accepting_ = true;
+}
+
+int DataRecorder::StopRecording() {
+    std::lock_guard<std::mutex> g(m_);
+    const int rows = WriteBatchLocked();
+    samples_.clear();
+    accepting_ = false;
     return rows;
 }
 

@@ -7,9 +7,11 @@
 // the file's line count (header included): the first row under a fresh header is 1.
 //
 // A batch that cannot be written stays in memory and is written with the next successful
-// write (the call reports -1 meanwhile); rows are lost only when "Empty" discards them or
-// the backlog passes kMaxPending rows. All operations take the recorder's one lock: the
-// poll thread adds samples while the user-interface thread starts, stops and empties.
+// write of the same recording (the call reports -1 meanwhile); rows are lost only when
+// "Empty" discards them, the backlog passes kMaxPending rows, or the recording ends with
+// its last write failing. A recording starts with nothing collected. All operations take the
+// recorder's one lock: the poll thread adds samples while the user-interface thread starts, stops
+// and empties.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,7 +53,14 @@ class DataRecorder {
     // Adds a sample; when the batch is full writes it. Returns the row counter after a
     // successful write, else -1 (nothing written: batch not full, batch size 0, or failure).
     // *write_failed, when given, tells whether this call tried to write and failed.
+    // Refused (-1) between StopRecording and the next StartRecording.
     int AddSample(const RecordSample& sample, bool* write_failed = nullptr);
+    // A recording begins: whatever an earlier one left uncollected is dropped and samples
+    // are taken again.
+    void StartRecording();
+    // The recording ends: the collected samples are written (WriteBatch's result) and then
+    // dropped whether or not that succeeded; later samples are refused until the next start.
+    int StopRecording();
     // Appends every collected sample to the file (which must exist) and empties the batch.
     // Returns the row counter, or -1 when the file cannot be opened or written; then the
     // samples stay collected and the file keeps its previous length.
@@ -85,4 +94,6 @@ class DataRecorder {
     std::string row_format_;
     bool last_write_failed_ = false;
     long long dropped_ = 0;
+    // A recorder that is never started or stopped takes every sample.
+    bool accepting_ = true;
 };

@@ -18,6 +18,7 @@ DebugTexts::DebugTexts(bool zh) : chinese(zh) {
     stop_record = table.Get(204);
     data_analysis = table.Get(13101);
     record_failed = table.Get(13102);
+    record_lost = table.Get(13103);
 }
 
 std::string DebugTexts::StateText(uint8_t error) const {

@@ -24,4 +24,5 @@ struct DebugTexts {
     std::string stop_record;    // 204
     std::string data_analysis;  // caption of the recorder's messages
     std::string record_failed;  // %s: the record file
+    std::string record_lost;    // %s: the record file; the last write of a recording failed
 };

@@ -139,8 +139,9 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
 
 void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count, int kind) {
     DebugRow row{};
-    const bool found = records && index >= 0 && index < count &&
-                       setup_.LookupDebugRow(records[index].data(), row) != 0;
+    const bool found =
+        records && index >= 0 && index < count &&
+        setup_.LookupDebugRow(setup_.FileForKind(kind), records[index].data(), row) != 0;
     if (!found) {
         // The selection is dropped: writes are ignored and the poll shows "Timeout".
         std::lock_guard<std::mutex> g(selection_lock_);
@@ -323,17 +324,19 @@ bool CRobotDlg::SyncIds(bool same_order_only, uint8_t* ids, int* n) const {
     return *n > 0;
 }
 
-void CRobotDlg::SendGoal(int position, uint16_t speed, uint16_t time, uint8_t acc, int mode) {
+void CRobotDlg::SendGoal(int position, uint16_t speed, uint16_t time, int acc, int mode) {
     const Target t = Snapshot();
     if (t.id < 0) return;
     const uint8_t id = static_cast<uint8_t>(t.id);
     const auto pos16 = static_cast<uint16_t>(position);
+    // The motion block has one byte for the acceleration; a Modbus register holds 16 bits.
+    const auto acc8 = static_cast<uint8_t>(acc);
     bool sent = false;
 
     if (t.kind == kKindServo) {
         if (mode == kWrite) {
             std::lock_guard<BusLock> g(bus_lock_);
-            tervion_.WritePosition(id, static_cast<int16_t>(pos16), acc, speed, time);
+            tervion_.WritePosition(id, static_cast<int16_t>(pos16), acc8, speed, time);
             sent = true;
         } else if (mode == kSyncWrite) {
             uint8_t ids[kMaxServos];
@@ -341,12 +344,12 @@ void CRobotDlg::SendGoal(int position, uint16_t speed, uint16_t time, uint8_t ac
             if (SyncIds(true, ids, &n)) {
                 std::lock_guard<BusLock> g(bus_lock_);
                 // A packet too long for its length byte is refused and goes nowhere.
-                sent = tervion_.SyncWritePosition(ids, n, static_cast<int16_t>(pos16), acc, speed,
+                sent = tervion_.SyncWritePosition(ids, n, static_cast<int16_t>(pos16), acc8, speed,
                                                   time) != 0;
             }
         } else if (mode == kRegWrite) {
             std::lock_guard<BusLock> g(bus_lock_);
-            tervion_.RegWritePosition(id, static_cast<int16_t>(pos16), acc, speed, time);
+            tervion_.RegWritePosition(id, static_cast<int16_t>(pos16), acc8, speed, time);
             sent = true;
         }
     } else if (t.kind == kKindPwm) {
@@ -358,10 +361,10 @@ void CRobotDlg::SendGoal(int position, uint16_t speed, uint16_t time, uint8_t ac
     } else if (t.kind == kKindModbus) {
         if (mode == kWrite) {
             std::lock_guard<BusLock> g(bus_lock_);
-            if (speed == 0 || acc == 0) {
+            if (speed == 0 || acc8 == 0) {
                 modbus_.WriteRegister(id, kModbusGoalRegister, pos16);
             } else {
-                const uint16_t regs[4] = {pos16, 1, acc, speed};
+                const uint16_t regs[4] = {pos16, 1, static_cast<uint16_t>(acc), speed};
                 modbus_.WriteRegisters(id, kModbusGoalRegister, regs, 4);
             }
             sent = true;
@@ -411,7 +414,7 @@ void CRobotDlg::SetInt(int control, int value) { view_->SetText(control, std::to
 CRobotDlg::Motion CRobotDlg::ReadMotionEdits() const {
     const int kind = Snapshot().kind;
     Motion m;
-    m.acc = static_cast<uint8_t>(EditInt(kAccEdit));
+    m.acc = EditInt(kAccEdit);
     m.speed = EncodeSpeed(EditInt(kSpeedEdit), kind);
     m.time = EncodeTime(EditInt(kTimeEdit));
     return m;
@@ -569,10 +572,12 @@ void CRobotDlg::ShowRows(int count) {
     SetInt(kRowsEdit, count > 0 ? count - 1 : count);
 }
 
-void CRobotDlg::ReportRecordFailure() {
-    if (record_failure_shown_) return;
+void CRobotDlg::ReportRecordFailure(bool recording_ended) {
+    // While recording, once until a write succeeds again; at the end always, since the
+    // rows not yet written are then given up.
+    if (record_failure_shown_ && !recording_ended) return;
     record_failure_shown_ = true;
-    std::string text = texts_.record_failed;
+    std::string text = recording_ended ? texts_.record_lost : texts_.record_failed;
     const size_t at = text.find("%s");
     if (at != std::string::npos) text.replace(at, 2, recorder_.FileName());
     view_->ShowError(texts_.data_analysis, text);
@@ -585,11 +590,13 @@ void CRobotDlg::OnExport() {
         recording_ = false;
         view_->SetText(kExportButton, texts_.record);
         view_->Enable(kEmptyButton, true);
-        const int n = recorder_.WriteBatch();
+        // Under the recorder's lock: a tick that saw the recording still on cannot slip a
+        // sample in after the last write.
+        const int n = recorder_.StopRecording();
         if (n != -1) {
             ShowRows(n);
         } else {
-            ReportRecordFailure();  // -1 from WriteBatch is always a failed write
+            ReportRecordFailure(true);  // -1 from the last write is always a failed write
         }
         return;
     }
@@ -601,7 +608,9 @@ void CRobotDlg::OnExport() {
         poll_divider_ = DataRecorder::PollDividerFor(seconds);
         ShowRows(recorder_.OpenRecord(DataRecorder::BatchSizeFor(seconds), name, "", "", true));
     }
-    // Only now, so the first sample goes into the batch just set up.
+    // Only now, so the first sample goes into the batch just set up, and the recording
+    // begins with nothing left over from an earlier one.
+    recorder_.StartRecording();
     recording_ = true;
 }
 

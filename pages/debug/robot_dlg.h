@@ -47,7 +47,8 @@ class CRobotDlg : public DebugPage {
     void StartPolling() override;
     void StopPolling() override;
 
-    void SendGoal(int position, uint16_t speed, uint16_t time, uint8_t acc, int mode);
+    // acc as entered: the motion block takes its low 8 bits, the Modbus register all 16.
+    void SendGoal(int position, uint16_t speed, uint16_t time, int acc, int mode);
     void SetTorque(bool on, int mode);
 
     // User events forwarded by the view.
@@ -96,7 +97,7 @@ class CRobotDlg : public DebugPage {
     struct Motion {
         uint16_t speed;
         uint16_t time;
-        uint8_t acc;
+        int acc;
     };
 
     Target Snapshot() const;
@@ -104,8 +105,9 @@ class CRobotDlg : public DebugPage {
     int EditInt(int control) const;
     void SetInt(int control, int value);
     void ShowRows(int count);
-    // A record write failed: says so once until a write succeeds again (the rows are kept).
-    void ReportRecordFailure();
+    // A record write failed: says so once until a write succeeds again (the rows are kept),
+    // and again when the recording ends with the write failing (the rows are lost).
+    void ReportRecordFailure(bool recording_ended = false);
     void ShowFeedback(const Feedback& f, int speed_scale);
     void ShowState(uint64_t generation, const std::string& text);
     void EndSweep();

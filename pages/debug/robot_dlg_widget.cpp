@@ -4,12 +4,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
@@ -180,9 +180,14 @@ void CRobotDlgWidget::Build(bool zh) {
 
     auto* goal_slider = Make<QSlider>(kGoalSlider);
     goal_slider->setOrientation(Qt::Horizontal);
-    connect(goal_slider, &QSlider::valueChanged, this, [this] {
-        if (page_) page_->OnGoalSliderScroll();
-    });
+    // A goal goes out on every user action on the slider, also one that leaves the value
+    // as it was (a click on the thumb, the end of a drag, an arrow key at the end of the
+    // range); positions set by the page itself send nothing. An action is reported before
+    // the slider takes its new value, so it is handled once the value is in place.
+    connect(goal_slider, &QSlider::actionTriggered, this, &CRobotDlgWidget::GoalSliderAction,
+            Qt::QueuedConnection);
+    connect(goal_slider, &QSlider::sliderPressed, this, &CRobotDlgWidget::GoalSliderAction);
+    connect(goal_slider, &QSlider::sliderReleased, this, &CRobotDlgWidget::GoalSliderAction);
     mo->addWidget(goal_slider, 1, 0, 1, 9);
 
     const Feedback edits[] = {{kAccEdit, "Acc", "加速度"},
@@ -269,12 +274,30 @@ void CRobotDlgWidget::Build(bool zh) {
     page->addWidget(motion);
     page->addLayout(bottom);
 
-    // Ctrl+S reveals the hidden graph channels.
-    auto* reveal = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    reveal->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(reveal, &QShortcut::activated, this, [this] {
-        if (page_) page_->OnCtrlS();
-    });
+    // Ctrl+S reveals the hidden graph channels; the key is watched on its way to the control
+    // with the focus, which then handles it as usual.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+void CRobotDlgWidget::GoalSliderAction() {
+    if (page_) page_->OnGoalSliderScroll();
+}
+
+bool CRobotDlgWidget::eventFilter(QObject*, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // A key the focused control leaves unhandled passes this page's filters again on
+        // its way up; it counts once, until a key is released.
+        if (event != ctrl_s_seen_ && key->key() == Qt::Key_S &&
+            (key->modifiers() & Qt::ControlModifier)) {
+            ctrl_s_seen_ = event;
+            if (page_) page_->OnCtrlS();
+        }
+    } else if (event->type() == QEvent::KeyRelease) {
+        ctrl_s_seen_ = nullptr;
+    }
+    return false;  // the key goes on to its normal handling
 }
 
 QWidget* CRobotDlgWidget::Control(int id) const {

@@ -9,6 +9,7 @@
 
 class CRobotDlg;
 class CpicWidget;
+class QEvent;
 class QTimer;
 
 class CRobotDlgWidget : public QWidget, public RobotDlgView {
@@ -38,8 +39,12 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
     void ShowError(const std::string& caption, const std::string& text) override;
     void PageDestroyed() override;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void Build(bool chinese);
+    void GoalSliderAction();
     template <class T>
     T* Make(int id, const QString& caption = {});
 
@@ -47,4 +52,5 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
     CpicWidget* chart_ = nullptr;
     std::map<int, QWidget*> controls_;
     std::map<int, QTimer*> timers_;
+    const QEvent* ctrl_s_seen_ = nullptr;  // the Ctrl+S press already handled, while it lasts
 };

@@ -157,13 +157,13 @@ void CServoPG::SetTorqueByte(int value) {
     tervion_.WriteByte(Low8(t.id), torque, Low8(value));
 }
 
-int CServoPG::LoadTable(MemoryEntry* rows, const uint8_t* identity) {
-    return setup_.LoadMemoryTable(rows, kTableRows, identity);
+int CServoPG::LoadTable(MemoryEntry* rows, const uint8_t* identity, int kind) {
+    return setup_.LoadMemoryTable(setup_.FileForKind(kind), rows, kTableRows, identity);
 }
 
 void CServoPG::ReloadTable(const Target& t) {
     std::vector<MemoryEntry> rows(kTableRows);
-    const int n = LoadTable(rows.data(), t.identity);
+    const int n = LoadTable(rows.data(), t.identity, t.kind);
     rows.resize(static_cast<size_t>(std::max(n, 0)));
     for (MemoryEntry& row : rows) ToUtf8(row);
     const AreaLayout layout = ComputeAreas(rows);

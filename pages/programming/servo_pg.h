@@ -98,7 +98,7 @@ class CServoPG : public ProgrammingPage {
     Target Snapshot() const;
     bool Current(uint64_t generation) const { return generation == generation_.load(); }
     // The one call into the setup store, so that where it reads from is decided here.
-    int LoadTable(MemoryEntry* rows, const uint8_t* identity);
+    int LoadTable(MemoryEntry* rows, const uint8_t* identity, int kind);
     // Reloads the table on the tick thread; false when the page has no table now.
     void ReloadTable(const Target& t);
     void ApplyTick(const TickResult& r);

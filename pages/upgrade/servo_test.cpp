@@ -92,10 +92,10 @@ void CServoTest::PostToUi(std::function<void(ServoTestView&)> fn) {
     });
 }
 
-// The one place the page asks the setup store, so the file a lookup reads can be named
-// here alone.
-int CServoTest::LookupRow(const ServoInfo& record, DebugRow& row) {
-    return setup_.LookupDebugRow(record.data(), row);
+// The one place the page asks the setup store: the file of the servo's kind, whatever
+// file another thread has selected meanwhile.
+int CServoTest::LookupRow(const ServoInfo& record, int kind, DebugRow& row) {
+    return setup_.LookupDebugRow(setup_.FileForKind(kind), record.data(), row);
 }
 
 void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count, int kind,
@@ -107,7 +107,8 @@ void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count
     s.kind = kind;
     s.id = id;
     s.model_name = model_name;
-    if (index < 0 || index >= count || LookupRow(s.records[static_cast<size_t>(index)], s.row) == 0)
+    if (index < 0 || index >= count ||
+        LookupRow(s.records[static_cast<size_t>(index)], kind, s.row) == 0)
         s.count = 0;
     std::lock_guard g(test_mutex_);
     selection_ = std::move(s);

@@ -101,7 +101,7 @@ class CServoTest : public UpgradePage {
         std::string model_name;
     };
 
-    int LookupRow(const ServoInfo& record, DebugRow& row);
+    int LookupRow(const ServoInfo& record, int kind, DebugRow& row);
     void TestWorker();
     void JoinTestWorker();
     void JoinUpgradeWorker();

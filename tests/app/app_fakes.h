@@ -10,6 +10,7 @@
 
 #include "app/servo_main_view.h"
 #include "pages/page_interfaces.h"
+#include "tests/support/control_flag.h"
 #include "transport/cqv_comm.h"
 
 class FakeView : public ServoMainView {
@@ -24,7 +25,7 @@ class FakeView : public ServoMainView {
     int selected_tab = -1;
     int shown_page = -1;
     std::map<int, std::string> texts;
-    std::map<int, bool> enabled;
+    std::map<int, ControlFlag> enabled;
     std::map<int, int> limits;
     std::map<int, std::vector<std::string>> combos;
     std::map<int, int> combo_selection;

@@ -121,9 +121,9 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         // Drive the selected servo across its range so the picture shows living curves.
         auto* goal = qobject_cast<QSlider*>(debug_widget->Control(kGoalSlider));
         ASSERT_NE(goal, nullptr);
-        goal->setValue(3600);
+        goal->setSliderPosition(3600);  // as a drag does
         QTest::qWait(1200);
-        goal->setValue(600);
+        goal->setSliderPosition(600);
         QTest::qWait(1500);
         EXPECT_NE(debug_widget->Control(kPositionStatic)->property("text").toString(), "2047");
         const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";

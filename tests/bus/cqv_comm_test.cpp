@@ -10,11 +10,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "pty_pair.h"
+#include "transport/line_control.h"
 #include "transport/line_settings.h"
 
 namespace {
@@ -111,6 +113,109 @@ TEST(SerialPort, EveryByteValuePassesUnchangedBothWays) {
     EXPECT_EQ(0, memcmp(all, back.data(), 256));
 }
 
+// Descriptors of this process open on path.
+int OpenHandlesOn(const std::string& path) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(e.path(), ec) == path) ++n;
+    }
+    return n;
+}
+
+TEST(SerialPort, AFailedOpenLeavesNoOldHandleOpen) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CQVComm port;
+    for (const std::string next : {"", "/proc/self/status", "/nonexistent/ttyX"}) {
+        ASSERT_EQ(port.OpenPort(pty.path()), 1);
+        ASSERT_EQ(OpenHandlesOn(pty.path()), 1);
+        EXPECT_EQ(port.OpenPort(next), 0) << next;
+        EXPECT_FALSE(port.IsOpen()) << next;
+        EXPECT_EQ(OpenHandlesOn(pty.path()), 0) << next;
+    }
+    // Opening the same line again does not trip over its own exclusive hold.
+    ASSERT_EQ(port.OpenPort(pty.path()), 1);
+    EXPECT_EQ(port.OpenPort(pty.path()), 1);
+    EXPECT_EQ(OpenHandlesOn(pty.path()), 1);
+}
+
+TEST(SerialPort, PurgeCloseAndConfigureDropBytesAlreadyTakenFromTheLine) {
+    PtyPair pty, other;
+    ASSERT_TRUE(pty.ok() && other.ok());
+    CQVComm port;
+    ASSERT_EQ(port.OpenPort(pty.path()), 1);
+    port.ConfigurePort(115200, 0, 20);
+    uint8_t buf[4] = {};
+    // One byte asked, six arrived: the other five wait inside the port.
+    const auto stale = [&] {
+        ASSERT_EQ(::write(pty.master(), "\xFF\xFF\x01\x02\x00\xFC", 6), 6);
+        ASSERT_EQ(port.ReadBytes(buf, 1), 1);
+    };
+    stale();
+    port.PurgeReceive();
+    ASSERT_EQ(::write(pty.master(), "\x42", 1), 1);
+    EXPECT_EQ(port.ReadBytes(buf, 4), 1);
+    EXPECT_EQ(buf[0], 0x42);
+
+    stale();
+    port.ConfigurePort(115200, 0, 20);
+    EXPECT_EQ(port.ReadBytes(buf, 4), 0);
+
+    stale();
+    ASSERT_EQ(port.OpenPort(other.path()), 1);
+    port.ConfigurePort(115200, 0, 20);
+    ASSERT_EQ(::write(other.master(), "\x43", 1), 1);
+    EXPECT_EQ(port.ReadBytes(buf, 4), 1);
+    EXPECT_EQ(buf[0], 0x43);
+}
+
+// Stands in for the line-state calls a pseudo-terminal cannot carry: it logs the modem
+// lines and reports the parity a real port would have kept.
+class RecordingLines : public LineControl {
+  public:
+    bool GetSettings(int fd, termios2& t) override {
+        if (!LineControl::GetSettings(fd, t)) return false;
+        t.c_cflag = (t.c_cflag & ~(PARENB | PARODD)) | parity;
+        return true;
+    }
+    void SetModemLine(int, int line, bool on) override {
+        log += line == TIOCM_DTR ? "DTR" : line == TIOCM_RTS ? "RTS" : "?";
+        log += on ? "+ " : "- ";
+    }
+    tcflag_t parity = 0;
+    std::string log;
+};
+
+TEST(SerialPort, ConfigureRaisesDtrDropsRtsAndSavesTheParityItFound) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    RecordingLines lines;
+    CQVComm port;
+    port.Lines = &lines;
+    port.ClearDtr(false);  // closed: nothing reaches the line
+    EXPECT_EQ(lines.log, "");
+    ASSERT_EQ(port.OpenPort(pty.path()), 1);
+
+    const struct {
+        tcflag_t found;
+        int saved;
+    } cases[] = {{PARENB | PARODD, 1}, {PARENB, 2}, {0, 0}, {PARODD, 0}};
+    for (const auto& c : cases) {
+        lines.parity = c.found;
+        lines.log.clear();
+        port.ConfigurePort(115200, 2, 25);
+        EXPECT_EQ(port.SavedParity, c.saved) << c.found;
+        EXPECT_EQ(lines.log, "DTR+ RTS- ");
+    }
+    lines.log.clear();
+    port.ClearDtr(true);
+    port.ClearRts(false);
+    port.ClearDtr(false);
+    port.ClearRts(true);
+    EXPECT_EQ(lines.log, "DTR- RTS+ DTR+ RTS- ");
+}
+
 TEST(SerialPort, PurgeDropsWhatHasArrived) {
     PtyPair pty;
     ASSERT_TRUE(pty.ok());
@@ -148,12 +253,16 @@ TEST(SerialPort, ReadTimeoutCoversAllBytesTogether) {
     device.join();
     EXPECT_GT(got, 0);
     EXPECT_LT(got, 20);
+    // The read waits out the whole time-out for the bytes still missing, no less.
+    EXPECT_GE(took, std::chrono::milliseconds(101));
     EXPECT_LT(took, std::chrono::seconds(5));  // sanity only: the read did not hang
 
-    // A silent line returns nothing within the time-out; a line whose far end is gone
+    // A silent line returns nothing, after the time-out; a line whose far end is gone
     // returns as well.
     port.PurgeReceive();
+    const auto silent = std::chrono::steady_clock::now();
     EXPECT_EQ(port.ReadBytes(buf, 4), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - silent, std::chrono::milliseconds(101));
     pty.CloseMaster();
     const auto hangup = std::chrono::steady_clock::now();
     EXPECT_EQ(port.ReadBytes(buf, 4), 0);

@@ -193,6 +193,7 @@ class RecordingPort : public CQVComm {
   public:
     int WriteBytes(const uint8_t* buffer, int n) override {
         sent.insert(sent.end(), buffer, buffer + n);
+        writes.push_back(HexOf(std::vector<uint8_t>(buffer, buffer + n)));
         return n;
     }
     int ReadBytes(uint8_t* buffer, int n) override {
@@ -206,8 +207,35 @@ class RecordingPort : public CQVComm {
         return s;
     }
     std::vector<uint8_t> sent;
+    std::vector<std::string> writes;  // one entry per WriteBytes call
     std::deque<uint8_t> line;
 };
+
+TEST(TervionPort, EachRequestLeavesInOneWriteBeforeItsAnswerIsRead) {
+    RecordingPort port;
+    Tervion t;
+    t.Comm = &port;
+    port.line.assign({0xFF, 0xFF, 0x01, 0x04, 0x00, 0x0A, 0x0B, 0xE5});
+    uint8_t buf[2];
+    EXPECT_EQ(t.Read(1, 56, buf, 2), 2);
+    t.Level = 0;
+    t.WriteByte(1, 40, 1);
+    t.Action(1);
+    const uint8_t ids[2] = {1, 2};
+    const uint8_t data[2] = {0x10, 0x00};
+    t.SyncWrite(ids, 2, 42, data, 2);
+    EXPECT_EQ(port.writes, (std::vector<std::string>{
+                               "FF FF 01 04 02 38 02 BE",
+                               "FF FF 01 04 03 28 01 CE",
+                               "FF FF 01 02 05 F7",
+                               "FF FF FE 0A 83 2A 02 01 10 00 02 10 00 25",
+                           }));
+    // Bytes handed over without the end of a request still go out before a read.
+    port.writes.clear();
+    t.WriteRaw(data, 2);
+    t.ReadRaw(buf, 1);
+    EXPECT_EQ(port.writes, std::vector<std::string>{"10 00"});
+}
 
 TEST(TervionMotion, BlockIsAccelerationPositionTimeSpeedWithSignMagnitudePosition) {
     RecordingPort port;

@@ -139,7 +139,7 @@ TEST_F(PageTest, RecordingBatchesRowsAndExportWritesThePartialBatch) {
     EXPECT_EQ(Lines(dir_ / "record.txt"), std::vector<std::string>{"No,Pos,Gol,Ft,V,C,T,Vol\r"});
 }
 
-TEST_F(PageTest, ARecordFileThatCannotBeWrittenIsReportedOnceAndLosesNoRows) {
+TEST_F(PageTest, ABacklogStaysWithinItsRecordingAndNothingLateReachesTheNext) {
     Select(kServoA);
     page_->OnExport();                             // 30 s: batches of 600
     std::filesystem::remove(dir_ / "record.txt");  // a batch write never creates the file
@@ -148,20 +148,40 @@ TEST_F(PageTest, ARecordFileThatCannotBeWrittenIsReportedOnceAndLosesNoRows) {
     EXPECT_EQ(view_.errors[0],
               "Data analysis: The record file record.txt cannot be written. The samples are kept "
               "and written as soon as it can be.");
+    // The backlog is kept while the recording runs and goes in once the file is back.
+    std::ofstream(dir_ / "record.txt", std::ios::binary) << "No,Pos,Gol,Ft,V,C,T,Vol\r\n";
     for (int i = 0; i < 600; ++i) Poll(SampleReply());
-    page_->OnExport();  // stop: still failing, still one box
-    EXPECT_EQ(view_.errors.size(), 1u);
-    EXPECT_EQ(page_->Recorder().Collected(), 1200);
+    EXPECT_EQ(Lines(dir_ / "record.txt").size(), 1201u);
+    EXPECT_EQ(Shown(kRowsEdit), "1200");
 
-    // Recording again creates the file; the kept rows go in first, and a later failure is
-    // reported anew.
+    std::filesystem::remove(dir_ / "record.txt");
+    for (int i = 0; i < 10; ++i) Poll(SampleReply());
+    page_->OnExport();  // stop: the last write fails and its rows are given up
+    ASSERT_EQ(view_.errors.size(), 2u);
+    EXPECT_EQ(view_.errors[1],
+              "Data analysis: The record file record.txt cannot be written. The samples of this "
+              "recording not yet written are lost.");
+    // A tick that read the servo just before the stop hands its sample over afterwards.
+    EXPECT_EQ(page_->Recorder().AddSample(RecordSample{}), -1);
+    EXPECT_EQ(page_->Recorder().Collected(), 0);
+
+    // The next recording starts empty: its file holds only its own rows.
     page_->OnExport();
+    EXPECT_EQ(page_->Recorder().Collected(), 0);
     for (int i = 0; i < 600; ++i) Poll(SampleReply());
-    EXPECT_EQ(Lines(dir_ / "record.txt").size(), 1801u);
-    EXPECT_EQ(Shown(kRowsEdit), "1800");
+    const auto lines = Lines(dir_ / "record.txt");
+    ASSERT_EQ(lines.size(), 601u);
+    EXPECT_EQ(lines[600], "600,2047,2048,12,0,3,31,74,END\r");
     std::filesystem::remove(dir_ / "record.txt");
     for (int i = 0; i < 600; ++i) Poll(SampleReply());
-    EXPECT_EQ(view_.errors.size(), 2u);
+    EXPECT_EQ(view_.errors.size(), 3u);
+
+    // A time of 0 keeps the settings but not the samples of the recording before.
+    page_->OnExport();
+    view_.text[kSecondsEdit] = "0";
+    page_->OnExport();
+    EXPECT_EQ(page_->Recorder().BatchSize(), 600);
+    EXPECT_EQ(page_->Recorder().Collected(), 0);
 }
 
 TEST_F(PageTest, RecordingTimeSetsDividerAndBatch) {

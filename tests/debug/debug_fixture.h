@@ -26,6 +26,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/control_flag.h"
 #include "transport/cqv_comm.h"
 
 namespace debug_test {
@@ -77,7 +78,7 @@ class FakeView : public RobotDlgView {
 
     std::map<int, std::string> text;
     std::map<int, int> limit;
-    std::map<int, bool> enabled, visible, checked;
+    std::map<int, ControlFlag> enabled, visible, checked;
     std::map<int, std::pair<int, int>> range;
     std::map<int, int> pos;
     std::map<int, int> timers;
@@ -197,7 +198,11 @@ class PageTest : public ::testing::Test {
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
-        std::ofstream(dir_ / setup_->MainName(), std::ios::binary) << SetupFileText();
+        // Each kind reads the file of its own kind; all three hold the same rows.
+        for (const std::string& name :
+             {setup_->MainName(), setup_->PwmName(), setup_->ModbusName()}) {
+            std::ofstream(dir_ / name, std::ios::binary) << SetupFileText();
+        }
         tervion_.Comm = &comm_;
         modbus_.Port = &comm_;
         MakePage(false);

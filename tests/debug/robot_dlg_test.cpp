@@ -78,6 +78,23 @@ TEST_F(PageTest, ModelWithoutDebugRowDropsSelection) {
     EXPECT_EQ(Shown(kStateStatic), "Timeout");
 }
 
+// A search selects files on its worker as it probes; a selection still reads its own kind's
+// file.
+TEST_F(PageTest, SelectionReadsTheFileOfItsKindWhateverIsSelected) {
+    std::ofstream(dir_ / setup_->ModbusName(), std::ios::binary) << "no debug rows\n";
+    setup_->SelectFile(setup_->ModbusName());
+    Select(kServoA);
+    EXPECT_EQ(page_->SelectedId(), 1);
+
+    std::ofstream(dir_ / setup_->MainName(), std::ios::binary) << "no debug rows\n";
+    std::ofstream(dir_ / setup_->ModbusName(), std::ios::binary) << SetupFileText();
+    setup_->SelectFile(setup_->MainName());
+    Select(kModbusServo, kKindModbus, 7);
+    EXPECT_EQ(page_->SelectedId(), 5);
+    Select(kServoA);
+    EXPECT_EQ(page_->SelectedId(), -1);
+}
+
 TEST_F(PageTest, SetClampsGoalAndEncodesSpeedAndTime) {
     Select(kServoA);
     view_.text[kGoalEdit] = "40000";
@@ -195,6 +212,11 @@ TEST_F(PageTest, ModbusGoalAndTorque) {
     view_.text[kSpeedEdit] = "0";
     page_->OnSet();
     EXPECT_EQ(comm_.Take(), "05 06 00 80 01 F4 89 B1");
+    // The acceleration register takes the acceleration as entered, beyond 8 bits too.
+    view_.text[kSpeedEdit] = "10";
+    view_.text[kAccEdit] = "300";
+    page_->OnSet();
+    EXPECT_EQ(comm_.Take(), "05 10 00 80 00 04 08 01 F4 00 01 01 2C 00 0A B9 F6");
 
     view_.checked[kTorqueCheck] = true;
     page_->OnTorqueClicked();  // broadcast, slave address 0

@@ -7,9 +7,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <filesystem>
 #include <iostream>
@@ -118,7 +121,8 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
     EXPECT_EQ(page.Graph().Channels(), 0xE7u);
     QTest::qWait(300);
     for (int target : {2600, 3200, 1200}) {
-        slider->setValue(target);
+        slider->setSliderPosition(target);  // as a drag does
+        QTest::qWait(0);                    // the page handles the move once it is in place
         EXPECT_EQ(Caption(widget, kGoalEdit), QString::number(target));
         EXPECT_TRUE(WaitFor([&] {
             return Caption(widget, kPositionStatic) == QString::number(target);
@@ -174,6 +178,80 @@ TEST_F(DebugWidgetTest, ChineseCaptions) {
     EXPECT_EQ(Caption(widget, kStateStatic), "通信正常");
     // Nothing selected: the poll shows "Timeout".
     EXPECT_TRUE(WaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
+}
+
+// Goal writes the simulator received (instruction 3 at the motion block 41), as positions.
+std::vector<int> GoalsSent(sim::SimBus& bus) {
+    std::vector<int> goals;
+    for (const auto& r : bus.TakeRequests()) {
+        if (r.size() == 14 && r[4] == 0x03 && r[5] == 41) goals.push_back(r[7] | r[8] << 8);
+    }
+    return goals;
+}
+
+QPoint ThumbCentre(const QSlider& slider) {
+    QStyleOptionSlider opt;
+    opt.initFrom(&slider);
+    opt.orientation = slider.orientation();
+    opt.minimum = slider.minimum();
+    opt.maximum = slider.maximum();
+    opt.sliderPosition = slider.sliderPosition();
+    opt.sliderValue = slider.value();
+    opt.subControls = QStyle::SC_All;
+    return slider.style()
+        ->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, &slider)
+        .center();
+}
+
+TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedControl) {
+    CRobotDlg page(*setup_, modbus_, tervion_, lock_, false, ui_);
+    QWidget window;
+    // Keys the page's controls leave unhandled reach the window around the page.
+    struct KeyLog : QObject {
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_S)
+                ++s_keys;
+            return false;
+        }
+        int s_keys = 0;
+    } log;
+    window.installEventFilter(&log);
+    auto* widget = new CRobotDlgWidget(page, false, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    page.StopPolling();
+    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
+    page.SelectServo(1, records, 0, 1, kKindServo);
+    auto* slider = qobject_cast<QSlider*>(widget->Control(kGoalSlider));
+    ASSERT_NE(slider, nullptr);
+
+    bus_.RecordRequests(true);
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_End);
+    QTest::keyClick(slider, Qt::Key_Right);  // already at the end: the value stays
+    QTest::keyClick(slider, Qt::Key_End);
+    QTest::qWait(50);
+    EXPECT_EQ(GoalsSent(bus_), (std::vector<int>{4095, 4095, 4095}));
+    // A click on the thumb and its release, without moving it.
+    const QPoint thumb = ThumbCentre(*slider);
+    QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
+    QTest::qWait(50);
+    const std::vector<int> clicked = GoalsSent(bus_);
+    EXPECT_GE(clicked.size(), 2u);
+    for (int goal : clicked) EXPECT_EQ(goal, 4095);
+    // A position the page sets itself sends nothing.
+    page.OnSet();
+    QTest::qWait(50);
+    EXPECT_EQ(GoalsSent(bus_).size(), 1u);
+
+    auto* edit = widget->Control(kAccEdit);
+    edit->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return edit->hasFocus(); }, 2000));
+    QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(widget->Control(kGoalCheck)->isVisibleTo(widget));
+    EXPECT_TRUE(widget->Control(kFastSlowCheck)->isVisibleTo(widget));
+    EXPECT_EQ(log.s_keys, 1);
 }
 
 // The main window deletes its page objects before the page widgets in its tabs.

@@ -267,20 +267,24 @@ TEST_F(RefreshTest, OversizeFileIsRefusedWhole) {
 }
 
 TEST_F(RefreshTest, DownloadBrokenOffHalfWayLeavesTheOldCopy) {
-    PublishSamples();
-    Manifest("[setup_en.log]\ncut=40\ncreatedDate=7\n");
+    // Only the main file is on the server. Its date query (the first request) passes whole
+    // and names a newer copy than the one kept, so the download (the second) is made and
+    // breaks off: the third failure, so the refresh fails.
+    Publish("setup_en.log", ReadFile(kSampleDir + "setup_en.log"));
+    Manifest("[setup_en.log]\ncut=200\ncut_from=2\ncreatedDate=7\n");
     WriteFile(temp_.path() + "setup_en.log", "old main file");
+    ASSERT_TRUE(settings_.Write("setup_en.log", "6"));
     StartServer();
-    EXPECT_TRUE(setup_.RefreshFromServer());
+    EXPECT_FALSE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_en.log"), "old main file");
-    EXPECT_FALSE(settings_.Read("setup_en.log").has_value());
-    EXPECT_EQ(TempListing(),
-              (std::set<std::string>{"setup_en.log", "setup_modbus_en.log", "setup_pwm_en.log"}));
+    EXPECT_EQ(settings_.Read("setup_en.log"), "6");
+    EXPECT_EQ(TempListing(), (std::set<std::string>{"setup_en.log"}));
     // An empty file is nothing to use either.
     Publish("setup_en.log", "");
     Manifest("[setup_en.log]\ncreatedDate=8\n");
-    EXPECT_TRUE(setup_.RefreshFromServer());
+    EXPECT_FALSE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_en.log"), "old main file");
+    EXPECT_EQ(settings_.Read("setup_en.log"), "6");
 }
 
 // The local write itself fails after 1000 bytes (file size limit): the old copy stays whole

@@ -305,6 +305,8 @@ TEST_F(SimBusTest, ServosMoveToTheirGoalAndReportIt) {
     tervion.PosAddress = 41;
 
     tervion.End = 0;
+    const uint8_t no_limits[4] = {};  // both angle limits 0: goals of any sign are taken
+    ASSERT_NE(tervion.Write(1, 9, no_limits, 4), 0);
     bus.RecordRequests(true);
     EXPECT_NE(tervion.WritePosition(1, -100, 0, 3000, 0), 0);
     EXPECT_EQ(bus.TakeRequests(),

@@ -119,8 +119,57 @@ TEST(SimInstructionServo, RefusesWhatWouldRunPastItsMemory) {
     EXPECT_EQ(s.Peek(0), 3);
 }
 
+// Writes 0 to both angle limits (addresses 9 to 12): the servo then takes goals of any sign.
+void LiftAngleLimits(InstructionServo& servo, uint8_t id) {
+    Bytes write = {0xFF, 0xFF, id, 0x07, 0x03, 0x09, 0, 0, 0, 0};
+    write.push_back(static_cast<uint8_t>(~(id + 0x07 + 0x03 + 0x09) & 0xFF));
+    ASSERT_FALSE(Ask(servo, write).empty());
+}
+
+// A goal for servo `id` at the motion block 41: acc 0, position as given, time 0, speed 0.
+Bytes GoalAt(uint8_t id, uint16_t position) {
+    Bytes move = {0xFF,
+                  0xFF,
+                  id,
+                  0x0A,
+                  0x03,
+                  0x29,
+                  0x00,
+                  static_cast<uint8_t>(position & 0xFF),
+                  static_cast<uint8_t>(position >> 8),
+                  0,
+                  0,
+                  0,
+                  0};
+    unsigned sum = 0;
+    for (size_t i = 2; i < move.size(); ++i) sum += move[i];
+    move.push_back(static_cast<uint8_t>(~sum & 0xFF));
+    return move;
+}
+
+TEST(SimInstructionServo, GoalsStopAtTheAngleLimitsOfTheTable) {
+    InstructionServo servo = Servo(1, 0);  // limits 0 and 4095 by default
+    const struct {
+        uint16_t goal;
+        int reached;
+    } cases[] = {{30719, 4095}, {0x8064, 0}, {1234, 1234}};
+    for (const auto& c : cases) {
+        ASSERT_FALSE(Ask(servo, GoalAt(1, c.goal)).empty());
+        servo.Advance(30.0);
+        EXPECT_EQ(servo.Peek(56) | servo.Peek(57) << 8, c.reached) << c.goal;
+        EXPECT_EQ(servo.Peek(66), 0) << c.goal;  // at rest at the limit
+    }
+    // Limits 1000..2000, written over the bus, hold the next goal.
+    ASSERT_FALSE(
+        Ask(servo, {0xFF, 0xFF, 0x01, 0x07, 0x03, 0x09, 0xE8, 0x03, 0xD0, 0x07, 0x29}).empty());
+    ASSERT_FALSE(Ask(servo, GoalAt(1, 3000)).empty());
+    servo.Advance(30.0);
+    EXPECT_EQ(servo.Peek(56) | servo.Peek(57) << 8, 2000);
+}
+
 TEST(SimInstructionServo, GoalWritesDriveTheFeedbackBlockInBusOrder) {
     InstructionServo low = Servo(1, 0);
+    LiftAngleLimits(low, 1);
     // Motion block at 41: acc 0, position -100 (sign-magnitude 0x8064), time 0, speed 0.
     Bytes move = {0xFF, 0xFF, 0x01, 0x0A, 0x03, 0x29, 0x00, 0x64, 0x80, 0, 0, 0, 0};
     move.push_back(static_cast<uint8_t>(~(0x01 + 0x0A + 0x03 + 0x29 + 0x64 + 0x80) & 0xFF));
@@ -134,6 +183,7 @@ TEST(SimInstructionServo, GoalWritesDriveTheFeedbackBlockInBusOrder) {
     EXPECT_EQ(low.Peek(66), 0);  // no longer moving
 
     InstructionServo high = Servo(2, 1);
+    LiftAngleLimits(high, 2);
     move[2] = 0x02;
     move[7] = 0x80;
     move[8] = 0x64;

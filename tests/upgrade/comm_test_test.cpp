@@ -84,7 +84,6 @@ TEST_F(CommTest, ModbusServosAreReadByRegisters) {
                            0,
                            0,
                            1};
-    setup_.SelectFile(setup_.ModbusName());
     page_->SetServo(6, &modbus, 0, 1, 2, "VXM8");
     ASSERT_NE(page_->servo_count(), 0) << "the sample Modbus model has a debug row";
     bus_.RecordRequests(true);

@@ -141,6 +141,12 @@ std::optional<StoredFile> FileCatalog::Find(const std::string& name) const {
             } catch (...) {
                 stored.cut_after = -1;
             }
+        } else if (key == "cut_from") {
+            try {
+                stored.cut_from = std::stoll(value);
+            } catch (...) {
+                stored.cut_from = 1;
+            }
         }
     }
     return stored;

@@ -16,6 +16,7 @@ struct StoredFile {
     std::string banben;
     std::string xinghao;
     long long cut_after = -1;  // test hook: close the connection after this many reply bytes
+    long long cut_from = 1;    // test hook: the first request for the file that is cut
 };
 
 class FileCatalog {

@@ -70,14 +70,16 @@ std::string UpdateServer::BuildReply(const StoredFile* file, bool with_content) 
 
 void UpdateServer::Handle(const std::string& path, const std::string& name, bool with_content,
                           void* response) {
+    long long nth;
     {
         std::lock_guard<std::mutex> lock(requests_mutex_);
         requests_.push_back(path);
+        nth = ++served_[name];
     }
     auto& res = *static_cast<httplib::Response*>(response);
     const std::optional<StoredFile> file = catalog_.Find(name);
     auto body = std::make_shared<std::string>(BuildReply(file ? &*file : nullptr, with_content));
-    const long long cut = file ? file->cut_after : -1;
+    const long long cut = file && nth >= file->cut_from ? file->cut_after : -1;
     if (cut < 0 || static_cast<size_t>(cut) >= body->size()) {
         res.set_content(*body, "application/json");
         return;

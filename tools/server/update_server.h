@@ -4,6 +4,7 @@
 // {"code":0,"data":{...}} or {"code":0,"data":null}. Runs on its own threads; usable
 // in-process by tests and by the vexa-server program.
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,4 +48,5 @@ class UpdateServer {
     int port_ = 0;
     mutable std::mutex requests_mutex_;
     std::vector<std::string> requests_;
+    std::map<std::string, long long> served_;  // requests per name, for the cut_from hook
 };

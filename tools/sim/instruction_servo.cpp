@@ -22,6 +22,9 @@ constexpr uint8_t kSyncWrite = 0x83;
 // Servo-family identity bytes.
 constexpr int kIdAddress = 5;
 constexpr int kBaudAddress = 6;
+// Minimum and maximum angle limit, 16 bits each, where the model's table has them.
+constexpr int kMinAngleAddress = 9;
+constexpr int kMaxAngleAddress = 11;
 constexpr int kLevelAddress = 8;
 // PWM-family identity: 0 model major, 1 firmware minor, 2 firmware major, 3 id.
 constexpr int kPwmIdAddress = 3;
@@ -67,6 +70,12 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
         memory_[3] = model_.model_major;
         memory_[4] = model_.model_minor;
         for (int a = 0; a <= 4; ++a) read_only_[a] = true;
+        int limit_words = 0;
+        for (const ModelEntry& e : model_.entries) {
+            if (e.size == 2 && (e.address == kMinAngleAddress || e.address == kMaxAngleAddress))
+                ++limit_words;
+        }
+        has_angle_limits_ = limit_words == 2;
         const int index = ServoIndexForBaud(baud_);
         if (index >= 0) memory_[kBaudAddress] = static_cast<uint8_t>(index);
         memory_[kLevelAddress] = static_cast<uint8_t>(settings.level);
@@ -292,6 +301,8 @@ void InstructionServo::TakeCommands(int first, int last) {
         const int goal = DecodeMagnitude(Word(m + 1), 15);
         const int time = std::abs(DecodeMagnitude(Word(m + 3), 10));
         const int speed = std::abs(DecodeMagnitude(Word(m + 5), 15));
+        if (has_angle_limits_)
+            motion_.SetAngleLimits(Word(kMinAngleAddress), Word(kMaxAngleAddress));
         motion_.Command(goal, speed, acc, time);
         goal_written = touches(m + 1, m + 2);
     }

@@ -68,6 +68,7 @@ class InstructionServo : public SimDevice {
     int end_;
     int baud_;
     int id_address_;
+    bool has_angle_limits_ = false;  // 16-bit angle limits at 9 and 11 in the model's table
     std::array<uint8_t, 256> memory_{};
     std::array<uint8_t, 256> factory_{};
     std::array<uint8_t, 256> saved_{};

@@ -13,8 +13,15 @@ void ServoMotion::SetAmbient(int degrees) {
     temperature_ = degrees;
 }
 
+void ServoMotion::SetAngleLimits(int low, int high) {
+    low_limit_ = low;
+    high_limit_ = high;
+}
+
 void ServoMotion::Command(int goal, int speed, int acc, int time_ms) {
     goal_ = std::clamp(goal, -kGoalLimit, kGoalLimit);
+    if (low_limit_ <= high_limit_ && (low_limit_ != 0 || high_limit_ != 0))
+        goal_ = std::clamp(goal_, low_limit_, high_limit_);
     const double distance = std::fabs(goal_ - position_);
     if (speed > 0) {
         max_speed_ = speed;

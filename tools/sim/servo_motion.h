@@ -15,6 +15,9 @@ class ServoMotion {
     // speed 0 means the default speed; acc 0 means no ramp; time > 0 with speed 0 makes
     // the move take that long.
     void Command(int goal, int speed, int acc, int time_ms);
+    // Angle limits of the memory table: later goals outside low..high stop at the limit, as
+    // a real servo's do. Both 0 (or low above high) means no limits, as in wheel mode.
+    void SetAngleLimits(int low, int high);
     void SetTorque(bool on);
     // Integrates the state over `seconds` in steps of at most one millisecond.
     void Advance(double seconds);
@@ -43,6 +46,8 @@ class ServoMotion {
     double temperature_ = 30;
     double ambient_ = 30;
     int goal_ = 0;
+    int low_limit_ = 0;
+    int high_limit_ = 0;
     double max_speed_ = kDefaultSpeed;
     double accel_ = 0;  // steps/s^2, 0 = no ramp
     bool torque_ = false;

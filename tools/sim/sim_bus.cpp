@@ -187,10 +187,13 @@ void SimBus::Run() {
         }
         if (fds[0].revents & POLLIN) {
             size_t got;
-            while ((got = line_.Read(chunk, sizeof chunk)) > 0) {
+            // A read short of the chunk took all there was; the next poll sees the rest.
+            do {
+                got = line_.Read(chunk, sizeof chunk);
+                if (got == 0) break;
                 if (!FeedLoader(chunk, got)) framer_.Feed(chunk, got);
                 last_rx = Clock::now();
-            }
+            } while (got == sizeof chunk);
         }
         RequestFramer::Frame frame;
         while (framer_.Next(frame)) Serve(frame);
