@@ -8,6 +8,7 @@ pkgs=(
   qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   libmodbus-dev
+  clang libclang-rt-14-dev
   xvfb xauth fonts-wqy-microhei
   dpkg-dev file nginx-light
 )

@@ -38,7 +38,7 @@ class CliBusMonitor : public ::testing::Test {
     void TearDown() override { bus_.Stop(); }
 
     CliRun Cli(std::vector<std::string> args) {
-        std::vector<std::string> all = {"--port", bus_.port_path(), "--timeout", "3"};
+        std::vector<std::string> all = {"--port", bus_.port_path(), "--timeout", "20"};
         all.insert(all.end(), args.begin(), args.end());
         std::ostringstream out, err;
         const int status = RunCli(all, out, err);

@@ -50,22 +50,9 @@ PwmAdapter& SimBus::AddPwmAdapter(const PwmAdapterSettings& settings) {
 bool SimBus::Start(std::string* error) {
     if (running()) return true;
     if (!line_.Open(error)) return false;
-    if (!config_.link_path.empty()) {
-        struct stat st {};
-        if (lstat(config_.link_path.c_str(), &st) == 0) {
-            if (!S_ISLNK(st.st_mode)) {
-                if (error) *error = "refusing to replace " + config_.link_path + ": not a link";
-                line_.Close();
-                return false;
-            }
-            unlink(config_.link_path.c_str());
-        }
-        if (symlink(line_.slave_path().c_str(), config_.link_path.c_str()) != 0) {
-            if (error) *error = "symlink " + config_.link_path + ": " + std::strerror(errno);
-            line_.Close();
-            return false;
-        }
-        linked_ = true;
+    if (!Link(error)) {
+        line_.Close();
+        return false;
     }
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
         if (error) *error = std::string("pipe: ") + std::strerror(errno);
@@ -76,8 +63,95 @@ bool SimBus::Start(std::string* error) {
         std::lock_guard lock(stop_mutex_);
         stopping_ = false;
     }
+    {
+        std::lock_guard lock(line_mutex_);
+        worker_done_ = false;
+    }
     worker_ = std::thread([this] { Run(); });
     return true;
+}
+
+bool SimBus::Link(std::string* error) {
+    if (config_.link_path.empty()) return true;
+    struct stat st {};
+    if (lstat(config_.link_path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        if (error) *error = "refusing to replace " + config_.link_path + ": not a link";
+        return false;
+    }
+    // A new link under a temporary name renamed over the old one: whoever opens the path
+    // finds either the old line or the new one, never nothing.
+    const std::string fresh = config_.link_path + ".new";
+    unlink(fresh.c_str());
+    if (symlink(line_.slave_path().c_str(), fresh.c_str()) != 0 ||
+        rename(fresh.c_str(), config_.link_path.c_str()) != 0) {
+        if (error) *error = "symlink " + config_.link_path + ": " + std::strerror(errno);
+        unlink(fresh.c_str());
+        return false;
+    }
+    linked_ = true;
+    return true;
+}
+
+void SimBus::Wake() {
+    if (wake_[1] >= 0) {
+        const char b = 1;
+        [[maybe_unused]] ssize_t ignored = write(wake_[1], &b, 1);
+    }
+}
+
+int SimBus::LineBaud() const {
+    std::lock_guard lock(line_mutex_);
+    return line_.Baud();
+}
+
+std::string SimBus::port_path() const {
+    std::lock_guard lock(line_mutex_);
+    return line_.slave_path();
+}
+
+bool SimBus::Unplug(std::string* error) { return RequestLine(1, error); }
+
+bool SimBus::Replug(std::string* error) { return RequestLine(2, error); }
+
+bool SimBus::RequestLine(int request, std::string* error) {
+    std::unique_lock lock(line_mutex_);
+    if (!running()) {
+        if (error) *error = "the bus is not running";
+        return false;
+    }
+    line_request_ = request;
+    Wake();
+    line_cv_.wait(lock, [this] { return line_request_ == 0 || worker_done_; });
+    if (line_request_ != 0) {
+        line_request_ = 0;
+        if (error) *error = "the bus has stopped";
+        return false;
+    }
+    if (!line_ok_ && error) *error = line_error_;
+    return line_ok_;
+}
+
+void SimBus::ServeLineRequest() {
+    std::lock_guard lock(line_mutex_);
+    if (line_request_ == 0) return;
+    line_ok_ = true;
+    if (line_request_ == 1 && !unplugged_) {
+        if (linked_) unlink(config_.link_path.c_str());
+        linked_ = false;
+        line_.Close();
+        framer_.Clear();
+        unplugged_ = true;
+    } else if (line_request_ == 2 && unplugged_) {
+        line_error_.clear();
+        line_ok_ = line_.Open(&line_error_) && Link(&line_error_);
+        if (line_ok_) {
+            unplugged_ = false;
+        } else {
+            line_.Close();
+        }
+    }
+    line_request_ = 0;
+    line_cv_.notify_all();
 }
 
 void SimBus::Stop() {
@@ -86,10 +160,7 @@ void SimBus::Stop() {
         stopping_ = true;
     }
     stop_cv_.notify_all();
-    if (wake_[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] ssize_t ignored = write(wake_[1], &b, 1);
-    }
+    Wake();
     if (worker_.joinable()) worker_.join();
     for (int& fd : wake_) {
         if (fd >= 0) close(fd);
@@ -171,11 +242,13 @@ void SimBus::Run() {
     auto last_garbage = Clock::now();
     uint8_t chunk[512];
     for (;;) {
+        ServeLineRequest();
         {
             std::lock_guard lock(stop_mutex_);
-            if (stopping_) return;
+            if (stopping_) break;
         }
-        const bool endless = faults_.endless_garbage();
+        // Unplugged, the master is closed (-1, which poll skips): wait for the wake pipe.
+        const bool endless = faults_.endless_garbage() && !unplugged_;
         const int timeout = endless ? 1
                             : loaders_listening_ ? 5
                                                  : (framer_.buffered() ? config_.stale_ms : 200);
@@ -207,6 +280,11 @@ void SimBus::Run() {
             last_garbage = Clock::now();
         }
     }
+    // A request that raced with Stop must not leave its caller waiting.
+    ServeLineRequest();
+    std::lock_guard lock(line_mutex_);
+    worker_done_ = true;
+    line_cv_.notify_all();
 }
 
 void SimBus::SendGarbage(Clock::time_point& last) {
@@ -246,6 +324,7 @@ void SimBus::Serve(const RequestFramer::Frame& frame) {
     bool request_on_wire = true;
     for (auto& reply : replies) {
         int extra_ms = 0;
+        random_faults_.Arm(faults_);
         if (!faults_.Apply(reply, extra_ms)) continue;
         long long us = reply_delay_us_ + extra_ms * 1000LL;
         if (wire_time_ && baud > 0) {

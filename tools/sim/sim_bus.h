@@ -28,6 +28,7 @@
 #include "tools/sim/modbus_servo.h"
 #include "tools/sim/pty_line.h"
 #include "tools/sim/pwm_adapter.h"
+#include "tools/sim/random_faults.h"
 #include "tools/sim/request_framer.h"
 
 namespace sim {
@@ -58,10 +59,20 @@ class SimBus {
     void Stop();
     bool running() const { return worker_.joinable(); }
 
-    // The slave side of the pseudo-terminal, the tool's serial port.
-    const std::string& port_path() const { return line_.slave_path(); }
+    // The slave side of the pseudo-terminal, the tool's serial port. A new one after Replug.
+    std::string port_path() const;
+
+    // The adapter pulled out: the worker closes the line, so the tool's open port hangs up
+    // (reads give nothing, writes fail) and the link path goes away. Replug opens a fresh
+    // line and points the link at it again, as a device coming back under the same name.
+    // Both wait until the worker has done it; false (with a reason) when the bus is not
+    // running or the new line cannot be opened.
+    bool Unplug(std::string* error = nullptr);
+    bool Replug(std::string* error = nullptr);
+    bool unplugged() const { return unplugged_; }
 
     FaultInjector& faults() { return faults_; }
+    RandomFaults& random_faults() { return random_faults_; }
     void SetWireTime(bool on) { wire_time_ = on; }
     void SetReplyDelayUs(int us) { reply_delay_us_ = us; }
 
@@ -77,7 +88,7 @@ class SimBus {
     // The requests kept so far, oldest first; the record is emptied.
     std::vector<std::vector<uint8_t>> TakeRequests();
     // The baud rate the tool has set on the line.
-    int LineBaud() const { return line_.Baud(); }
+    int LineBaud() const;
 
     // Faults of the firmware exchange, for every boot loader.
     void SetBootFaults(const BootFaults& faults);
@@ -100,10 +111,15 @@ class SimBus {
     void AfterLoader(SimDevice& device, BootLoader& loader,
                      std::vector<BootLoader::Answer>& answers);  // device lock held
     void SendAnswers(const std::vector<BootLoader::Answer>& answers, int baud);
+    bool Link(std::string* error);  // (re)points config_.link_path at the line
+    void Wake();
+    bool RequestLine(int request, std::string* error);
+    void ServeLineRequest();  // worker side of Unplug / Replug
 
     SimConfig config_;
     PtyLine line_;
     FaultInjector faults_;
+    RandomFaults random_faults_;
     RequestFramer framer_;
     std::atomic<bool> wire_time_;
     std::atomic<int> reply_delay_us_;
@@ -129,6 +145,16 @@ class SimBus {
     int wake_[2] = {-1, -1};
     std::thread worker_;
     bool linked_ = false;
+
+    // Unplug and Replug requests, carried out by the worker between requests. The mutex
+    // also guards line_ against port_path() while the worker swaps it.
+    mutable std::mutex line_mutex_;
+    std::condition_variable line_cv_;
+    int line_request_ = 0;
+    bool worker_done_ = false;
+    bool line_ok_ = false;
+    std::string line_error_;
+    std::atomic<bool> unplugged_{false};
 };
 
 }  // namespace sim

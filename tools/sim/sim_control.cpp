@@ -38,6 +38,7 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
         f.SetEndlessGarbage(on);
     } else if (command == "clear" && words.empty()) {
         f.Clear();
+        bus.random_faults().Set(0, 1);
     } else if (command == "wire" && on_off(on)) {
         bus.SetWireTime(on);
     } else if (command == "delay" && count_ok(1) && numbers[0] >= 0) {
@@ -63,6 +64,13 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
             return "error: boot nak K | nak-all | silent | garbage | clear";
         }
         bus.SetBootFaults(boot);
+    } else if (command == "random" && (count_ok(1) || count_ok(2)) && numbers[0] >= 0 &&
+               numbers[0] <= 100) {
+        bus.random_faults().Set(static_cast<int>(numbers[0]),
+                                numbers.size() == 2 ? static_cast<uint32_t>(numbers[1]) : 1);
+    } else if ((command == "unplug" || command == "replug") && words.empty()) {
+        std::string why;
+        if (!(command == "unplug" ? bus.Unplug(&why) : bus.Replug(&why))) return "error: " + why;
     } else if (command == "power" && count_ok(1)) {
         const int id = static_cast<int>(numbers[0]);
         const bool found = bus.WithServo(id, [](InstructionServo& s) { s.PowerCycle(); }) ||

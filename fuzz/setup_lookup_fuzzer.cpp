@@ -1,0 +1,72 @@
+// A setup file of arbitrary bytes under all four lookups. The first five bytes of the input
+// are the servo's identification record, the sixth the size of the caller's entry array;
+// the rest is the file.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "definitions/servo_setup.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+
+namespace {
+
+// The file is rewritten for every input: in memory where the system offers that, since a
+// disk file system may flush a file truncated and rewritten, a hundred times slower.
+struct Folder {
+    Folder() {
+        std::error_code ignored;
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ignored)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "vexa-fuzz-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~Folder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Folder folder;
+    static StringTable strings(false);
+    static SettingsStore settings(folder.path);
+    static ServoSetup setup(strings, settings);
+    static bool ready = [] {
+        setup.SetFolders(folder.path);
+        return true;
+    }();
+    if (!ready || folder.path.empty() || size < 6) return 0;
+
+    uint8_t ident[9] = {data[0], data[1], data[2], data[3], data[4], 0, 0, 0, 0};
+    const std::string file = folder.path + "/" + setup.MainName();
+    if (FILE* f = std::fopen(file.c_str(), "wb")) {
+        std::fwrite(data + 6, 1, size - 6, f);
+        std::fclose(f);
+    }
+    setup.SelectFile(setup.MainName());
+
+    // Exactly as many rows as the caller has, so a row written past them is caught.
+    const int capacity = 1 + data[5] % 254;
+    std::vector<MemoryEntry> entries(static_cast<size_t>(capacity));
+    const int count = setup.LoadMemoryTable(entries.data(), capacity, ident);
+    // Readers walk the list up to the "NULL" row: it must be inside the array.
+    if (count < 0 || count >= capacity || entries[count].field[0] != "NULL") abort();
+    std::array<uint8_t, 4> matched{};
+    setup.HasMemoryTable(ident, &matched);
+    setup.LookupModelName(ident);
+    DebugRow row{};
+    setup.LookupDebugRow(ident, row);
+    return 0;
+}

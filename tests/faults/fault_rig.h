@@ -1,0 +1,130 @@
+#pragma once
+// The tool as start-up wires it (the shared bus objects, the main window, a real Debug page
+// with its 50 ms poll thread, a real Programming page with its 100 ms refresh) against the
+// simulated demo bus on a pseudo-terminal reached through a link path, the way a technician's
+// adapter sits at a fixed device name.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/servo_main.h"
+#include "pages/debug/robot_dlg.h"
+#include "pages/programming/servo_pg.h"
+#include "tests/app/app_fakes.h"
+#include "tests/app/shared_objects.h"
+#include "tests/debug/debug_fixture.h"
+#include "tests/programming/pg_fixture.h"
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
+
+namespace faults {
+
+using namespace std::chrono_literals;
+
+// Demo servo 1 (VX40, instruction protocol) and its record as the search builds it.
+inline constexpr ServoInfo kServo1 = {3, 6, 0, 4, 0, 1, 4, 0, 1};
+
+inline std::string LinkPath() {
+    return (std::filesystem::temp_directory_path() /
+            ("vexa-faults-" + std::to_string(::getpid()) + "-bus"))
+        .string();
+}
+
+// CPU time (user + system) this process has used so far.
+inline std::chrono::microseconds ProcessCpuTime() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto us = [](const timeval& t) {
+        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
+    };
+    return std::chrono::duration_cast<std::chrono::microseconds>(us(u.ru_utime) + us(u.ru_stime));
+}
+
+class FaultRig : public ::testing::Test {
+  protected:
+    FaultRig()
+        : link_(LinkPath()),
+          bus({.link_path = link_}),
+          shared((std::filesystem::temp_directory_path() / "vexa_faults").string()) {}
+
+    void SetUp() override {
+        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
+        sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
+        std::string error;
+        ASSERT_TRUE(bus.Start(&error)) << error;
+        debug = std::make_unique<CRobotDlg>(shared.setup, shared.modbus, shared.tervion,
+                                            shared.lock, false, ui);
+        main = std::make_unique<CServoMain>(view, ui, shared.strings);
+        pg = std::make_unique<CServoPG>(shared.setup, shared.lock, shared.modbus, shared.tervion,
+                                        *main, false, ui);
+        pg->InitDialog(&pg_view);
+        main->Wire({debug.get(), pg.get(), &upgrade, &pwm}, shared.Bus(), false);
+        main->SetPreferredPort(link_);
+        main->OnInitDialog();
+        debug->InitDialog(&debug_view);  // starts the poll, as the page's creation does
+        // A short extra reply time keeps empty ids quick; the simulator answers well
+        // within it.
+        view.texts[kTimeoutEdit] = "5";
+        main->OnOpenClicked();
+        ASSERT_TRUE(main->port_open());
+    }
+    void TearDown() override {
+        if (main) main->Shutdown();
+        if (debug) debug->StopPolling();
+        if (pg) pg->StopRefreshTimer();
+        ui.Drain();
+        pg.reset();  // it calls the main window's services
+        main.reset();
+        debug.reset();
+        bus.Stop();
+    }
+
+    // Selects the demo servo 1 on the Debug page, as a click on its row does.
+    void SelectServo1() {
+        records_[0] = kServo1;
+        shared.tervion.End = kServo1[2];
+        shared.setup.SelectFile(shared.setup.MainName());
+        debug->SelectServo(1, records_, 0, 1, kKindServo);
+    }
+
+    // Runs the window's posted work until pred holds or the time is up.
+    template <class P>
+    bool WaitFor(P pred, std::chrono::milliseconds limit = 10000ms) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            ui.Drain();
+            if (pred()) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        ui.Drain();
+        return pred();
+    }
+    std::string State() const { return debug_view.Text(kStateStatic); }
+    bool StateShows(const std::string& text, std::chrono::milliseconds limit = 10000ms) {
+        return WaitFor([&] { return State() == text; }, limit);
+    }
+
+    std::string link_;
+    sim::SimBus bus;
+    SharedObjects shared;
+    FakeView view;
+    debug_test::FakeView debug_view;
+    QueuedDispatcher ui;
+    PageLog log;
+    pg_test::FakeView pg_view;
+    FakeUpgradePage upgrade{log};
+    FakePwmPage pwm{log};
+    std::unique_ptr<CRobotDlg> debug;
+    std::unique_ptr<CServoPG> pg;
+    std::unique_ptr<CServoMain> main;
+    ServoInfo records_[1] = {};
+};
+
+}  // namespace faults
