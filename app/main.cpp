@@ -90,12 +90,12 @@ int main(int argc, char** argv) {
                                               pc.chinese(), ui);
         w.programming = std::make_unique<CServoPG>(pc.setup(), pc.bus_lock(), pc.modbus(),
                                                    pc.tervion(), *w.logic, pc.chinese(), ui);
-        w.upgrade =
-            std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(), pc.chinese());
+        w.upgrade = std::make_unique<CServoTest>(pc.modbus(), pc.tervion(), pc.setup(),
+                                                 pc.bus_lock(), pc.chinese(), ui);
         w.pwm = std::make_unique<CServoPwm>(pc.tervion(), pc.bus_lock(), pc.chinese());
         w.debug_widget = std::make_unique<CRobotDlgWidget>(*w.debug, pc.chinese());
         w.programming_widget = std::make_unique<CServoPGWidget>(*w.programming);
-        w.upgrade_widget = std::make_unique<CServoTestWidget>(*w.upgrade);
+        w.upgrade_widget = std::make_unique<CServoTestWidget>(*w.upgrade, pc.chinese());
         w.pwm_widget = std::make_unique<CServoPwmWidget>(*w.pwm, pc.chinese());
 
         w.widget->SetPage(CServoMain::kTabDebug, w.debug_widget.get());

@@ -30,6 +30,7 @@ enum TextId : int {
     kTextId = 160,
     kTextDebug = 161,
     kTextProgramming = 162,
+    kTextUpgradeOwnsLine = 13110,
     kTextUpgrade = 163,
     kTextSelect = 166,
     kTextPwm = 209,
@@ -135,6 +136,7 @@ void CServoMain::FillPortCombo() {
 void CServoMain::OnPortDropDown() { FillPortCombo(); }
 
 void CServoMain::OnOpenClicked() {
+    if (RefusedDuringUpgrade()) return;
     const int baud = std::atoi(view_.Text(kBaudCombo).c_str());
     const int parity = view_.ComboSelection(kParityCombo);
     const int extra = std::atoi(view_.Text(kTimeoutEdit).c_str());
@@ -187,7 +189,7 @@ void CServoMain::StopPeriodicWork() {
 }
 
 void CServoMain::OnSearchClicked() {
-    if (!port_open_.load()) return;
+    if (!port_open_.load() || RefusedDuringUpgrade()) return;
     if (search_active_) {
         searching_ = false;  // the worker leaves its loop at the next id
         return;
@@ -250,7 +252,16 @@ void CServoMain::JoinWorker() {
     if (worker_.joinable()) worker_.join();
 }
 
+// A firmware exchange owns the line until it has restored the port: no search, and the
+// port is neither closed nor reconfigured under it.
+bool CServoMain::RefusedDuringUpgrade() {
+    if (!pages_.upgrade || !pages_.upgrade->UpgradeRunning()) return false;
+    view_.SetText(kStatusLine, Str(kTextUpgradeOwnsLine));
+    return true;
+}
+
 void CServoMain::Shutdown() {
+    if (pages_.upgrade) pages_.upgrade->Shutdown();  // ends an exchange, port restored
     closing_ = true;
     searching_ = false;
     JoinWorker();

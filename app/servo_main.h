@@ -102,6 +102,7 @@ class CServoMain : public MainWindowServices {
 
   private:
     void FillPortCombo();
+    bool RefusedDuringUpgrade();
     void StopPeriodicWork();
     void RunSearch();  // worker thread
     void OnSearchHit(const SearchHit& hit, int id);

@@ -29,6 +29,10 @@ public:
     virtual void SetServo(int id, const ServoInfo* records, int index, int count, int kind,
                           const std::string& model_name) = 0;
     virtual void StopTest() = 0;
+    // True from "Upgrade" until the port is restored: the exchange owns the line meanwhile.
+    virtual bool UpgradeRunning() const { return false; }
+    // The window is closing: end the test and any exchange (port restored), join workers.
+    virtual void Shutdown() {}
 };
 
 class PwmPage {

@@ -156,6 +156,10 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     if (previous == 0) previous = BaudRate.load();
     if (have) SavedParity = line_settings::ParityIndex(t);
 
+    // Bytes written just before (a request that makes the device switch speed) must leave
+    // at the old speed before the change, or they are lost: wait until they have gone out
+    // (tcdrain).
+    ::ioctl(fd, TCSBRK, 1);
     line_settings::MakeRawLine(t, baud, parity);
     ::ioctl(fd, TCSETS2, &t);
 
@@ -167,7 +171,10 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
         ::ioctl(fd, TIOCSSERIAL, &ss);
     }
 
-    ::ioctl(fd, TCFLSH, TCIOFLUSH);
+    // Only what was received is purged. After the drain nothing waits to be sent, and an
+    // output purge would still discard what the far end has not taken yet (a
+    // pseudo-terminal's reader, an adapter's transmit FIFO).
+    ::ioctl(fd, TCFLSH, TCIFLUSH);
     DropReceived();
     BaudRate.store(baud);
     ExtraTimeout.store(extra);

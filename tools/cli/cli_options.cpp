@@ -1,5 +1,6 @@
 #include "tools/cli/cli_options.h"
 
+#include "tools/cli/cli_upgrade.h"
 #include "tools/cli/cli_pwm.h"
 #include "tools/cli/cli_update.h"
 
@@ -162,6 +163,7 @@ bool ParseCli(const std::vector<std::string>& args, CliOptions& o, std::string& 
         return true;
     }
 
+    if (IsUpgradeCommand(o.command)) return ParseUpgradeCommand(rest, o, error);
     if (o.command == "pwm") return ParsePwmCommand(rest, o, error);
     if (o.command == "self-update") return ParseSelfUpdateCommand(rest, o, error);
     if (IsProgrammingCommand(o.command)) return ParseProgrammingCommand(rest, o, error);
@@ -241,6 +243,8 @@ std::string CliUsage() {
            "  read ID ADDR COUNT\n"
            "  write ID ADDR BYTE...        regwrite ID ADDR BYTE...\n"
            "  action ID   restart ID   recovery ID   backup ID\n"
+           "  commtest ID[,ID...] [PASSES]   upgrade ID FILE [--device bus|pwm|modbus]\n"
+           "  firmware-online ID [--upgrade]   (Upgrade page; need --setup-dir)\n"
            "  syncwrite ADDR COUNT ID[,ID...] BYTE...\n"
            "  writeword ID ADDR VALUE\n"
            "  position ID POS ACC SPEED TIME   (needs --pos-address)\n"

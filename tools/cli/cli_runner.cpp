@@ -1,5 +1,6 @@
 #include "tools/cli/cli_runner.h"
 
+#include "tools/cli/cli_upgrade.h"
 #include "tools/cli/cli_pwm.h"
 #include "tools/cli/cli_update.h"
 
@@ -208,6 +209,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (o.trace) StartTrace(port, err);
     port.ConfigurePort(o.baud, o.parity, o.timeout);
+    if (IsUpgradeCommand(o.command)) return RunUpgradeCommand(o, port, out, err);
     if (IsProgrammingCommand(o.command)) return RunProgramming(o, port, out, err);
 
     if (o.setup_dir.empty() || o.command != "scan") return RunCommand(o, port, nullptr, out, err);

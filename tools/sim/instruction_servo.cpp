@@ -15,6 +15,7 @@ constexpr uint8_t kRegWrite = 0x04;
 constexpr uint8_t kAction = 0x05;
 constexpr uint8_t kRecovery = 0x06;
 constexpr uint8_t kRestart = 0x08;
+constexpr uint8_t kStartUpgrade = 0x0D;
 constexpr uint8_t kBackup = 0x09;
 constexpr uint8_t kSyncWrite = 0x83;
 
@@ -39,7 +40,8 @@ InstructionServo::InstructionServo(ServoModel model, const ServoSettings& settin
     : model_(std::move(model)),
       end_(settings.end ? 1 : 0),
       baud_(settings.baud),
-      id_address_(IsPwm() ? kPwmIdAddress : kIdAddress) {
+      id_address_(IsPwm() ? kPwmIdAddress : kIdAddress),
+      boot_(IsPwm() ? BootLoader::Kind::kPwm : BootLoader::Kind::kBus, settings.id) {
     for (const ModelEntry& e : model_.entries) {
         if (e.address < 0 || e.address > 255) continue;
         if (e.size == 2 && e.address < 255) {
@@ -164,6 +166,7 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
         return false;
     }
     if (target != own && !broadcast) return false;
+    if (boot_.in_session()) return false;  // the loader runs, not the application
     const bool status = !broadcast && Level() != 0;
 
     switch (instruction) {
@@ -213,6 +216,12 @@ bool InstructionServo::HandleInstruction(const uint8_t* packet, size_t n,
             break;
         case kRestart:
             Restart();
+            // The boot loader listens at its own speed for a moment before the application
+            // runs again; a PWM-family servo is upgraded through start-upgrade instead.
+            if (!IsPwm()) boot_.Enter(BootLoader::kLoaderBaud);
+            return false;
+        case kStartUpgrade:
+            if (IsPwm()) boot_.Enter(baud_);
             return false;
         default:
             return false;
@@ -239,6 +248,19 @@ void InstructionServo::Restart() {
     motion_.SetTorque(false);
     motion_.SetPosition(motion_.position());
     PublishFeedback();
+}
+
+// The new firmware reports the image's first two bytes as its version (major, minor),
+// where the search reads the version: bytes 0 and 1, or 2 and 1 in the PWM layout.
+void InstructionServo::RunUploadedImage() {
+    const std::vector<uint8_t>& image = boot_.image();
+    if (image.size() < 2) return;
+    const int major = IsPwm() ? 2 : 0;
+    for (auto* table : {&memory_, &saved_, &factory_}) {
+        (*table)[major] = image[0];
+        (*table)[1] = image[1];
+    }
+    Restart();
 }
 
 void InstructionServo::ApplyWrite(int address, const uint8_t* data, size_t n) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/sim/boot_loader.h"
 #include "tools/sim/servo_model.h"
 #include "tools/sim/servo_motion.h"
 #include "tools/sim/sim_device.h"
@@ -32,6 +33,8 @@ class InstructionServo : public SimDevice {
     int id() const override { return memory_[id_address_]; }
     bool HandleInstruction(const uint8_t* packet, size_t n, std::vector<uint8_t>& reply) override;
     void Advance(double seconds) override;
+    BootLoader* boot_loader() override { return &boot_; }
+    void RunUploadedImage() override;
 
     uint8_t Peek(int address) const { return memory_[address & 0xFF]; }
     // Sets a memory byte as the servo itself would (tests and benchmarks).
@@ -77,6 +80,7 @@ class InstructionServo : public SimDevice {
     std::optional<std::pair<int, std::vector<uint8_t>>> pending_;
     uint8_t error_bits_ = 0;
     ServoMotion motion_;
+    BootLoader boot_;
 };
 
 }  // namespace sim

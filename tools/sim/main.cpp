@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     if (options.demo) {
         for (const sim::DeviceOption& d : sim::DemoDevices()) devices.push_back(d);
     }
-    if (devices.empty()) {
+    if (devices.empty() && !options.open_device) {
         std::fprintf(stderr, "vexa-sim: no devices (give --servo, --modbus, --pwm or --demo)\n%s",
                      sim::UsageText());
         return 2;
@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     sim::ModelCatalog catalog(setup_dir);
     std::vector<std::string> notes;
     sim::AddDevices(bus, catalog, devices, &notes);
+    if (options.open_device) bus.AddOpenDevice();
     if (options.demo) bus.AddPwmAdapter();  // the PWM page's signal generator at id 253
     if (!bus.Start(&error)) {
         std::fprintf(stderr, "vexa-sim: %s\n", error.c_str());

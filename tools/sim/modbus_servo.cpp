@@ -73,6 +73,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
     const uint8_t own = static_cast<uint8_t>(id());
     const bool broadcast = target == 0;
     if (target != own && !broadcast) return false;
+    if (boot_.in_session()) return false;  // the loader runs, not the application
 
     switch (function) {
         case kReadHolding: {
@@ -136,6 +137,7 @@ bool ModbusServo::HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8
         }
         case kRestart:
             Reload();
+            boot_.Enter(BootLoader::kLoaderBaud);  // listens a moment before the application
             return false;
         default:
             if (broadcast) return false;
@@ -215,6 +217,15 @@ bool ModbusServo::Write(int address, const uint16_t* values, int count) {
     }
     PublishFeedback();
     return true;
+}
+
+// The new firmware reports the image's first two bytes as its version, major * 100 +
+// minor in register 0.
+void ModbusServo::RunUploadedImage() {
+    const std::vector<uint8_t>& image = boot_.image();
+    if (image.size() < 2) return;
+    const auto version = static_cast<uint16_t>(image[0] * 100 + image[1]);
+    registers_[0] = saved_[0] = factory_[0] = version;
 }
 
 void ModbusServo::Advance(double seconds) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tools/sim/boot_loader.h"
 #include "tools/sim/servo_model.h"
 #include "tools/sim/servo_motion.h"
 #include "tools/sim/sim_device.h"
@@ -36,6 +37,8 @@ class ModbusServo : public SimDevice {
     int id() const override { return registers_[kIdRegister] & 0xFF; }
     bool HandleModbus(const uint8_t* frame, size_t n, std::vector<uint8_t>& reply) override;
     void Advance(double seconds) override;
+    BootLoader* boot_loader() override { return &boot_; }
+    void RunUploadedImage() override;
 
     uint16_t Register(int address) const { return registers_.at(address); }
     void SetRegister(int address, uint16_t value) { registers_.at(address) = value; }
@@ -62,6 +65,7 @@ class ModbusServo : public SimDevice {
     bool areas_ = false;  // as for the instruction servo
     uint8_t error_bits_ = 0;
     ServoMotion motion_;
+    BootLoader boot_{BootLoader::Kind::kBus, 0};
 };
 
 }  // namespace sim

@@ -249,7 +249,9 @@ void SimBus::Run() {
         }
         // Unplugged, the master is closed (-1, which poll skips): wait for the wake pipe.
         const bool endless = faults_.endless_garbage() && !unplugged_;
-        const int timeout = endless ? 1 : (framer_.buffered() ? config_.stale_ms : 200);
+        const int timeout = endless ? 1
+                            : loaders_listening_ ? 5
+                                                 : (framer_.buffered() ? config_.stale_ms : 200);
         pollfd fds[2] = {{line_.master_fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
         poll(fds, 2, timeout);
         if (fds[1].revents) {
@@ -262,12 +264,13 @@ void SimBus::Run() {
             do {
                 got = line_.Read(chunk, sizeof chunk);
                 if (got == 0) break;
-                framer_.Feed(chunk, got);
+                if (!FeedLoader(chunk, got)) framer_.Feed(chunk, got);
                 last_rx = Clock::now();
             } while (got == sizeof chunk);
         }
         RequestFramer::Frame frame;
         while (framer_.Next(frame)) Serve(frame);
+        loaders_listening_ = TickLoaders();
         if (framer_.buffered() &&
             Clock::now() - last_rx > std::chrono::milliseconds(config_.stale_ms))
             framer_.Clear();

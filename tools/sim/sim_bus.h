@@ -19,8 +19,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "tools/sim/boot_loader.h"
 #include "tools/sim/fault_injector.h"
 #include "tools/sim/instruction_servo.h"
 #include "tools/sim/modbus_servo.h"
@@ -48,6 +50,8 @@ class SimBus {
     // Devices may be added before or while the bus runs.
     void AddServo(ServoModel model, const ServoSettings& settings);
     void AddModbusServo(ServoModel model, const ModbusSettings& settings);
+    // A device that sits in its boot loader (boot_bus.cpp, with the loaders' traffic).
+    void AddOpenDevice();
     // The adapter stays owned by the bus; its pulse record may be read from any thread.
     PwmAdapter& AddPwmAdapter(const PwmAdapterSettings& settings = {});
 
@@ -86,12 +90,27 @@ class SimBus {
     // The baud rate the tool has set on the line.
     int LineBaud() const;
 
+    // Faults of the firmware exchange, for every boot loader.
+    void SetBootFaults(const BootFaults& faults);
+    // Uploads completed by any device, and the image of the last one.
+    int uploads() const;
+    std::vector<uint8_t> LastUpload() const;
+    // The version the open device's running image reports (major, minor); -1s without one.
+    std::pair<int, int> OpenDeviceVersion();
+
   private:
     void Run();
     void Serve(const RequestFramer::Frame& frame);
     void AdvanceDevices();                           // device lock held
     bool Sleep(std::chrono::microseconds duration);  // false when stopping
     void SendGarbage(std::chrono::steady_clock::time_point& last);
+    // Hands bytes to a boot loader listening at the line's speed; false when none listens.
+    bool FeedLoader(const uint8_t* data, size_t n);
+    // Lets the loaders' time pass; true while any of them listens.
+    bool TickLoaders();
+    void AfterLoader(SimDevice& device, BootLoader& loader,
+                     std::vector<BootLoader::Answer>& answers);  // device lock held
+    void SendAnswers(const std::vector<BootLoader::Answer>& answers, int baud);
     bool Link(std::string* error);  // (re)points config_.link_path at the line
     void Wake();
     bool RequestLine(int request, std::string* error);
@@ -109,6 +128,12 @@ class SimBus {
     std::mutex record_mutex_;
     bool recording_ = false;
     std::vector<std::vector<uint8_t>> recorded_;
+
+    mutable std::mutex boot_mutex_;
+    BootFaults boot_faults_;
+    int uploads_ = 0;
+    std::vector<uint8_t> last_upload_;
+    bool loaders_listening_ = false;  // worker only
 
     std::mutex devices_mutex_;
     std::vector<std::unique_ptr<SimDevice>> devices_;

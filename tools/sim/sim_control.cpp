@@ -49,6 +49,21 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
         const bool found = bus.WithServo(id, [&](InstructionServo& s) { s.SetErrorBits(bits); }) ||
                            bus.WithModbusServo(id, [&](ModbusServo& s) { s.SetErrorBits(bits); });
         if (!found) return "error: no device with id " + std::to_string(id);
+    } else if (command == "boot" && !words.empty()) {
+        // Faults of the firmware exchange: nak K (block K once), nak-all, silent, garbage, clear.
+        BootFaults boot;
+        if (words[0] == "nak" && words.size() == 2 && numbers.size() == 1 && numbers[0] > 0) {
+            boot = {BootFaults::kNakOnce, static_cast<int>(numbers[0])};
+        } else if (words.size() == 1 && words[0] == "nak-all") {
+            boot.kind = BootFaults::kNakForever;
+        } else if (words.size() == 1 && words[0] == "silent") {
+            boot.kind = BootFaults::kSilent;
+        } else if (words.size() == 1 && words[0] == "garbage") {
+            boot.kind = BootFaults::kGarbage;
+        } else if (!(words.size() == 1 && words[0] == "clear")) {
+            return "error: boot nak K | nak-all | silent | garbage | clear";
+        }
+        bus.SetBootFaults(boot);
     } else if (command == "random" && (count_ok(1) || count_ok(2)) && numbers[0] >= 0 &&
                numbers[0] <= 100) {
         bus.random_faults().Set(static_cast<int>(numbers[0]),

@@ -8,6 +8,8 @@
 
 namespace sim {
 
+class BootLoader;
+
 class SimDevice {
   public:
     virtual ~SimDevice() = default;
@@ -26,6 +28,9 @@ class SimDevice {
     }
     // Lets the physics catch up with the wall clock before a request is served.
     virtual void Advance(double seconds) {}
+    // The device's boot loader (null without one) and what it does with a received image.
+    virtual BootLoader* boot_loader() { return nullptr; }
+    virtual void RunUploadedImage() {}
 };
 
 }  // namespace sim

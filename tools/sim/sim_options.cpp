@@ -37,6 +37,7 @@ const char* UsageText() {
            "  --servo ID[:end=0|1,baud=N,level=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
            "  --pwm ID[:end=0|1,baud=N,fw=MAJ.MIN,model=MAJ.MIN]   PWM-family servo\n"
            "  --modbus ID[:baud=N,fw=MAJ.MIN,model=MAJ.MIN]\n"
+           "  --open-device           a device in its boot loader (answers only at 500000)\n"
            "  --demo                  the demo bus (added to any devices given): servos 1-4,\n"
            "                          PWM-family servo 5, Modbus servos 6 and 7, the PWM\n"
            "                          signal adapter at 253 (writes only), 115200 baud;\n"
@@ -120,6 +121,8 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             out.help = true;
         } else if (a == "--demo") {
             out.demo = true;
+        } else if (a == "--open-device") {
+            out.open_device = true;
         } else if (a == "--wire-time") {
             out.config.wire_time = true;
         } else if (a == "--exit-on-eof") {

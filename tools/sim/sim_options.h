@@ -23,6 +23,7 @@ struct SimOptions {
     std::string setup_dir;
     std::vector<DeviceOption> devices;
     bool demo = false;
+    bool open_device = false;  // a device sitting in its boot loader
     bool exit_on_eof = false;
     bool help = false;
 };

@@ -1,0 +1,89 @@
+// The main window while a firmware exchange owns the line: no search, no port change, and
+// closing the window ends the exchange with the port restored.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "../app/app_fakes.h"
+#include "../app/shared_objects.h"
+#include "../server_query/test_folder.h"
+#include "pages/upgrade/servo_test.h"
+#include "pages/upgrade/servo_test_view.h"
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
+
+namespace {
+
+struct QuietView : ServoTestView {
+    void SetText(int, const std::string&) override {}
+    void Enable(int, bool) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressStep(int) override {}
+    void SetProgressPos(int p) override { position = p; }
+    bool AskOpenFile(const std::string&, const std::string&, std::string& path) override {
+        path = file;
+        return true;
+    }
+    void ShowMessage(const std::string&, const std::string& t, bool) override {
+        boxes.push_back(t);
+    }
+    std::string file;
+    int position = 0;
+    std::vector<std::string> boxes;
+};
+
+TEST(MainWindowDuringUpgrade, SearchAndPortWaitAndCloseEndsTheExchange) {
+    sim::SimBus bus({.wire_time = true});
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
+                    nullptr);
+    ASSERT_TRUE(bus.Start());
+    TestFolder dir;
+    SharedObjects shared(dir.path());
+    FakeView view;
+    QueuedDispatcher ui;
+    PageLog log;
+    FakeDebugPage debug{log};
+    FakeProgrammingPage pg{log};
+    FakePwmPage pwm{log};
+    CServoTest upgrade(shared.modbus, shared.tervion, shared.setup, shared.lock, false, ui);
+    QuietView upgrade_view;
+    upgrade.InitDialog(&upgrade_view);
+    auto main = std::make_unique<CServoMain>(view, ui, shared.strings);
+    main->Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
+    main->SetPreferredPort(bus.port_path());
+    main->OnInitDialog();
+    main->OnOpenClicked();
+    ASSERT_TRUE(main->port_open());
+
+    dir.Put("fw.bin", std::string(131072, '\x5A'));
+    upgrade_view.file = dir.path() + "/fw.bin";
+    ServoInfo record{};
+    record[5] = 1;
+    upgrade.SetServo(1, &record, 0, 1, 0, "");
+    upgrade.OnOpen();
+    upgrade.OnUpgrade();
+    while (upgrade_view.position < 3) {
+        ui.Drain();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    main->OnSearchClicked();
+    EXPECT_FALSE(main->searching());
+    EXPECT_EQ(view.texts[kStatusLine], "Firmware upgrade in progress: wait until it has ended");
+    main->OnOpenClicked();
+    EXPECT_TRUE(main->port_open()) << "the port is not closed under the exchange";
+
+    const auto start = std::chrono::steady_clock::now();
+    main->Shutdown();  // the window closes
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_FALSE(upgrade.UpgradeRunning());
+    EXPECT_EQ(shared.comm.BaudRate.load(), 115200);
+    EXPECT_EQ(bus.LineBaud(), 115200);
+    main.reset();
+    ui.Drain();
+    EXPECT_TRUE(upgrade_view.boxes.empty());
+    bus.Stop();
+}
+
+}  // namespace
