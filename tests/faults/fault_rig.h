@@ -1,6 +1,7 @@
 #pragma once
 // The tool as start-up wires it (the shared bus objects, the main window, a real Debug page
-// with its 50 ms poll thread, a real Programming page with its 100 ms refresh) against the
+// with its 50 ms poll thread, a real Programming page with its 100 ms refresh, a real
+// Upgrade page with its test and exchange workers) against the
 // simulated demo bus on a pseudo-terminal reached through a link path, the way a technician's
 // adapter sits at a fixed device name.
 #include <gtest/gtest.h>
@@ -16,10 +17,12 @@
 #include "app/servo_main.h"
 #include "pages/debug/robot_dlg.h"
 #include "pages/programming/servo_pg.h"
+#include "pages/upgrade/servo_test.h"
 #include "tests/app/app_fakes.h"
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/upgrade/upgrade_fixture.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -65,7 +68,10 @@ class FaultRig : public ::testing::Test {
         pg = std::make_unique<CServoPG>(shared.setup, shared.lock, shared.modbus, shared.tervion,
                                         *main, false, ui);
         pg->InitDialog(&pg_view);
-        main->Wire({debug.get(), pg.get(), &upgrade, &pwm}, shared.Bus(), false);
+        upgrade = std::make_unique<CServoTest>(shared.modbus, shared.tervion, shared.setup,
+                                               shared.lock, false, ui);
+        upgrade->InitDialog(&upgrade_view);
+        main->Wire({debug.get(), pg.get(), upgrade.get(), &pwm}, shared.Bus(), false);
         main->SetPreferredPort(link_);
         main->OnInitDialog();
         debug->InitDialog(&debug_view);  // starts the poll, as the page's creation does
@@ -82,6 +88,7 @@ class FaultRig : public ::testing::Test {
         ui.Drain();
         pg.reset();  // it calls the main window's services
         main.reset();
+        upgrade.reset();
         debug.reset();
         bus.Stop();
     }
@@ -119,10 +126,11 @@ class FaultRig : public ::testing::Test {
     QueuedDispatcher ui;
     PageLog log;
     pg_test::FakeView pg_view;
-    FakeUpgradePage upgrade{log};
+    upgrade_test::FakeView upgrade_view;
     FakePwmPage pwm{log};
     std::unique_ptr<CRobotDlg> debug;
     std::unique_ptr<CServoPG> pg;
+    std::unique_ptr<CServoTest> upgrade;
     std::unique_ptr<CServoMain> main;
     ServoInfo records_[1] = {};
 };
