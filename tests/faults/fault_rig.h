@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -112,6 +113,27 @@ class FaultRig : public ::testing::Test {
         }
         ui.Drain();
         return pred();
+    }
+    // Serves the window for `span` and gives the share of one core the whole process used
+    // meanwhile, printed under `what`.
+    double CoreShareWhile(const char* what, std::chrono::milliseconds span) {
+        const auto cpu0 = ProcessCpuTime();
+        const auto wall0 = std::chrono::steady_clock::now();
+        WaitFor([] { return false; }, span);
+        const double cpu = std::chrono::duration<double>(ProcessCpuTime() - cpu0).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        std::printf("%s: %.1f %% of a core\n", what, 100.0 * cpu / wall);
+        return cpu / wall;
+    }
+    // "Close" then "Open" on the main window; true when the port ended up open.
+    bool CloseAndOpen() {
+        main->OnOpenClicked();
+        EXPECT_FALSE(main->port_open());
+        EXPECT_EQ(view.Text(kOpenButton), "Open");
+        main->OnOpenClicked();
+        EXPECT_EQ(view.Text(kOpenButton), "Close");
+        return main->port_open();
     }
     std::string State() const { return debug_view.Text(kStateStatic); }
     bool StateShows(const std::string& text, std::chrono::milliseconds limit = 10000ms) {
