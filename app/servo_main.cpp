@@ -294,6 +294,13 @@ void CServoMain::OnArrowKeyReleased() {
 
 void CServoMain::OnTabChanged(int new_tab) {
     const int old_tab = current_tab_;
+    // The other pages use the bus from the user-interface thread (torque writes, the PWM
+    // adapter's activation, button handlers) and would freeze the window until the
+    // exchange let go of the line: the Upgrade tab stays until the upgrade has ended.
+    if (old_tab == kTabUpgrade && new_tab != kTabUpgrade && RefusedDuringUpgrade()) {
+        view_.SelectTab(kTabUpgrade);
+        return;
+    }
     current_tab_ = new_tab;
 
     switch (old_tab) {

@@ -110,6 +110,10 @@ bool CServoTest::UpgradeFirmware(const std::string& handshake) {
     std::lock_guard line(bus_lock_);
     progress_pos_ = 0;
     ProgressStep(0);
+    // Bus and Modbus devices are restarted by their id; without a selected servo the
+    // restart would go to an id nobody has.
+    const bool addressed = open_flag_ || device_kind_ == kDevicePwm;
+    if (!addressed && (upgrade_id_ < 0 || upgrade_id_ > 253)) return false;
     const int previous_baud = EnterBootLoader();
     // The speed change above kept the parity the port had before it.
     const int previous_parity = comm.SavedParity;

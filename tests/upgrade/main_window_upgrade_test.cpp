@@ -1,5 +1,5 @@
-// The main window while a firmware exchange owns the line: no search, no port change, and
-// closing the window ends the exchange with the port restored.
+// The main window while a firmware exchange owns the line: no search, no port change, no
+// other tab, and closing the window ends the exchange with the port restored.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,7 +34,7 @@ struct QuietView : ServoTestView {
     std::vector<std::string> boxes;
 };
 
-TEST(MainWindowDuringUpgrade, SearchAndPortWaitAndCloseEndsTheExchange) {
+TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
     sim::SimBus bus({.wire_time = true});
     sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
                     nullptr);
@@ -62,6 +62,7 @@ TEST(MainWindowDuringUpgrade, SearchAndPortWaitAndCloseEndsTheExchange) {
     ServoInfo record{};
     record[5] = 1;
     upgrade.SetServo(1, &record, 0, 1, 0, "");
+    main->OnTabChanged(CServoMain::kTabUpgrade);
     upgrade.OnOpen();
     upgrade.OnUpgrade();
     while (upgrade_view.position < 3) {
@@ -73,6 +74,11 @@ TEST(MainWindowDuringUpgrade, SearchAndPortWaitAndCloseEndsTheExchange) {
     EXPECT_EQ(view.texts[kStatusLine], "Firmware upgrade in progress: wait until it has ended");
     main->OnOpenClicked();
     EXPECT_TRUE(main->port_open()) << "the port is not closed under the exchange";
+    log.Take();
+    view.selected_tab = -1;
+    main->OnTabChanged(CServoMain::kTabPwm);  // would write to the adapter from the UI thread
+    EXPECT_EQ(view.selected_tab, CServoMain::kTabUpgrade);
+    EXPECT_TRUE(log.Take().empty());
 
     const auto start = std::chrono::steady_clock::now();
     main->Shutdown();  // the window closes

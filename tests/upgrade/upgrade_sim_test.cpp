@@ -98,6 +98,16 @@ TEST_F(Exchange, ARefusedBlockComesAgainWithTheSameNumber) {
 
 TEST_F(Exchange, FailuresShowTheBoxAndRestoreThePort) {
     const std::string file = WriteFile(dir_, "fw.bin", Pattern(300));
+    // No servo selected: there is nobody to restart, so nothing goes on the line.
+    bus_.RecordRequests(true);
+    view_.file = file;
+    page_->OnOpen();
+    page_->OnUpgrade();
+    ASSERT_TRUE(Until([&] { return !view_.ended.empty(); }));
+    EXPECT_FALSE(view_.ended.back());
+    EXPECT_EQ(view_.boxes,
+              (std::vector<std::string>{"error Firmware upgrade: Firmware upgrade failed"}));
+    EXPECT_TRUE(bus_.TakeRequests().empty());
     // (A pseudo-terminal keeps no parity bits, so only the speed can be seen here.)
     struct Case {
         sim::BootFaults faults;
