@@ -2,44 +2,21 @@
 // are the servo's identification record, the sixth the size of the caller's entry array;
 // the rest is the file.
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "definitions/servo_setup.h"
+#include "fuzz/scratch_folder.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 
-namespace {
-
-// The file is rewritten for every input: in memory where the system offers that, since a
-// disk file system may flush a file truncated and rewritten, a hundred times slower.
-struct Folder {
-    Folder() {
-        std::error_code ignored;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ignored)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "vexa-fuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~Folder() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Folder folder;
+    static ScratchFolder folder;
     static StringTable strings(false);
     static SettingsStore settings(folder.path);
     static ServoSetup setup(strings, settings);

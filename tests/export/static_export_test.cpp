@@ -1,7 +1,7 @@
 // vexa-server --export: the replies as static files, carried by nginx, read by the clients'
-// own code (the setup-file refresh and the version check). New client checks against the
-// export are one more TEST_F on ExportTest: Export(), Serve(), then point the client at
-// web_->address() with VEXA_UPDATE_SERVER.
+// own code (the setup-file refresh, the version check and VexaUpdate's download). New client
+// checks against the export are one more TEST_F on ExportTest: Export(), Serve(), then
+// point the client at web_->address() with VEXA_UPDATE_SERVER.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -43,6 +43,17 @@ std::set<std::string> Listing(const std::string& dir) {
     return names;
 }
 
+// Runs a command line; its output, and its exit status in status.
+std::string RunCommand(const std::string& command, int& status) {
+    FILE* p = popen(command.c_str(), "r");
+    std::string text;
+    char buffer[256];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
+    status = pclose(p);
+    return text;
+}
+
 class ExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -69,12 +80,8 @@ class ExportTest : public ::testing::Test {
     std::string Export() {
         const std::string command =
             kServer + " --root '" + root_.path() + "' --export '" + out_.path() + "' 2>&1";
-        FILE* p = popen(command.c_str(), "r");
-        std::string text;
-        char buffer[256];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
-        const int status = pclose(p);
+        int status = 0;
+        const std::string text = RunCommand(command, status);
         return status == 0 ? text : "exit " + std::to_string(status) + ": " + text;
     }
     void Serve(const std::string& extra) {
@@ -161,4 +168,27 @@ TEST_F(ExportTest, ReExportInPlaceDropsWhatIsNoLongerStored) {
     // No half-written file is left beside the replies.
     for (const std::string& name : Listing(out_.path()))
         EXPECT_EQ(name.find(".part"), std::string::npos) << name;
+}
+
+// VexaUpdate's download (through vexa-cli) from the export: the old program is replaced
+// by the exported build, made executable, and its date recorded.
+TEST_F(ExportTest, SelfUpdateInstallsTheExportedBuild) {
+    ASSERT_NE(Export().find("exported 6 names"), std::string::npos);
+    Serve(kFallback);
+    TestFolder work;
+    work.Put("Vexa.exe", "MZ old build");
+    const std::string command =
+        std::string(VEXA_BIN_DIR) + "/tools/cli/vexa-cli self-update '" + work.path() + "' 2>&1";
+    int status = -1;
+    const std::string out = RunCommand(command, status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.rfind("File:Vexa.exe\r\nVersion:1.9.8.2\r\nUpload:", 0), 0u) << out;
+    const std::string tail = "\r\nVersion registered successfully!\nUpgrade successful!\n";
+    ASSERT_GT(out.size(), tail.size()) << out;
+    EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+
+    EXPECT_EQ(Slurp(work.path() + "/Vexa.exe"), "MZ new build");
+    EXPECT_EQ(access((work.path() + "/Vexa.exe").c_str(), X_OK), 0);
+    EXPECT_EQ(Listing(work.path()), std::set<std::string>{"Vexa.exe"});  // no Vexa.tmp, no .part
+    EXPECT_EQ(SettingsStore(config_.path()).Read("createdDate"), "1700000000123");
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The tool as start-up wires it (the shared bus objects, the main window, a real Debug page
-// with its 50 ms poll thread, a real Programming page with its 100 ms refresh) against the
+// with its 50 ms poll thread, a real Programming page with its 100 ms refresh, a real
+// Upgrade page with its test and exchange workers) against the
 // simulated demo bus on a pseudo-terminal reached through a link path, the way a technician's
 // adapter sits at a fixed device name.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -16,10 +18,12 @@
 #include "app/servo_main.h"
 #include "pages/debug/robot_dlg.h"
 #include "pages/programming/servo_pg.h"
+#include "pages/upgrade/servo_test.h"
 #include "tests/app/app_fakes.h"
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/upgrade/upgrade_fixture.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -65,7 +69,10 @@ class FaultRig : public ::testing::Test {
         pg = std::make_unique<CServoPG>(shared.setup, shared.lock, shared.modbus, shared.tervion,
                                         *main, false, ui);
         pg->InitDialog(&pg_view);
-        main->Wire({debug.get(), pg.get(), &upgrade, &pwm}, shared.Bus(), false);
+        upgrade = std::make_unique<CServoTest>(shared.modbus, shared.tervion, shared.setup,
+                                               shared.lock, false, ui);
+        upgrade->InitDialog(&upgrade_view);
+        main->Wire({debug.get(), pg.get(), upgrade.get(), &pwm}, shared.Bus(), false);
         main->SetPreferredPort(link_);
         main->OnInitDialog();
         debug->InitDialog(&debug_view);  // starts the poll, as the page's creation does
@@ -82,6 +89,7 @@ class FaultRig : public ::testing::Test {
         ui.Drain();
         pg.reset();  // it calls the main window's services
         main.reset();
+        upgrade.reset();
         debug.reset();
         bus.Stop();
     }
@@ -106,6 +114,27 @@ class FaultRig : public ::testing::Test {
         ui.Drain();
         return pred();
     }
+    // Serves the window for `span` and gives the share of one core the whole process used
+    // meanwhile, printed under `what`.
+    double CoreShareWhile(const char* what, std::chrono::milliseconds span) {
+        const auto cpu0 = ProcessCpuTime();
+        const auto wall0 = std::chrono::steady_clock::now();
+        WaitFor([] { return false; }, span);
+        const double cpu = std::chrono::duration<double>(ProcessCpuTime() - cpu0).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        std::printf("%s: %.1f %% of a core\n", what, 100.0 * cpu / wall);
+        return cpu / wall;
+    }
+    // "Close" then "Open" on the main window; true when the port ended up open.
+    bool CloseAndOpen() {
+        main->OnOpenClicked();
+        EXPECT_FALSE(main->port_open());
+        EXPECT_EQ(view.Text(kOpenButton), "Open");
+        main->OnOpenClicked();
+        EXPECT_EQ(view.Text(kOpenButton), "Close");
+        return main->port_open();
+    }
     std::string State() const { return debug_view.Text(kStateStatic); }
     bool StateShows(const std::string& text, std::chrono::milliseconds limit = 10000ms) {
         return WaitFor([&] { return State() == text; }, limit);
@@ -119,10 +148,11 @@ class FaultRig : public ::testing::Test {
     QueuedDispatcher ui;
     PageLog log;
     pg_test::FakeView pg_view;
-    FakeUpgradePage upgrade{log};
+    upgrade_test::FakeView upgrade_view;
     FakePwmPage pwm{log};
     std::unique_ptr<CRobotDlg> debug;
     std::unique_ptr<CServoPG> pg;
+    std::unique_ptr<CServoTest> upgrade;
     std::unique_ptr<CServoMain> main;
     ServoInfo records_[1] = {};
 };

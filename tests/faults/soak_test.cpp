@@ -3,7 +3,8 @@
 // once the line is clean again every device reads back as before.
 //
 // The work is a list of blocks run in turn until the time is up; each block is one round
-// of one activity (search, Debug poll, Programming refresh) and checks its own outcome. A
+// of one activity (search, Debug poll, Programming refresh, communication test) and checks
+// its own outcome. A
 // new activity is one more block.
 #include <cstdio>
 #include <cstdlib>
@@ -66,15 +67,38 @@ class SoakTest : public FaultRig {
         ++refreshes_;
     }
 
+    // The Upgrade page's communication test over servos 1 and 2 (one model) for a few
+    // passes, while the Debug poll runs beside it; every pass lists both.
+    void CommTestRound() {
+        ServoInfo pair[2] = {kServo1, kServo1};
+        pair[1][5] = 2;
+        upgrade->SetServo(1, pair, 0, 2, kKindServo, "");
+        const size_t before = upgrade_view.results.size();
+        upgrade->OnTest();
+        ASSERT_TRUE(upgrade->running());
+        WaitFor([&] { return upgrade_view.results.size() >= before + 3; });
+        upgrade->OnTest();  // "Stop": the worker ends after its pass
+        const int ended = upgrade_view.tests_ended;
+        EXPECT_TRUE(WaitFor([&] { return upgrade_view.tests_ended > ended; }));
+        ASSERT_GE(upgrade_view.results.size(), before + 3);
+        for (size_t k = before; k < upgrade_view.results.size(); ++k) {
+            const std::string& pass = upgrade_view.results[k];
+            EXPECT_EQ(pass.rfind("Servo ID:1  Response:", 0), 0u) << pass;
+            EXPECT_NE(pass.find("\r\nServo ID:2  Response:"), std::string::npos) << pass;
+        }
+        ++comm_tests_;
+    }
+
     std::vector<Block> Blocks() {
         return {
             {"search", [this] { SearchRound(); }},
             {"debug poll", [this] { DebugPollRound(); }},
             {"programming refresh", [this] { ProgrammingRefreshRound(); }},
+            {"communication test", [this] { CommTestRound(); }},
         };
     }
 
-    int searches_ = 0, polls_ = 0, refreshes_ = 0;
+    int searches_ = 0, polls_ = 0, refreshes_ = 0, comm_tests_ = 0;
 };
 
 TEST_F(SoakTest, BusWorkSurvivesRandomFaultsAndReadsCleanAfterwards) {
@@ -93,14 +117,18 @@ TEST_F(SoakTest, BusWorkSurvivesRandomFaultsAndReadsCleanAfterwards) {
     }
     ASSERT_EQ(sim::ExecuteControl(bus, "clear"), "ok");
     EXPECT_EQ(bus.random_faults().percent(), 0);
-    std::printf("soak: %d searches, %d poll rounds, %d refresh rounds, %ld requests\n", searches_,
-                polls_, refreshes_, bus.requests_seen());
+    std::printf(
+        "soak: %d searches, %d poll rounds, %d refresh rounds, %d communication tests, %ld "
+        "requests\n",
+        searches_, polls_, refreshes_, comm_tests_, bus.requests_seen());
     EXPECT_GE(searches_, 1);
     EXPECT_GE(polls_, 1);
     EXPECT_GE(refreshes_, 1);
+    EXPECT_GE(comm_tests_, 1);
     EXPECT_TRUE(view.messages.empty()) << view.messages.front().text;
     EXPECT_TRUE(debug_view.errors.empty()) << debug_view.errors.front();
     EXPECT_TRUE(pg_view.boxes.empty()) << pg_view.boxes.front();
+    EXPECT_TRUE(upgrade_view.boxes.empty()) << upgrade_view.boxes.front();
 
     // A late reply may still be on its way; then the line is clean.
     std::this_thread::sleep_for(100ms);

@@ -1,6 +1,4 @@
 // The adapter pulled out while the Debug page polls, and put back at the same path.
-#include <cstdio>
-
 #include "tests/faults/fault_rig.h"
 #include "tools/sim/sim_control.h"
 
@@ -20,26 +18,14 @@ TEST_F(UnplugTest, PollShowsTimeoutWithoutSpinningAndCloseOpenRecovers) {
 
     // While the line is gone the poll keeps trying every 50 ms; each try must fail at
     // once or wait, never turn the reply time-out into a busy loop.
-    const auto cpu0 = ProcessCpuTime();
-    const auto wall0 = std::chrono::steady_clock::now();
-    WaitFor([] { return false; }, 2000ms);
-    const double cpu = std::chrono::duration<double>(ProcessCpuTime() - cpu0).count();
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-    std::printf("unplugged: %.1f %% of a core\n", 100.0 * cpu / wall);
-    EXPECT_LT(cpu / wall, 0.05) << cpu << " s of CPU in " << wall << " s while unplugged";
+    EXPECT_LT(CoreShareWhile("unplugged", 2000ms), 0.05);
     EXPECT_EQ(State(), "Timeout");
     EXPECT_TRUE(debug_view.errors.empty());
     EXPECT_TRUE(view.messages.empty());
 
     ASSERT_EQ(sim::ExecuteControl(bus, "replug"), "ok");
     EXPECT_TRUE(std::filesystem::is_symlink(link_));
-    main->OnOpenClicked();  // "Close"
-    EXPECT_FALSE(main->port_open());
-    EXPECT_EQ(view.Text(kOpenButton), "Open");
-    main->OnOpenClicked();  // "Open"
-    ASSERT_TRUE(main->port_open());
-    EXPECT_EQ(view.Text(kOpenButton), "Close");
+    ASSERT_TRUE(CloseAndOpen());
     EXPECT_TRUE(StateShows("Normal"));
     EXPECT_EQ(debug_view.Text(kPositionStatic), "2047");
 }
