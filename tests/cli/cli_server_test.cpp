@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 class CliServer : public ::testing::Test {
   protected:
     void SetUp() override {

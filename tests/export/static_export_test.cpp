@@ -29,13 +29,6 @@ const std::string kSamples = std::string(VEXA_RESOURCE_DIR) + "/setup/";
 const std::string kServer = std::string(VEXA_BIN_DIR) + "/tools/server/vexa-server";
 const char* const kSetupFiles[] = {"setup_en.log", "setup_modbus_en.log", "setup_pwm_en.log"};
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 std::set<std::string> Listing(const std::string& dir) {
     std::set<std::string> names;
     for (const auto& e : fs::recursive_directory_iterator(dir))

@@ -22,13 +22,6 @@ extern char** environ;
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 class ProgrammingE2E : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 class TestFolder {
@@ -43,4 +44,12 @@ inline void TestFolder::Touch(const std::string& relative, long long ms) const {
     times[0].tv_sec = times[1].tv_sec = ms / 1000;
     times[0].tv_usec = times[1].tv_usec = (ms % 1000) * 1000;
     ::utimes(p.c_str(), times);
+}
+
+// The whole file as bytes ("" when it cannot be read).
+inline std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
 }

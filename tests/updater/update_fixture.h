@@ -52,13 +52,6 @@ class RecordingUpdateView : public UpdateView {
     }
 };
 
-inline std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 inline bool Exists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
