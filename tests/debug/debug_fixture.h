@@ -27,6 +27,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tests/support/control_flag.h"
+#include "tests/support/modbus_crc.h"
 #include "transport/cqv_comm.h"
 
 namespace debug_test {
@@ -138,13 +139,7 @@ inline std::vector<uint8_t> ModbusReply(uint8_t id, const std::vector<uint16_t>&
         f.push_back(r >> 8);
         f.push_back(r & 0xFF);
     }
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : f) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    f.push_back(crc & 0xFF);
-    f.push_back(crc >> 8);
+    AppendModbusCrc(f);
     return f;
 }
 

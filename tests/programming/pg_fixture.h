@@ -21,6 +21,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/modbus_crc.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -47,13 +48,7 @@ inline Bytes WriteReg(uint8_t id, uint16_t reg, uint16_t value) {
                static_cast<uint8_t>(reg),
                static_cast<uint8_t>(value >> 8),
                static_cast<uint8_t>(value)};
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : f) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    f.push_back(crc & 0xFF);
-    f.push_back(crc >> 8);
+    AppendModbusCrc(f);
     return f;
 }
 
