@@ -4,7 +4,6 @@
 // loading.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,38 +14,21 @@
 #include <vector>
 
 #include "../server_query/test_folder.h"
+#include "tests/support/sim_child.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/server/update_server.h"
-
-extern char** environ;
 
 namespace {
 
 class ProgrammingE2E : public ::testing::Test {
   protected:
     void SetUp() override {
-        int to_child[2], from_child[2];
-        ASSERT_EQ(pipe(to_child), 0);
-        ASSERT_EQ(pipe(from_child), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
-        posix_spawn_file_actions_addclose(&actions, to_child[1]);
-        posix_spawn_file_actions_addclose(&actions, from_child[0]);
-        const std::string program = std::string(VEXA_BIN_DIR) + "/tools/sim/vexa-sim";
-        std::vector<std::string> args = {program,        "--demo",   "--setup-dir",
-                                         setup_dir_,     "--modbus", "9:fw=2.10,model=9.12",
-                                         "--exit-on-eof"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ASSERT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(to_child[0]);
-        close(from_child[1]);
-        in_ = to_child[1];
-        out_ = fdopen(from_child[0], "r");
+        const SimChild child = SpawnSim({"--demo", "--setup-dir", setup_dir_, "--modbus",
+                                         "9:fw=2.10,model=9.12", "--exit-on-eof"});
+        ASSERT_NE(child.pid, -1);
+        pid_ = child.pid;
+        in_ = child.in;
+        out_ = child.out;
         port_ = Line();
         ASSERT_FALSE(port_.empty());
     }
@@ -58,13 +40,7 @@ class ProgrammingE2E : public ::testing::Test {
         server_.Stop();
         unsetenv("VEXA_UPDATE_SERVER");
     }
-    std::string Line() {
-        char line[512] = {};
-        if (!std::fgets(line, sizeof line, out_)) return {};
-        std::string s(line);
-        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-        return s;
-    }
+    std::string Line() { return ReadSimLine(out_); }
     // A command on the simulator's standard input; its answer.
     std::string Sim(const std::string& command) {
         const std::string line = command + "\n";

@@ -2,7 +2,6 @@
 // line, talked to, commanded through standard input, and stopped.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,51 +14,10 @@
 #include <vector>
 
 #include "protocol/tervion.h"
+#include "tests/support/sim_child.h"
 #include "transport/cqv_comm.h"
 
-extern char** environ;
-
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    int in = -1;          // its standard input
-    FILE* out = nullptr;  // its standard output
-};
-
-Child Spawn(const std::vector<std::string>& args) {
-    Child c;
-    int to_child[2];
-    int from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return c;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
-    posix_spawn_file_actions_addclose(&actions, to_child[1]);
-    posix_spawn_file_actions_addclose(&actions, from_child[0]);
-    std::vector<char*> argv;
-    const std::string program = std::string(VEXA_BIN_DIR) + "/tools/sim/vexa-sim";
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    if (posix_spawn(&c.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        c.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(to_child[0]);
-    close(from_child[1]);
-    c.in = to_child[1];
-    c.out = fdopen(from_child[0], "r");
-    return c;
-}
-
-std::string ReadLine(FILE* f) {
-    char line[512] = {};
-    if (!f || !std::fgets(line, sizeof line, f)) return {};
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
 
 // Exit status of the child, or -1 when it has not ended within 10 s (then it is killed).
 int WaitExit(pid_t pid) {
@@ -86,9 +44,10 @@ TEST(SimProcess, PrintsItsPortTakesCommandsAndEndsAtEndOfInput) {
     const std::string dir = TempDir();
     ASSERT_FALSE(dir.empty());
     const std::string link = dir + "/bus";
-    Child c = Spawn({"--servo", "1:end=1", "--modbus", "10", "--link", link, "--exit-on-eof"});
+    SimChild c =
+        SpawnSim({"--servo", "1:end=1", "--modbus", "10", "--link", link, "--exit-on-eof"});
     ASSERT_GT(c.pid, 0);
-    const std::string path = ReadLine(c.out);
+    const std::string path = ReadSimLine(c.out);
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
 
@@ -104,12 +63,12 @@ TEST(SimProcess, PrintsItsPortTakesCommandsAndEndsAtEndOfInput) {
 
     const std::string command = "error 1 4\n";
     ASSERT_EQ(write(c.in, command.data(), command.size()), static_cast<ssize_t>(command.size()));
-    EXPECT_EQ(ReadLine(c.out), "ok");
+    EXPECT_EQ(ReadSimLine(c.out), "ok");
     ASSERT_EQ(tervion.Read(1, 0, record, 9), 9);
     EXPECT_EQ(tervion.Error, 4);
     const std::string unknown = "explode\n";
     ASSERT_GT(write(c.in, unknown.data(), unknown.size()), 0);
-    EXPECT_EQ(ReadLine(c.out).rfind("error:", 0), 0u);
+    EXPECT_EQ(ReadSimLine(c.out).rfind("error:", 0), 0u);
 
     comm.ClosePort();
     close(c.in);
@@ -121,15 +80,15 @@ TEST(SimProcess, PrintsItsPortTakesCommandsAndEndsAtEndOfInput) {
 }
 
 TEST(SimProcess, StopsOnSigtermAndRefusesBadUsage) {
-    Child c = Spawn({"--demo"});
+    SimChild c = SpawnSim({"--demo"});
     ASSERT_GT(c.pid, 0);
-    EXPECT_EQ(ReadLine(c.out).rfind("/dev/pts/", 0), 0u);
+    EXPECT_EQ(ReadSimLine(c.out).rfind("/dev/pts/", 0), 0u);
     kill(c.pid, SIGTERM);
     EXPECT_EQ(WaitExit(c.pid), 0);
     close(c.in);
     std::fclose(c.out);
 
-    Child bad = Spawn({"--servo", "300"});
+    SimChild bad = SpawnSim({"--servo", "300"});
     ASSERT_GT(bad.pid, 0);
     EXPECT_EQ(WaitExit(bad.pid), 2);
     close(bad.in);
