@@ -27,6 +27,7 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 void FirmwareImage::Clear() {
     length = 0;
+    upper = 0;
     std::fill(data.begin(), data.end(), uint8_t{0xFF});
     records.clear();
 }
@@ -40,40 +41,61 @@ int LoadHexLine(FirmwareImage& image, const std::string& line) {
     const int hi = ByteAt(line, 3), lo = ByteAt(line, 5);
     const int type = ByteAt(line, 7);
     if (static_cast<size_t>(count) != (n - 11) / 2) return -1;
-    if (type != 0) return 1;
-    int sum = count + hi + lo;
+    int sum = count + hi + lo + type;
     std::vector<uint8_t> bytes(static_cast<size_t>(count));
     for (int k = 0; k < count; ++k) {
         bytes[static_cast<size_t>(k)] = static_cast<uint8_t>(ByteAt(line, 9 + 2 * k));
         sum += bytes[static_cast<size_t>(k)];
     }
     sum += ByteAt(line, 9 + 2 * static_cast<size_t>(count));
+    // An extended address moves every later record, so it must be well formed itself.
+    if (type == 2 || type == 4) {
+        if (count != 2 || (sum & 0xFF) != 0) return -1;
+        const uint32_t value = bytes[0] * 256u + bytes[1];
+        image.upper = type == 4 ? value << 16 : value << 4;
+        return 1;
+    }
+    if (type != 0) return 1;
     if ((sum & 0xFF) != 0) return -1;
     // A record holds 16 bytes: longer data records become consecutive 16-byte records.
+    // An empty one is kept: as the lowest record it still sets where the image starts.
     const int offset = hi * 256 + lo;
-    for (int start = 0; start < count; start += 16) {
+    int start = 0;
+    do {
         Hex rec;
         rec.count = std::min(16, count - start);
         rec.address = offset + start;
+        rec.upper = image.upper;
         std::copy_n(bytes.begin() + start, rec.count, rec.bytes.begin());
         image.records.push_back(rec);
-    }
+        start += 16;
+    } while (start < count);
     return 1;
 }
 
-void AssembleHex(FirmwareImage& image) {
-    std::stable_sort(image.records.begin(), image.records.end(),
-                     [](const Hex& a, const Hex& b) { return a.address < b.address; });
+bool AssembleHex(FirmwareImage& image) {
     image.length = 0;
-    if (image.records.empty()) return;
-    const int base = image.records.front().address;
-    for (const Hex& rec : image.records) {
-        // Offsets are 16 bits and a split record may run past 0xFFFF by at most 15 bytes,
-        // so every end stays far inside the 131,072-byte buffer.
-        const auto at = static_cast<uint32_t>(rec.address - base);
-        std::copy_n(rec.bytes.begin(), rec.count, image.data.begin() + at);
-        image.length = std::max(image.length, at + static_cast<uint32_t>(rec.count));
-    }
+    if (image.records.empty()) return true;
+    const uint32_t first_upper = image.records.front().upper;
+    const bool one_upper = std::all_of(image.records.begin(), image.records.end(),
+                                       [&](const Hex& rec) { return rec.upper == first_upper; });
+    // Under one extended address the load offsets alone place the data; under several,
+    // the full addresses do, or a second 64 KiB part would land on top of the first.
+    auto place = [&](const Hex& rec) {
+        return one_upper ? static_cast<uint64_t>(rec.address)
+                         : static_cast<uint64_t>(rec.upper) + static_cast<uint64_t>(rec.address);
+    };
+    std::stable_sort(image.records.begin(), image.records.end(),
+                     [&](const Hex& a, const Hex& b) { return place(a) < place(b); });
+    const uint64_t base = place(image.records.front());
+    uint64_t length = 0;
+    for (const Hex& rec : image.records)
+        length = std::max(length, place(rec) - base + static_cast<uint64_t>(rec.count));
+    if (length > FirmwareImage::kCapacity) return false;
+    for (const Hex& rec : image.records)
+        std::copy_n(rec.bytes.begin(), rec.count, image.data.begin() + (place(rec) - base));
+    image.length = static_cast<uint32_t>(length);
+    return true;
 }
 
 FirmwareFile FirmwareFileKind(const std::string& path) {
@@ -91,27 +113,37 @@ FirmwareFile FirmwareFileKind(const std::string& path) {
     return FirmwareFile::kOther;
 }
 
-LoadResult LoadHexFile(FirmwareImage& image, const std::string& path) {
-    image.length = 0;
-    File f(std::fopen(path.c_str(), "r+b"));
-    if (!f) return LoadResult::kCannotOpen;
+LoadResult LoadHexText(FirmwareImage& image, const std::string& text) {
     image.Clear();
-    std::string line;
-    int c;
-    bool more = true;
-    while (more) {
-        line.clear();
-        while ((c = std::fgetc(f.get())) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-        more = c != EOF;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!more && line.empty()) break;  // the file's last line end
         if (LoadHexLine(image, line) < 0) {
             image.records.clear();
             return LoadResult::kMalformed;
         }
     }
-    AssembleHex(image);
+    if (!AssembleHex(image)) {
+        image.records.clear();
+        return LoadResult::kTooLong;
+    }
     return LoadResult::kLoaded;
+}
+
+LoadResult LoadHexFile(FirmwareImage& image, const std::string& path) {
+    image.length = 0;
+    File f(std::fopen(path.c_str(), "r+b"));
+    if (!f) return LoadResult::kCannotOpen;
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) text.append(chunk, got);
+    if (std::ferror(f.get())) return LoadResult::kCannotOpen;
+    return LoadHexText(image, text);
 }
 
 LoadResult LoadRawFile(FirmwareImage& image, const std::string& path) {

@@ -9,7 +9,8 @@
 // One data record of an Intel HEX file, at most 16 bytes (longer records are split).
 struct Hex {
     int count = 0;
-    int address = 0;  // 16-bit load offset
+    int address = 0;     // 16-bit load offset (a split record's later parts run past 0xFFFF)
+    uint32_t upper = 0;  // extended linear (x 65536) or segment (x 16) address in force
     std::array<uint8_t, 16> bytes{};
 };
 
@@ -21,15 +22,20 @@ struct FirmwareImage {
     uint32_t length = 0;
     std::vector<uint8_t> data = std::vector<uint8_t>(kCapacity, 0xFF);
     std::vector<Hex> records;
+    uint32_t upper = 0;  // the last extended address record's, while reading a HEX file
 
-    void Clear();  // length 0, data all 0xFF, no records
+    void Clear();  // length 0, data all 0xFF, no records, no extended address
     uint32_t BlockCount() const { return (length + kBlockBytes - 1) / kBlockBytes; }
 };
 
-// 1 when the line was accepted (stored or skipped), -1 when it is malformed.
+// 1 when the line was accepted (stored or skipped), -1 when it is malformed. Extended
+// linear and segment address records are checked and remembered for the records after them.
 int LoadHexLine(FirmwareImage& image, const std::string& line);
-// Sorts the records by load offset (stable) and builds data and length from the first one.
-void AssembleHex(FirmwareImage& image);
+// Builds data and length from the records. Under one extended address they are placed by
+// their load offsets from the lowest one; under several, by full address from the lowest,
+// so the image equals the flat binary. False, with length 0, when that spans more than
+// kCapacity bytes.
+bool AssembleHex(FirmwareImage& image);
 
 // How a file is read and what it says about the device.
 enum class FirmwareFile { kHex, kBus, kPwm, kModbus, kOpen, kOther };
@@ -37,6 +43,8 @@ enum class FirmwareFile { kHex, kBus, kPwm, kModbus, kOpen, kOther };
 FirmwareFile FirmwareFileKind(const std::string& path);
 
 enum class LoadResult { kLoaded, kCannotOpen, kMalformed, kTooLong };
+// Reads Intel HEX text (lines ended by LF or CR LF) into image (cleared first).
+LoadResult LoadHexText(FirmwareImage& image, const std::string& text);
 // Reads an Intel HEX file into image (cleared first). The file must be writable, as the
 // open dialog's users expect a file they may replace.
 LoadResult LoadHexFile(FirmwareImage& image, const std::string& path);

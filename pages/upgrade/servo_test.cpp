@@ -162,16 +162,18 @@ void CServoTest::JoinTestWorker() {
 }
 
 void CServoTest::TestWorker() {
+    // The selection is taken once: choosing another servo while the test runs changes
+    // neither what is tested nor how long the test runs.
+    Selection s;
+    {
+        std::lock_guard g(test_mutex_);
+        s = selection_;
+        // Nothing to test: the worker ends at once, the caption keeps "Stop" until pressed.
+        if (s.count == 0) worker_alive_ = false;
+    }
     int passes = 0;
-    for (;;) {
-        {
-            std::lock_guard g(test_mutex_);
-            if (running_.load() == 0 || selection_.count == 0) {
-                worker_alive_ = false;
-                break;
-            }
-        }
-        std::string text = RunPass();
+    while (s.count != 0) {
+        std::string text = RunPass(s);
         PostToUi([text](ServoTestView& v) { v.SetText(kResultEdit, text); });
         const int limit = pass_limit_.load();
         if (limit > 0 && ++passes >= limit) {
@@ -179,6 +181,11 @@ void CServoTest::TestWorker() {
             PostToUi([this](ServoTestView&) {
                 if (running_.load() == 0) SetTestCaption(false);
             });
+        }
+        std::lock_guard g(test_mutex_);
+        if (running_.load() == 0) {
+            worker_alive_ = false;
+            break;
         }
     }
     PostToUi([](ServoTestView& v) { v.TestEnded(); });
@@ -190,6 +197,10 @@ std::string CServoTest::RunPass() {
         std::lock_guard g(test_mutex_);
         s = selection_;
     }
+    return RunPass(s);
+}
+
+std::string CServoTest::RunPass(const Selection& s) {
     std::string pending;
     if (s.count == 0 || s.index < 0 || s.index >= static_cast<int>(s.records.size()))
         return pending;

@@ -68,7 +68,7 @@ class CServoTest : public UpgradePage {
     // After this many passes the test worker stops by itself (0: until stopped).
     void SetPassLimit(int passes) { pass_limit_ = passes; }
 
-    // One pass of the communication test over a copy of the selection; the result text.
+    // One pass of the communication test over the current selection; the result text.
     std::string RunPass();
 
     // The exchange's steps, public for tests; the worker runs UpgradeFirmware.
@@ -102,12 +102,14 @@ class CServoTest : public UpgradePage {
     };
 
     int LookupRow(const ServoInfo& record, int kind, DebugRow& row);
+    std::string RunPass(const Selection& s);
     void TestWorker();
     void JoinTestWorker();
     void JoinUpgradeWorker();
     void SetTestCaption(bool running);
     void LoadFile(const std::string& path);
     void ImageLoaded();
+    void RefuseImage(const std::string& reason);
     void RefuseOnline(const std::string& log, const std::string& box);
     void ProgressStep(int position);
     void UpgradeFailed();
@@ -124,7 +126,7 @@ class CServoTest : public UpgradePage {
     ServoTestView* view_ = nullptr;
     std::string stop_text_, test_text_, line_format_;
 
-    // Communication test. The worker copies the selection at the start of every pass;
+    // Communication test. The worker copies the selection once, when it starts;
     // `test_mutex_` also orders the worker's end against a new "Test".
     mutable std::mutex test_mutex_;
     Selection selection_;
@@ -141,6 +143,7 @@ class CServoTest : public UpgradePage {
     int raw_flag_ = 0;
     int open_flag_ = 0;
     int device_kind_ = kDeviceBus;
+    int key_kind_ = kDeviceBus;  // the last B, M or R key's: the kind for Intel HEX files
     std::string filter_;
     Crc16Engine crc_{0, 0, 0x1021, false};
     std::atomic<bool> upgrading_{false};

@@ -1,4 +1,5 @@
 // The Upgrade page's firmware image: "Open", the device keys and online detection.
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 
@@ -10,6 +11,9 @@ namespace {
 constexpr const char* kFilterTail =
     "bus device (*.bin)|*.bin|pwm device (*.fbin)|*.fbin|modbus device (*.mbin)|*.mbin|"
     "open device (*.xbin)|*.xbin||";
+
+// Base64 text of an online Intel HEX firmware: far more than a full image needs.
+constexpr size_t kMaxOnlineHexText = 4u * 1024 * 1024;
 
 std::string Dotted(int major, int minor) {
     return std::to_string(major) + "." + std::to_string(minor);
@@ -39,6 +43,7 @@ void CServoTest::OnKey(char key) {
             return;
     }
     if (upgrading_.load()) return;  // the exchange reads the kind
+    key_kind_ = kind;
     device_kind_ = kind;
     filter_ = std::string(label) + " (*.hex)|*.hex|" + kFilterTail;
 }
@@ -53,25 +58,48 @@ void CServoTest::OnOpen() {
 void CServoTest::LoadFile(const std::string& path) {
     image_.length = 0;
     const FirmwareFile kind = FirmwareFileKind(path);
+    if (kind == FirmwareFile::kOther) {
+        RefuseImage(
+            Text("Unknown firmware file type: only .hex, .bin, .fbin, .mbin and .xbin "
+                 "files can be sent!",
+                 "未知的固件文件类型:只能发送.hex、.bin、.fbin、.mbin和.xbin文件!"));
+        return;
+    }
+    const LoadResult result =
+        kind == FirmwareFile::kHex ? LoadHexFile(image_, path) : LoadRawFile(image_, path);
+    if (result == LoadResult::kTooLong && kind == FirmwareFile::kHex) {
+        RefuseImage(Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!"));
+        return;
+    }
+    if (result != LoadResult::kLoaded) {
+        view_->Enable(kUpgradeButton, false);
+        return;
+    }
+    if (image_.length == 0) {
+        RefuseImage(Text("The firmware file is empty!", "固件文件为空!"));
+        return;
+    }
+    open_flag_ = 0;
     if (kind == FirmwareFile::kHex) {
-        if (LoadHexFile(image_, path) != LoadResult::kLoaded) {
-            view_->Enable(kUpgradeButton, false);
-            return;
-        }
+        // An Intel HEX file does not say which device it is for: the last B, M or R key does.
         raw_flag_ = 0;
-        open_flag_ = 0;
-    } else if (kind != FirmwareFile::kOther) {
-        if (LoadRawFile(image_, path) != LoadResult::kLoaded) {
-            view_->Enable(kUpgradeButton, false);
-            return;
-        }
+        device_kind_ = key_kind_;
+    } else {
         raw_flag_ = 1;
-        device_kind_ = kDeviceBus;
+        device_kind_ = kind == FirmwareFile::kPwm      ? kDevicePwm
+                       : kind == FirmwareFile::kModbus ? kDeviceModbus
+                                                       : kDeviceBus;
         open_flag_ = kind == FirmwareFile::kOpen ? 1 : 0;
-        if (kind == FirmwareFile::kPwm) device_kind_ = kDevicePwm;
-        if (kind == FirmwareFile::kModbus) device_kind_ = kDeviceModbus;
     }
     ImageLoaded();
+}
+
+// An image that must not be sent: "Upgrade" stays disabled and the log says why.
+void CServoTest::RefuseImage(const std::string& reason) {
+    image_.length = 0;
+    block_count_ = 0;
+    view_->Enable(kUpgradeButton, false);
+    view_->SetText(kFirmwareLogEdit, reason);
 }
 
 void CServoTest::ImageLoaded() {
@@ -93,6 +121,7 @@ void CServoTest::OnOnline() {
     if (!view_ || upgrading_.load()) return;
     ServoInfo record{};
     std::string listed_name;
+    int kind = kDeviceBus;
     {
         std::lock_guard g(test_mutex_);
         if (selection_.count == 0) {
@@ -101,6 +130,7 @@ void CServoTest::OnOnline() {
         }
         record = selection_.records[static_cast<size_t>(selection_.index)];
         listed_name = selection_.model_name;
+        kind = selection_.kind;
     }
     const std::string model = Dotted(record[3], record[4]);
     const std::string version = Dotted(record[0], record[1]);
@@ -115,40 +145,75 @@ void CServoTest::OnOnline() {
     }
     ReplyMap outer;
     ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data == "null") {
-        const std::string none = Text("No firmware detected!", "没有检测到升级固件!");
-        RefuseOnline(
-            model_line_format + model + " [" + listed_name + "]\r\n" + version_head + none + "\r\n",
-            none);
+    const auto data_member = outer.find("data");
+    const std::string none = Text("No firmware detected!", "没有检测到升级固件!");
+    const std::string none_log =
+        model_line_format + model + " [" + listed_name + "]\r\n" + version_head + none + "\r\n";
+    // A reply without "data" is one whose "data" is null.
+    if (data_member == outer.end() || data_member->second == "null") {
+        RefuseOnline(none_log, none);
         return;
     }
     ReplyMap inner;
-    ParseReply(inner, data);
+    ParseReply(inner, data_member->second);
     const std::string& encoded = inner["wenjian"];
     const std::string& name = inner["filename"];
+    std::string lower_name = name;
+    for (char& c : lower_name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool hex = FirmwareFileKind(lower_name) == FirmwareFile::kHex;
 
-    // Decoded into a scratch image first: a firmware that does not fit leaves the loaded one.
+    // Decoded into a scratch image first: a firmware that is refused leaves the loaded one.
     FirmwareImage fresh;
-    const int n = DecodeBase64(encoded.data(), static_cast<int>(encoded.size()), fresh.data.data(),
-                               static_cast<int>(FirmwareImage::kCapacity));
-    if (n < 0) {
-        const std::string text =
-            Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!");
-        RefuseOnline(text, text);
+    const std::string too_large =
+        Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!");
+    if (hex) {
+        // Intel HEX text takes about 2.8 characters per image byte.
+        std::vector<uint8_t> text(encoded.size() / 4 * 3 + 3);
+        const int n = encoded.size() > kMaxOnlineHexText
+                          ? -1
+                          : DecodeBase64(encoded.data(), static_cast<int>(encoded.size()),
+                                         text.data(), static_cast<int>(text.size()));
+        const LoadResult result =
+            n < 0 ? LoadResult::kTooLong
+                  : LoadHexText(fresh, std::string(text.begin(), text.begin() + n));
+        if (result != LoadResult::kLoaded) {
+            const std::string why = result == LoadResult::kTooLong
+                                        ? too_large
+                                        : Text("The firmware file is not valid Intel HEX!",
+                                               "固件文件不是有效的Intel HEX格式!");
+            RefuseOnline(why, why);
+            return;
+        }
+    } else {
+        const int n = DecodeBase64(encoded.data(), static_cast<int>(encoded.size()),
+                                   fresh.data.data(), static_cast<int>(FirmwareImage::kCapacity));
+        if (n < 0) {
+            RefuseOnline(too_large, too_large);
+            return;
+        }
+        fresh.length = static_cast<uint32_t>(n);
+    }
+    // Nothing to send is nothing found: "Upgrade" would only leave the servo in its loader.
+    if (fresh.length == 0) {
+        RefuseOnline(none_log, none);
         return;
     }
-    fresh.length = static_cast<uint32_t>(n);
     image_ = std::move(fresh);
 
-    raw_flag_ = 1;
-    device_kind_ = kDeviceBus;
-    if (name.find("xbin") != std::string::npos) {
-        open_flag_ = 1;
+    open_flag_ = 0;
+    if (hex) {
+        // A HEX file names no device: it goes to the selected servo the way its kind needs.
+        raw_flag_ = 0;
+        device_kind_ = kind;
     } else {
-        if (name.find("fbin") != std::string::npos) device_kind_ = kDevicePwm;
-        if (name.find("mbin") != std::string::npos) device_kind_ = kDeviceModbus;
-        open_flag_ = 0;
+        raw_flag_ = 1;
+        device_kind_ = kDeviceBus;
+        if (lower_name.find("xbin") != std::string::npos) {
+            open_flag_ = 1;
+        } else {
+            if (lower_name.find("fbin") != std::string::npos) device_kind_ = kDevicePwm;
+            if (lower_name.find("mbin") != std::string::npos) device_kind_ = kDeviceModbus;
+        }
     }
     ImageLoaded();
 

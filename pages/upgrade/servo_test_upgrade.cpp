@@ -154,6 +154,8 @@ void CServoTest::UpgradeFailed() {
 }
 
 void CServoTest::OnUpgrade() {
+    // Without an image the servo would be left in its boot loader with nothing sent.
+    if (image_.length == 0) return;
     if (upgrading_.exchange(true)) return;
     JoinUpgradeWorker();
     if (view_) view_->Enable(kUpgradeButton, false);

@@ -63,7 +63,7 @@ TEST_F(CliUpgrade, CommtestPrintsEachPassWithLineFeeds) {
     EXPECT_EQ(out.find("Servo ID:3 "), std::string::npos);
 
     EXPECT_EQ(Run({"commtest", "9,1"}), 1);
-    EXPECT_NE(err_.str().find("no answer from servo 9"), std::string::npos);
+    EXPECT_EQ(err_.str(), "no device at ID 9\n");
 }
 
 TEST_F(CliUpgrade, UpgradeShowsProgressAndRecoversAFailedUpload) {
@@ -93,6 +93,34 @@ TEST_F(CliUpgrade, UpgradeShowsProgressAndRecoversAFailedUpload) {
     EXPECT_EQ(Run({"upgrade", "1", work_.path() + "/none.bin"}), 1);
 }
 
+TEST_F(CliUpgrade, UpgradeSendsNothingBeforeItsOwnFirstPacket) {
+    // An empty image or an unknown kind of file: refused before any byte goes out, and the
+    // servo keeps running its application.
+    const long before = bus_.requests_seen();
+    EXPECT_EQ(Run({"upgrade", "2", Image("empty.bin", 0, 0)}), 1);
+    EXPECT_EQ(err_.str(),
+              "The firmware file is empty!\ncannot load " + work_.path() + "/empty.bin\n");
+    EXPECT_EQ(Run({"upgrade", "2", Image("fw.txt", 64, 1)}), 1);
+    work_.Put("bad.hex", ":0400000001020304F3\r\n");
+    EXPECT_EQ(Run({"upgrade", "2", work_.path() + "/bad.hex"}), 1);
+    EXPECT_EQ(bus_.requests_seen(), before);
+    ASSERT_EQ(Run({"read", "2", "0", "2"}), 0);
+
+    // A firmware over 64 KiB in Intel HEX: its part under the second upper address follows
+    // the first instead of landing on top of it. The loader reports the first two bytes.
+    work_.Put("two.hex",
+              ":020000040000FA\n:10FFF000ABCD11111111111111111111111111119B\n"
+              ":020000040001F9\n:1000000022222222222222222222222222222222D0\n:00000001FF\n");
+    bus_.RecordRequests(true);
+    ASSERT_EQ(Run({"upgrade", "2", work_.path() + "/two.hex"}), 0) << err_.str();
+    const auto requests = bus_.TakeRequests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front(), (std::vector<uint8_t>{0xFF, 0xFF, 0x02, 0x02, 0x08, 0xF3}))
+        << "the restart into the loader comes first: no probe";
+    ASSERT_EQ(Run({"read", "2", "0", "2"}), 0);
+    EXPECT_EQ(out_.str(), "AB CD\n");
+}
+
 TEST_F(CliUpgrade, FirmwareOnlinePrintsTheLogAndCanUpgrade) {
     root_.Put("firmware/4.0/servo.bin", std::string(100, '\x07'));
     root_.Put("manifest.txt", "[4.0]\nbanben=3.7\n");
@@ -113,4 +141,10 @@ TEST_F(CliUpgrade, FirmwareOnlinePrintsTheLogAndCanUpgrade) {
     EXPECT_EQ(Run({"firmware-online", "3"}), 1);
     EXPECT_NE(out_.str().find("Version:No firmware detected!\n"), std::string::npos);
     EXPECT_EQ(err_.str(), "No firmware detected!\n");
+
+    // No device: said at once, the server is not asked.
+    const size_t asked = server_.Requests().size();
+    EXPECT_EQ(Run({"firmware-online", "42"}), 1);
+    EXPECT_EQ(err_.str(), "no device at ID 42\n");
+    EXPECT_EQ(server_.Requests().size(), asked);
 }

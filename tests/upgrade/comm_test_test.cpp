@@ -53,7 +53,11 @@ TEST_F(CommTest, APassReadsTheSelectedModelAndCountsTimeOuts) {
             ASSERT_TRUE(std::regex_match(lines[k], m, kAnswered)) << lines[k];
             EXPECT_EQ(m[1], k == 0 ? "1" : "2");
             EXPECT_EQ(m[3], "0");
-            EXPECT_NE(m[4], "0.00");
+            // 17 bytes read from address 56 to 72: 8 request and 23 reply bytes, in kb/s.
+            const long long us = std::stoll(m[2]);
+            char speed[32];
+            std::snprintf(speed, sizeof speed, "%.2f", (31 * 8000000LL / us) / 1000.0);
+            EXPECT_EQ(m[4], speed) << "reply time " << us;
         }
         ASSERT_TRUE(std::regex_match(lines[2], m, kAnswered)) << lines[2];
         EXPECT_EQ(m[1], "9");
@@ -109,6 +113,23 @@ TEST_F(CommTest, NoDebugRowShowsStopButNoLine) {
     ASSERT_TRUE(Until([&] { return view_.tests_ended == 1; }));
     EXPECT_TRUE(view_.results.empty());
     EXPECT_EQ(view_.text[kTestButton], "Stop");
+}
+
+TEST_F(CommTest, SelectingAnotherServoMidTestChangesNothing) {
+    SelectFirst();
+    view_.results.clear();
+    page_->SetPassLimit(3);
+    page_->OnTest();
+    ASSERT_TRUE(Until([&] { return !view_.results.empty(); }));
+    ServoInfo unknown{9, 9, 0, 99, 99, 1, 0, 0, 1};
+    page_->SetServo(3, &unknown, 0, 1, 0, "");
+    ASSERT_TRUE(Until([&] { return view_.tests_ended == 1; }));
+    ASSERT_EQ(view_.results.size(), 3u) << "the limit ends the test, not the new selection";
+    for (const std::string& pass : view_.results) {
+        EXPECT_EQ(pass.find("Servo ID:1  "), 0u) << pass;
+        EXPECT_NE(pass.find("Servo ID:9  "), std::string::npos) << pass;
+    }
+    EXPECT_EQ(view_.text[kTestButton], "Test");
 }
 
 TEST_F(CommTest, TestRightAfterStopKeepsOneWorker) {

@@ -78,6 +78,40 @@ TEST(IntelHex, OffsetsGapsAndLongRecords) {
     EXPECT_EQ(longer.data[19], 0x13);
 }
 
+TEST(IntelHex, ExtendedAddressesAndEmptyRecords) {
+    // Under two upper addresses the data are placed by full address: the part at
+    // 0x0000FFF0 comes first, the one at 0x00010000 right after it.
+    FirmwareImage two;
+    ASSERT_EQ(LoadHexText(two,
+                          ":020000040000FA\n:10FFF000ABCD11111111111111111111111111119B\n"
+                          ":020000040001F9\n:1000000022222222222222222222222222222222D0\n"),
+              LoadResult::kLoaded);
+    EXPECT_EQ(two.length, 32u);
+    EXPECT_EQ(two.data[0], 0xAB);
+    EXPECT_EQ(two.data[15], 0x11);
+    EXPECT_EQ(two.data[16], 0x22);
+    EXPECT_EQ(two.data[32], 0xFF);
+
+    // Spread over more than an image holds: refused, not folded.
+    FirmwareImage wide;
+    EXPECT_EQ(LoadHexText(wide,
+                          ":1000000022222222222222222222222222222222D0\n:020000040002F8\n"
+                          ":1000000022222222222222222222222222222222D0\n"),
+              LoadResult::kTooLong);
+    EXPECT_EQ(wide.length, 0u);
+    // An extended address record with a wrong checksum would misplace what follows.
+    EXPECT_EQ(LoadHexLine(wide, ":020000040001F8"), -1);
+
+    // An empty data record as the lowest still sets where the image starts.
+    FirmwareImage empty_first;
+    ASSERT_EQ(
+        LoadHexText(empty_first, ":00080000F8\r\n:1008100033333333333333333333333333333333A8\r\n"),
+        LoadResult::kLoaded);
+    EXPECT_EQ(empty_first.length, 32u);
+    EXPECT_EQ(empty_first.data[0], 0xFF);
+    EXPECT_EQ(empty_first.data[16], 0x33);
+}
+
 TEST(Crc16, CheckValuesOfBothShapes) {
     const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
     EXPECT_EQ(Crc16Engine(0, 0, 0x1021, false).Compute(digits, 9), 0x31C3);
@@ -86,8 +120,20 @@ TEST(Crc16, CheckValuesOfBothShapes) {
 }
 
 TEST_F(ImagePage, HexFileFailuresOnlyDisableUpgrade) {
-    Open(WriteFile(dir_, "fw.HEX", {}));  // capitals; an empty file loads an empty image
-    EXPECT_TRUE(view_.enabled[kUpgradeButton]);
+    // Nothing to send: "Upgrade" stays disabled and the log says why.
+    for (const char* name : {"fw.HEX", "fw.bin"}) {
+        view_.enabled[kUpgradeButton] = true;
+        Open(WriteFile(dir_, name, {}));
+        EXPECT_FALSE(view_.enabled[kUpgradeButton]) << name;
+        EXPECT_EQ(view_.text[kFirmwareLogEdit], "The firmware file is empty!") << name;
+    }
+    Open(WriteFile(dir_, "fw.txt", Pattern(64)));
+    EXPECT_FALSE(view_.enabled[kUpgradeButton]);
+    EXPECT_EQ(view_.text[kFirmwareLogEdit],
+              "Unknown firmware file type: only .hex, .bin, .fbin, .mbin and .xbin files can be "
+              "sent!");
+    page_.OnUpgrade();
+    EXPECT_FALSE(page_.UpgradeRunning());
     const std::string good = ":10010000000102030405060708090A0B0C0D0E0F77\r\n:00000001FF\r\n";
     dir_.Put("good.hex", good);
     Open(dir_.path() + "/good.hex");
@@ -131,6 +177,13 @@ TEST_F(ImagePage, RawSizesKindsAndKeys) {
         EXPECT_EQ(page_.raw_flag(), 1) << c.name;
     }
     EXPECT_EQ(view_.extension, "bin");
+    // A HEX file goes the way of the last key, whatever file was opened before it.
+    page_.OnKey('b');
+    Open(WriteFile(dir_, "m.mbin", Pattern(64)));
+    EXPECT_EQ(page_.device_kind(), 2);
+    dir_.Put("k.hex", ":0400000001020304F2\n");
+    Open(dir_.path() + "/k.hex");
+    EXPECT_EQ(page_.device_kind(), 0);
     Open(WriteFile(dir_, "f.bin", Pattern(131073)));
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(page_.image().length, 0u);

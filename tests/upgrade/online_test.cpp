@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "../export/web_server.h"
 #include "tools/server/update_server.h"
 #include "upgrade_fixture.h"
 
@@ -95,21 +96,78 @@ TEST_F(Online, RefusalsDisableUpgradeAndSayWhy) {
     EXPECT_EQ(view_.boxes.back(), "error Online detection: No firmware detected!");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
 
-    // A firmware larger than an image holds: refused, the loaded image kept.
-    Publish("4.0", "huge.bin", 131073);
-    view_.enabled[kUpgradeButton] = true;
+    // A firmware larger than an image holds, an empty one, a HEX file that is not Intel
+    // HEX: each refused with its reason, the image loaded before kept.
+    Publish("4.0", "fw.bin", 100);
     page_.OnOnline();
-    EXPECT_FALSE(view_.enabled[kUpgradeButton]);
-    EXPECT_EQ(view_.text[kFirmwareLogEdit], "The firmware is larger than 131072 bytes!");
-    EXPECT_EQ(view_.boxes.back(),
-              "error Online detection: The firmware is larger than 131072 bytes!");
-    EXPECT_EQ(page_.image().length, 0u);
+    ASSERT_EQ(page_.image().length, 100u);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* log;
+        const char* box;
+    };
+    long long when = 1900000000000LL;
+    for (const Case& c :
+         {Case{"huge.bin", std::string(131073, 'x'), "The firmware is larger than 131072 bytes!",
+               "The firmware is larger than 131072 bytes!"},
+          Case{"empty.bin", "", "Model:4.0 [VX40]\r\nVersion:No firmware detected!\r\n",
+               "No firmware detected!"},
+          Case{"bad.HEX", ":0400000001020304F3\n", "The firmware file is not valid Intel HEX!",
+               "The firmware file is not valid Intel HEX!"}}) {
+        root_.Put(std::string("firmware/4.0/") + c.name, c.bytes);
+        root_.Touch(std::string("firmware/4.0/") + c.name, when += 1000);
+        view_.enabled[kUpgradeButton] = true;
+        page_.OnOnline();
+        EXPECT_FALSE(view_.enabled[kUpgradeButton]) << c.name;
+        EXPECT_EQ(view_.text[kFirmwareLogEdit], c.log) << c.name;
+        EXPECT_EQ(view_.boxes.back(), std::string("error Online detection: ") + c.box);
+        EXPECT_EQ(page_.image().length, 100u) << c.name;
+        EXPECT_EQ(page_.image().data[99], Pattern(100)[99]) << c.name;
+    }
 
     // No server.
     server_.Stop();
     page_.OnOnline();
     EXPECT_EQ(view_.text[kFirmwareLogEdit], "Server no returned!");
     EXPECT_EQ(view_.boxes.back(), "error Online detection: Server no returned!");
+    EXPECT_FALSE(view_.enabled[kUpgradeButton]);
+}
+
+TEST_F(Online, AHexDownloadGoesTheWayOfTheSelectedServo) {
+    // Stored as Intel HEX for a Modbus servo: read as HEX (not raw bytes) and sent the
+    // Modbus way; the name's letter case does not matter.
+    root_.Put("firmware/8.5/FW.HEX", ":0400000001020304F2\r\n:00000001FF\r\n");
+    const ServoInfo modbus{2, 10, 1, 8, 5, 6, 0, 0, 1};
+    page_.SetServo(6, &modbus, 0, 1, 2, "VXM8");
+    page_.OnOnline();
+    EXPECT_EQ(view_.boxes.back(), "info Online detection: Online detection successful!");
+    EXPECT_EQ(page_.image().length, 4u);
+    EXPECT_EQ(page_.image().data[0], 0x01);
+    EXPECT_EQ(page_.image().data[3], 0x04);
+    EXPECT_EQ(page_.raw_flag(), 0);
+    EXPECT_EQ(page_.device_kind(), 2);
+    root_.Put("firmware/8.5/B.MBIN", "ab");
+    root_.Touch("firmware/8.5/B.MBIN", 1900000000000LL);
+    page_.OnOnline();
+    EXPECT_EQ(page_.device_kind(), 2) << "mbin in capitals";
+    EXPECT_EQ(page_.raw_flag(), 1);
+}
+
+TEST_F(Online, AReplyWithoutDataFindsNothing) {
+    // A server that answers {"code":0}: no "data" is "data" null, not an empty firmware.
+    TestFolder site, nginx;
+    site.Put("zqgetzuixinwenjian/4.0", "{\"code\":0}");
+    WebServer web(site.path(), "location /zqgetzuixinwenjian/ { default_type application/json; }",
+                  nginx.path());
+    ASSERT_FALSE(web.address().empty()) << web.log();
+    setenv("VEXA_UPDATE_SERVER", web.address().c_str(), 1);
+    Select();
+    view_.enabled[kUpgradeButton] = true;
+    page_.OnOnline();
+    EXPECT_EQ(view_.text[kFirmwareLogEdit],
+              "Model:4.0 [VX40]\r\nVersion:No firmware detected!\r\n");
+    EXPECT_EQ(view_.boxes.back(), "error Online detection: No firmware detected!");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
 }
 

@@ -42,8 +42,10 @@ class ConsoleUpgradeView : public ServoTestView {
             out_.flush();
             ++passes;
         } else if (control == kFirmwareLogEdit && !text.empty()) {
-            out_ << WithLf(text);
-            out_.flush();
+            std::ostream& to = log_to_err ? err_ : out_;
+            to << WithLf(text);
+            if (log_to_err && text.back() != '\n') to << "\n";
+            to.flush();
         }
     }
     void Enable(int control, bool enabled) override {
@@ -72,6 +74,7 @@ class ConsoleUpgradeView : public ServoTestView {
     }
 
     int passes = 0;
+    bool log_to_err = false;  // the log only explains a refused file
     bool upgrade_enabled = false;
     bool test_ended = false;
     bool upgrade_ended = false;
@@ -191,18 +194,40 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     CServoTest page(m, t, setup, lock, chinese, ui);
     page.InitDialog(&view);
 
+    if (o.command == "upgrade") {
+        // No probe: the device may already sit in its boot loader, where a probe's bytes are
+        // noise to it. The image is loaded before anything goes on the line.
+        const int id = static_cast<int>(o.numbers[0]);
+        ServoInfo record{};
+        record[5] = static_cast<uint8_t>(id);
+        page.SetServo(id, &record, 0, 1, 0, "");
+        page.OnKey(static_cast<char>(DeviceKey(o.words[1])));
+        view.log_to_err = true;
+        page.OnOpen();
+        if (!view.upgrade_enabled) {
+            err << "cannot load " << o.words[0] << "\n";
+            return 1;
+        }
+        page.OnUpgrade();
+        Serve(ui, [&] { return view.upgrade_ended; });
+        page.Shutdown();
+        return view.upgrade_ok ? 0 : 1;
+    }
+
     // The servos as the search finds them; the first one listed is the one selected.
     std::vector<uint8_t> ids =
         o.command == "commtest" ? o.ids : std::vector<uint8_t>{uint8_t(o.numbers[0])};
     std::vector<ServoInfo> records;
     int kind = 0;
     std::string name;
-    bool first_answered = false;
     for (size_t k = 0; k < ids.size(); ++k) {
         const std::optional<SearchHit> hit = search.Probe(ids[k]);
+        if (!hit && k == 0) {
+            err << "no device at ID " << int(ids[0]) << "\n";
+            return 1;
+        }
         if (!hit) continue;
         if (k == 0) {
-            first_answered = true;
             kind = hit->kind;
             name = GbkToUtf8(hit->name);
         }
@@ -210,10 +235,6 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     }
 
     if (o.command == "commtest") {
-        if (!first_answered) {
-            err << "no answer from servo " << int(ids[0]) << "\n";
-            return 1;
-        }
         page.SetServo(records[0][5], records.data(), 0, static_cast<int>(records.size()), kind,
                       name);
         if (page.servo_count() == 0) {
@@ -227,28 +248,13 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
         return 0;
     }
 
+    // firmware-online
     const int id = static_cast<int>(o.numbers[0]);
-    if (o.command == "upgrade") {
-        // A device already in its boot loader does not answer the probe: select it anyway.
-        if (!first_answered) {
-            ServoInfo record{};
-            record[5] = static_cast<uint8_t>(id);
-            records.push_back(record);
-        }
-        page.SetServo(id, records.data(), 0, 1, kind, name);
-        page.OnKey(static_cast<char>(DeviceKey(o.words[1])));
-        page.OnOpen();
-        if (!view.upgrade_enabled) {
-            err << "cannot load " << o.words[0] << "\n";
-            return 1;
-        }
-    } else {
-        if (first_answered) page.SetServo(id, records.data(), 0, 1, kind, name);
-        page.OnOnline();
-        ui.Drain();
-        if (!view.upgrade_enabled) return 1;
-        if (o.words.empty()) return 0;
-    }
+    page.SetServo(id, records.data(), 0, 1, kind, name);
+    page.OnOnline();
+    ui.Drain();
+    if (!view.upgrade_enabled) return 1;
+    if (o.words.empty()) return 0;
     page.OnUpgrade();
     Serve(ui, [&] { return view.upgrade_ended; });
     page.Shutdown();
