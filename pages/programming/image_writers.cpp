@@ -25,14 +25,14 @@ uint8_t Id8(const WriteTarget& t) { return static_cast<uint8_t>(t.id); }
 
 }  // namespace
 
-PortTimeout::PortTimeout(CQVComm* comm, int ms) : comm_(comm) {
+PortTimeout::PortTimeout(CQVComm* comm, int ms) : comm_(comm), widened_(ms) {
     if (comm_) previous_ = comm_->SetTimeout(ms);
 }
 PortTimeout::~PortTimeout() {
     if (comm_) comm_->SetTimeout(previous_);
 }
 void PortTimeout::Keep() {
-    if (comm_) previous_ = comm_->Timeout();
+    if (comm_ && comm_->Timeout() != widened_) previous_ = comm_->Timeout();
 }
 
 ImageWriters::ImageWriters(Tervion& tervion, Modbus& modbus, MainWindowServices& main)
@@ -70,6 +70,9 @@ bool ImageWriters::CloseLock(const WriteTarget& t) {
 
 int ImageWriters::WriteAreaImage(const WriteTarget& t, int start, int length,
                                  const uint8_t* image) {
+    // An empty block (a model without this area) has nothing to send: a write without
+    // data would be refused and fail the whole load.
+    if (length == 0) return 1;
     const bool lock = t.lock_address >= 0;
     PortTimeout timeout(tervion_.Comm, kSlowTimeoutMs);
     if (lock && !tervion_.WriteByte(Id8(t), static_cast<uint8_t>(t.lock_address), 0)) return 0;
@@ -81,10 +84,12 @@ int ImageWriters::WriteAreaImage(const WriteTarget& t, int start, int length,
 bool ImageWriters::OpenedBlockWrite(const WriteTarget& t, uint16_t mode, int start, int count,
                                     const uint16_t* regs) {
     PortTimeout timeout(modbus_.Port, kSlowTimeoutMs);
-    return modbus_.WriteRegister(Id8(t), kStoreModeRegister, mode) &&
-           modbus_.WriteRegisters(Id8(t), static_cast<uint16_t>(start), regs,
-                                  static_cast<uint16_t>(count)) &&
-           modbus_.WriteRegister(Id8(t), kStoreModeRegister, kClose);
+    if (!modbus_.WriteRegister(Id8(t), kStoreModeRegister, mode)) return false;
+    const bool written = modbus_.WriteRegisters(Id8(t), static_cast<uint16_t>(start), regs,
+                                                static_cast<uint16_t>(count)) != 0;
+    // Closed again after a failed write too, so that nothing written later persists.
+    const bool closed = modbus_.WriteRegister(Id8(t), kStoreModeRegister, kClose) != 0;
+    return written && closed;
 }
 
 int ImageWriters::WriteInfoRegisters(const WriteTarget& t, int start, int count,
@@ -98,16 +103,19 @@ int ImageWriters::WriteEpromRegisters(const WriteTarget& t, int start, int count
     regs[0] = static_cast<uint16_t>(t.id);
     PortTimeout timeout(modbus_.Port, kSlowTimeoutMs);
     if (!modbus_.WriteRegister(Id8(t), kStoreModeRegister, kOpenEprom)) return -2;
-    if (!modbus_.WriteRegisters(Id8(t), static_cast<uint16_t>(start), regs,
-                                static_cast<uint16_t>(count)))
-        return -2;
-    main_.FollowBaudChange(regs[1] & 15, regs[1] >> 4, t.kind);
-    timeout.Keep();
-    return modbus_.WriteRegister(Id8(t), kStoreModeRegister, kClose) ? 0 : -2;
+    const bool written = modbus_.WriteRegisters(Id8(t), static_cast<uint16_t>(start), regs,
+                                                static_cast<uint16_t>(count)) != 0;
+    if (written) {
+        main_.FollowBaudChange(regs[1] & 15, regs[1] >> 4, t.kind);
+        timeout.Keep();
+    }
+    const bool closed = modbus_.WriteRegister(Id8(t), kStoreModeRegister, kClose) != 0;
+    return written && closed ? 0 : -2;
 }
 
 bool ImageWriters::WriteDefaultRegisters(const WriteTarget& t, int start, int count,
                                          const uint16_t* regs) {
+    if (count == 0) return true;  // a model without DEFAULT registers
     return OpenedBlockWrite(t, kOpenInfoDefault, start, count, regs);
 }
 

@@ -21,10 +21,13 @@ class PortTimeout {
     ~PortTimeout();
     PortTimeout(const PortTimeout&) = delete;
     PortTimeout& operator=(const PortTimeout&) = delete;
+    // After a speed change: when the port was reconfigured (its time-out is no longer the
+    // widened one), the time-out in force is the one restored; otherwise the old one stays.
     void Keep();
 
   private:
     CQVComm* comm_;
+    int widened_ = 0;
     int previous_ = 0;
 };
 

@@ -53,7 +53,8 @@ AreaLayout ComputeAreas(const std::vector<MemoryEntry>& rows) {
 }
 
 bool FitsImages(const AreaLayout& layout, int kind) {
-    const int cap = kind == kKindModbus ? kImageRegisters : kImageBytes;
+    // A byte area goes in one read (at most 253 bytes) and one write (at most 252).
+    const int cap = kind == kKindModbus ? kImageRegisters : kMaxAreaBytes;
     for (const AreaSpan& s : layout.area)
         if (s.length < 0 || s.length > cap) return false;
     return true;

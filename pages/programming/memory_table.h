@@ -20,6 +20,7 @@ enum Area : int { kInfo = 0, kEprom, kSram, kRonly, kDefault, kEprom1, kSram1, k
 
 constexpr int kTableRows = 254;       // the "NULL" row included
 constexpr int kImageBytes = 254;      // per byte image (kinds 0 and 1)
+constexpr int kMaxAreaBytes = 252;    // what one write packet carries
 constexpr int kImageRegisters = 128;  // per register image (kind 2)
 
 // Fields of a MemoryEntry.
@@ -45,8 +46,8 @@ struct AreaLayout {
 
 // Descriptors computed from the rows (the list up to, not including, its "NULL" row).
 AreaLayout ComputeAreas(const std::vector<MemoryEntry>& rows);
-// True when every area fits its image (254 bytes for kinds 0 and 1, 128 registers for
-// kind 2) and none runs backwards; a table that does not is refused.
+// True when every area can be transferred whole (252 bytes for kinds 0 and 1, 128 registers
+// for kind 2) and none runs backwards; a table that does not is refused.
 bool FitsImages(const AreaLayout& layout, int kind);
 
 // What one refresh read: byte images for kinds 0 and 1, register images for kind 2.

@@ -4,6 +4,20 @@
 #include <cctype>
 
 namespace pg {
+
+std::vector<int> AreasOfFormat(FileFormat format) {
+    switch (format) {
+        case FileFormat::kDat:
+            return {kEprom};
+        case FileFormat::kXdat:
+            return {kEprom, kDefault, kEprom1};
+        case FileFormat::kMdat:
+            return {kInfo, kEprom, kDefault};
+        default:
+            return {};
+    }
+}
+
 namespace {
 
 std::string Lower(std::string s) {

@@ -19,6 +19,9 @@ FileFormat FormatOfPath(const std::string& path);
 // By the words a stored file's name contains: "xdat", then "mdat", then "dat".
 FileFormat FormatOfStoredName(const std::string& name);
 
+// The areas whose images a file of this format carries.
+std::vector<int> AreasOfFormat(FileFormat format);
+
 // File contents. Unknown formats give an empty file.
 std::vector<uint8_t> BuildParameterFile(FileFormat format, const AreaLayout& layout,
                                         const Images& images);

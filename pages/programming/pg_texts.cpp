@@ -45,6 +45,9 @@ PgTexts::PgTexts(bool zh) : chinese(zh) {
                             "参数文件%s无法写入，没有保存任何内容。");
     nothing_read = pick("No values have been read from the servo yet; nothing was saved.",
                         "尚未从舵机读取到数值，没有保存任何内容。");
+    not_all_read =
+        pick("Not every area of this file has been read from the servo yet; nothing was saved.",
+             "尚未从舵机读取到此文件的全部存储区域，没有保存任何内容。");
     online_caption = pick("Online loading", "在线载入");
     no_server_reply = pick("Server no returned!", "服务器无返回!");
     no_parameter_file = pick("Parameter loading failed!", "没有检测到参数文件!");

@@ -26,6 +26,7 @@ struct PgTexts {
     std::string backup_caption, backed_up, backup_failed;
     std::string file_not_written;  // "%s": the file name
     std::string nothing_read;
+    std::string not_all_read;
     // Online loading.
     std::string online_caption, no_server_reply, no_parameter_file;
 };

@@ -124,7 +124,7 @@ pg::AreaLayout CServoPG::Layout() const {
 
 CServoPG::Data CServoPG::CopyData() const {
     std::lock_guard<std::mutex> g(data_lock_);
-    return {table_, layout_, images_, images_read_};
+    return {table_, layout_, images_, areas_read_};
 }
 
 std::shared_ptr<const CServoPG::Table> CServoPG::CurrentTable() const {
@@ -175,7 +175,7 @@ void CServoPG::ReloadTable(const Target& t) {
         table_ = table;
         layout_ = usable ? layout : AreaLayout{};
         images_ = Images{};
-        images_read_ = false;
+        areas_read_ = 0;
     }
     // A table without any area keeps the list as it was.
     if (usable && layout.total == 0) return;
@@ -188,6 +188,17 @@ void CServoPG::ReloadTable(const Target& t) {
 void CServoPG::ShowRows(uint64_t generation, std::shared_ptr<const Table> table) {
     if (!Current(generation)) return;
     rows_generation_ = generation;
+    // The same table again (the servo re-selected by an arrow key): the list, its values
+    // and the row the user is editing stay as they are.
+    auto same_rows = [](const MemoryEntry& a, const MemoryEntry& b) { return a.field == b.field; };
+    if (shown_table_ && std::equal(table->begin(), table->end(), shown_table_->begin(),
+                                   shown_table_->end(), same_rows))
+        return;
+    shown_table_ = table;
+    // A rebuilt list has no selected row: nothing may be edited until one is chosen.
+    view_->Enable(kValueEdit, false);
+    view_->Enable(kValueButton, false);
+    view_->SetText(kNameStatic, "--");
     std::vector<PgRow> rows;
     rows.reserve(table->size());
     shown_values_.clear();
@@ -219,6 +230,7 @@ void CServoPG::RefreshTick() {
     uint8_t error = 0;
     int end = 0;
     bool level_known = false;
+    uint32_t read_now = 0;
     if (layout.total != 0 && t.id >= 0) {
         const uint8_t id = Low8(t.id);
         std::lock_guard<BusLock> g(bus_lock_);
@@ -231,6 +243,7 @@ void CServoPG::RefreshTick() {
                                                              regs, static_cast<uint16_t>(s.length));
                 if (got != s.length || modbus_.status() != Rtu::kOk) continue;
                 std::copy(regs, regs + s.length, images.regs[a].begin());
+                read_now |= 1u << a;
                 r.answered = true;
             }
             error = Low8(images.regs[kRonly][0]);
@@ -241,25 +254,35 @@ void CServoPG::RefreshTick() {
                 uint8_t bytes[kImageBytes];
                 if (tervion_.Read(id, Low8(s.start), bytes, s.length) != s.length) continue;
                 std::copy(bytes, bytes + s.length, images.bytes[a].begin());
+                read_now |= 1u << a;
                 if (a != kDefault) r.answered = true;
             }
             error = tervion_.Error;
-            // The byte order and reply level come from the EPROM image where it holds them.
+            // The byte order and reply level come from the EPROM image where it holds them,
+            // and only once the servo has filled it.
             const int eprom = layout.area[kEprom].length;
-            end = t.kind == kKindPwm || eprom <= 2 ? tervion_.End.load() : images.bytes[kEprom][2];
-            level_known = t.kind == kKindServo && eprom > 8;
+            const bool eprom_read = ((data.areas_read | read_now) & (1u << kEprom)) != 0;
+            const bool order_known = t.kind != kKindPwm && eprom > 2 && eprom_read;
+            end = order_known ? images.bytes[kEprom][2] : tervion_.End.load();
+            level_known = t.kind == kKindServo && eprom > 8 && eprom_read;
         }
     }
+    const uint32_t areas_read = data.areas_read | read_now;
     if (r.answered && Current(t.generation)) {
         if (level_known) tervion_.Level = images.bytes[kEprom][8];
         std::lock_guard<std::mutex> g(data_lock_);
         if (table == table_) {
             images_ = images;
-            images_read_ = true;
+            areas_read_ |= read_now;
         }
     }
     if (r.answered) {
-        r.values = ValueTexts(*table, layout, images, t.kind, end);
+        // Rows of an area never read would show the zeros the image started with.
+        for (auto& [row, text] : ValueTexts(*table, layout, images, t.kind, end)) {
+            const int area = AreaOf((*table)[static_cast<size_t>(row)].field[kArea]);
+            if (area >= 0 && (areas_read & (1u << area)) != 0)
+                r.values.emplace_back(row, std::move(text));
+        }
         r.status = StatusText(error, texts_);
     }
     auto alive = std::weak_ptr<CServoPG*>(alive_);
@@ -376,7 +399,11 @@ int CServoPG::WriteModbusValue(const Target& t, int address, const std::string& 
         std::lock_guard<BusLock> g(bus_lock_);
         PortTimeout timeout(modbus_.Port, kSlowTimeoutMs);
         if (!modbus_.WriteRegister(id, kStoreModeRegister, 0)) return -2;
-        if (!modbus_.WriteRegister(id, reg, value)) return -2;
+        // The store stays closed again after a failed write too.
+        if (!modbus_.WriteRegister(id, reg, value)) {
+            modbus_.WriteRegister(id, kStoreModeRegister, 1);
+            return -2;
+        }
         int now_id = t.id;
         if (address == kModbusIdRegister) {
             ServoIdChanged(t.id, v & 255);
@@ -394,10 +421,10 @@ int CServoPG::WriteModbusValue(const Target& t, int address, const std::string& 
     if (area == "DEFAULT" || area == "INFO") {
         std::lock_guard<BusLock> g(bus_lock_);
         PortTimeout timeout(modbus_.Port, kSlowTimeoutMs);
-        const bool ok = modbus_.WriteRegister(id, kStoreModeRegister, 128) &&
-                        modbus_.WriteRegister(id, reg, value) &&
-                        modbus_.WriteRegister(id, kStoreModeRegister, 1);
-        return ok ? 0 : -2;
+        if (!modbus_.WriteRegister(id, kStoreModeRegister, 128)) return -2;
+        const bool written = modbus_.WriteRegister(id, reg, value) != 0;
+        const bool closed = modbus_.WriteRegister(id, kStoreModeRegister, 1) != 0;
+        return written && closed ? 0 : -2;
     }
     return -2;
 }

@@ -90,7 +90,7 @@ class CServoPG : public ProgrammingPage {
         std::shared_ptr<const std::vector<MemoryEntry>> table;
         pg::AreaLayout layout;
         pg::Images images;
-        bool images_read = false;
+        uint32_t areas_read = 0;  // bit per area: read at least once since the table loaded
     };
     Data CopyData() const;
     std::shared_ptr<const std::vector<MemoryEntry>> CurrentTable() const;
@@ -143,12 +143,13 @@ class CServoPG : public ProgrammingPage {
     std::shared_ptr<const Table> table_ = std::make_shared<Table>();
     pg::AreaLayout layout_;
     pg::Images images_;
-    bool images_read_ = false;  // a tick has answered since the table was loaded
+    uint32_t areas_read_ = 0;  // bit per area: an image is only trusted once read
 
     // User-interface thread only.
     bool hidden_ = false;
     std::vector<std::string> shown_values_;
-    uint64_t rows_generation_ = 0;  // selection whose table the list shows
+    std::shared_ptr<const Table> shown_table_;  // the table the list was built from
+    uint64_t rows_generation_ = 0;              // selection whose table the list shows
 
     PeriodicWorker worker_;
     std::shared_ptr<CServoPG*> alive_;

@@ -58,14 +58,22 @@ bool CServoPG::OnSave() {
     if (data.layout.total == 0) return false;
     // Before the servo has answered, the images hold nothing of it: a file of them would
     // carry zeros as parameters.
-    if (!data.images_read) {
+    if (data.areas_read == 0) {
         view_->ShowMessage(texts_.save_caption, texts_.nothing_read, PgIcon::kError);
         return false;
     }
     const std::string path = view_->AskSavePath(FileFilter(Snapshot().kind), "xdat");
     if (path.empty()) return false;
-    if (WriteWhole(path, BuildParameterFile(FormatOfPath(path), data.layout, data.images)))
-        return true;
+    const FileFormat format = FormatOfPath(path);
+    // Every block the file carries must hold what the servo has: an unread one is zeros,
+    // and loading the file would write them as parameters.
+    for (int area : AreasOfFormat(format)) {
+        if (data.layout.area[area].length != 0 && (data.areas_read & (1u << area)) == 0) {
+            view_->ShowMessage(texts_.save_caption, texts_.not_all_read, PgIcon::kError);
+            return false;
+        }
+    }
+    if (WriteWhole(path, BuildParameterFile(format, data.layout, data.images))) return true;
     std::string text = texts_.file_not_written;
     if (const auto at = text.find("%s"); at != std::string::npos)
         text.replace(at, 2, BaseName(path));

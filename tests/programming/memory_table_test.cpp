@@ -74,11 +74,14 @@ TEST(ProgrammingValues, EachKindSizeAndSign) {
 }
 
 TEST(ProgrammingValues, AreasThatDoNotFitTheirImageAreRefused) {
+    // One write carries at most 252 bytes: a larger area could be read but never loaded.
     std::vector<MemoryEntry> rows = {Row("0", "First", "1", "-1", "EPROM"),
-                                     Row("253", "Last", "1", "-1", "EPROM")};
-    EXPECT_TRUE(FitsImages(ComputeAreas(rows), kKindServo));  // 254 bytes
-    rows[1] = Row("254", "Last", "1", "-1", "EPROM");
+                                     Row("251", "Last", "1", "-1", "EPROM")};
+    EXPECT_TRUE(FitsImages(ComputeAreas(rows), kKindServo));  // 252 bytes
+    rows[1] = Row("252", "Last", "1", "-1", "EPROM");
     EXPECT_FALSE(FitsImages(ComputeAreas(rows), kKindServo));
+    rows = {Row("0", "First", "1", "-1", "SRAM"), Row("252", "Last", "1", "-1", "SRAM")};
+    EXPECT_FALSE(FitsImages(ComputeAreas(rows), kKindPwm));  // 253 bytes
     rows = {Row("0", "First", "1", "-1", "SRAM"), Row("127", "Last", "1", "-1", "SRAM")};
     EXPECT_TRUE(FitsImages(ComputeAreas(rows), kKindModbus));
     rows[1] = Row("128", "Last", "1", "-1", "SRAM");

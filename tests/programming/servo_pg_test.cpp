@@ -222,3 +222,96 @@ TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     EXPECT_EQ(p.TotalLength(), 0);
     std::filesystem::remove_all(folder);
 }
+
+TEST_F(PgTest, ReselectingTheSameServoKeepsTheRowBeingEdited) {
+    Select(1, kVx40_1, kKindServo);
+    view.mark = view.Find("Max temperature");
+    page->OnRowClicked(view.mark);
+    ASSERT_TRUE(view.enabled[kValueEdit]);
+    const int rebuilds = view.rebuilds;
+    // An arrow key released in the table re-selects the servo in the main window.
+    page->SelectServo(1, kVx40_1, kKindServo);
+    Tick();
+    EXPECT_EQ(view.rebuilds, rebuilds);
+    EXPECT_TRUE(view.enabled[kValueButton]);
+    view.SetText(kValueEdit, "71");
+    EXPECT_TRUE(page->OnValueButton());
+    EXPECT_EQ(Peek(1, 13), 71);
+    // Another table: nothing is selected in the new list, so nothing can be saved.
+    Select(3, kVx62_3, kKindServo);
+    EXPECT_GT(view.rebuilds, rebuilds);
+    EXPECT_FALSE(view.enabled[kValueEdit]);
+    EXPECT_FALSE(view.enabled[kValueButton]);
+    EXPECT_EQ(view.Text(kNameStatic), "--");
+}
+
+TEST_F(PgTest, AnUnreadEpromIsNeitherShownNorTrustedNorSaved) {
+    page->SelectServo(1, kVx40_1, kKindServo);
+    tervion.Level = 1;
+    bus.faults().DropReplies(1);  // the EPROM read goes unanswered, the SRAM read does not
+    Tick();
+    EXPECT_EQ(view.Text(kStatusBox), "Normal");
+    EXPECT_EQ(tervion.Level.load(), 1) << "the reply level of a zero image";
+    EXPECT_EQ(view.Value("Max angle limit"), "4095") << "the setup file's text, not a 0";
+    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_unread.xdat").string();
+    EXPECT_FALSE(page->OnSave());
+    EXPECT_EQ(view.boxes.back(),
+              "E Parameter saving: Not every area of this file has been read from the servo "
+              "yet; nothing was saved.");
+    EXPECT_FALSE(std::filesystem::exists(view.path));
+    Tick();
+    EXPECT_TRUE(page->OnSave());
+    std::remove(view.path.c_str());
+}
+
+TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
+    // A file without a DEFAULT block (length 0) loads: no write without data goes out.
+    Select(2, kVx40_2, kKindServo);
+    std::vector<uint8_t> file = {0, 40};
+    for (int a = 0; a < 40; ++a) file.push_back(Peek(2, a));
+    file[2 + 13] = 77;
+    file.insert(file.end(), {80, 0});
+    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_no_default.xdat").string();
+    std::ofstream(view.path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
+    const int timeout = comm.Timeout();
+    bus.RecordRequests(true);
+    EXPECT_TRUE(page->OnLoad()) << view.boxes.back();
+    for (const Bytes& q : Sent())
+        EXPECT_FALSE(q.size() == 6 && q[4] == 0x03) << "a write without address or data";
+    EXPECT_EQ(Peek(2, 13), 77);
+    EXPECT_EQ(comm.Timeout(), timeout);
+    std::remove(view.path.c_str());
+
+    // A Modbus INFO block too long for one frame fails after 133 was opened: it is closed.
+    Select(6, kVxm8_6, kKindModbus);
+    std::vector<uint8_t> mdat = {0, 0, 30, 0, 210, 0, 0x25, 0x03};
+    mdat.resize(mdat.size() + 28 * 2, 0);
+    mdat.insert(mdat.end(), {10, 0, 3, 0, 6, 0, 0, 0, 0, 0, 0, 1, 0, 0});
+    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_long_info.mdat").string();
+    std::ofstream(view.path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(mdat.data()), static_cast<long>(mdat.size()));
+    Sent();
+    EXPECT_FALSE(page->OnLoad());
+    EXPECT_EQ(view.boxes.back(), "E Parameter loading: Parameter loading failed");
+    const std::vector<Bytes> sent = Sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), WriteReg(6, 133, 1));
+    std::remove(view.path.c_str());
+}
+
+TEST(PgPortTimeout, TheWidenedTimeOutIsUndoneUnlessThePortWasReconfigured) {
+    CQVComm port;
+    port.SetTimeout(37);
+    {
+        pg::PortTimeout widened(&port, 500);
+        widened.Keep();  // a baud entry without a speed: nothing reconfigured
+    }
+    EXPECT_EQ(port.Timeout(), 37);
+    {
+        pg::PortTimeout widened(&port, 500);
+        port.SetTimeout(33);  // the port moved to a new speed
+        widened.Keep();
+    }
+    EXPECT_EQ(port.Timeout(), 33);
+}
