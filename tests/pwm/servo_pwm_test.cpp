@@ -37,6 +37,49 @@ TEST_F(PwmPage, PresetIsClampedToLimitsTakenWhenTheSignalIsSwitchedOn) {
               (std::vector<std::string>{"FF FF FD 04 03 23 00 D8", "FF FF FD 04 03 23 01 D7"}));
 }
 
+// Limits typed outside 500-2500 are pulled back on both sides and put in order when the
+// signal is switched on, so no pulse outside 500-2500 reaches the adapter.
+TEST_F(PwmPage, LimitsStayInsideTheBarRangeAndInOrder) {
+    struct Case {
+        const char *min, *max;
+        int minimum, maximum, preset1500, preset500, preset2500;
+    };
+    const Case cases[] = {
+        {"500", "0", 500, 500, 500, 500, 500},       {"500", "-1", 500, 500, 500, 500, 500},
+        {"-40", "9999", 500, 2500, 1500, 500, 2500}, {"3000", "2600", 2500, 2500, 2500, 2500, 2500},
+        {"2000", "900", 900, 2000, 1500, 900, 2000}, {"", "", 500, 500, 500, 500, 500},
+    };
+    for (const Case& c : cases) {
+        page_.SwitchOff();
+        view_.SetText(kPwmMinEdit, c.min);
+        view_.SetText(kPwmMaxEdit, c.max);
+        page_.SwitchOn();
+        EXPECT_EQ(page_.Minimum(), c.minimum) << c.min << " " << c.max;
+        EXPECT_EQ(page_.Maximum(), c.maximum) << c.min << " " << c.max;
+        const int presets[] = {kPwmPreset1500, kPwmPreset500, kPwmPreset2500};
+        const int expected[] = {c.preset1500, c.preset500, c.preset2500};
+        for (int k = 0; k < 3; ++k) {
+            page_.OnPreset(presets[k]);
+            EXPECT_EQ(page_.Pulse(), expected[k]) << c.min << " " << c.max << " preset " << k;
+        }
+    }
+    for (const sim::PulseSample& s : adapter_.Train()) {
+        EXPECT_GE(s.pulse_us, 500);
+        EXPECT_LE(s.pulse_us, 2500);
+    }
+    // "Max" 0 and preset 1500: the pulse goes out as 500 µs (F4 01).
+    Sent();
+    page_.SwitchOff();
+    view_.SetText(kPwmMinEdit, "500");
+    view_.SetText(kPwmMaxEdit, "0");
+    page_.SwitchOn();
+    page_.OnPreset(kPwmPreset1500);
+    EXPECT_EQ(view_.Text(kPwmPulseStatic), "500us");
+    EXPECT_EQ(Sent(),
+              (std::vector<std::string>{"FF FF FD 04 03 23 00 D8", "FF FF FD 04 03 23 01 D7",
+                                        "FF FF FD 05 03 21 F4 01 E4", "FF FF FD 04 03 23 01 D7"}));
+}
+
 TEST_F(PwmPage, PulseGoesOutLowByteFirstInEitherByteOrder) {
     for (int end : {0, 1}) {
         tervion_.End = static_cast<uint8_t>(end);
