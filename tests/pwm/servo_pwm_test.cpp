@@ -1,5 +1,7 @@
 // The PWM page against the simulated signal adapter: the bytes each control sends, the
 // limits, the sweep and step cycles and the tab activation.
+#include <atomic>
+
 #include "pages/pwm/servo_pwm_memory_view.h"
 #include "tests/pwm/pwm_fixture.h"
 
@@ -93,16 +95,35 @@ TEST_F(PwmPage, PulseGoesOutLowByteFirstInEitherByteOrder) {
 }
 
 TEST_F(PwmPage, ActivationAndDeactivationWriteAddressNineWithoutAwaitingStatus) {
+    // The adapter answers every write. A page that waited for that status would read the
+    // port: reads are counted around each call, and the answer must still lie unread.
+    std::atomic<int> reads{0};
+    comm_.TransferObserver = [&reads](bool sent, const uint8_t*, int) {
+        if (!sent) ++reads;
+    };
+    auto unread_status = [this] {
+        uint8_t status[6] = {};
+        const int n = comm_.ReadBytes(status, 6);  // waits up to the port time-out
+        return HexOf({status, status + (n > 0 ? n : 0)});
+    };
+    comm_.SetTimeout(2000);
     tervion_.Level = 2;
     page_.Activate();
     EXPECT_EQ(tervion_.Level.load(), 2);
-    page_.OnStep();
+    EXPECT_EQ(reads.load(), 0);
+    EXPECT_EQ(unread_status(), "FF FF FD 02 00 00");
+
+    page_.OnStep();  // its pulse writes take the current level: they await their status
     ASSERT_TRUE(page_.Stepping());
+    reads = 0;
     page_.Deactivate();
     EXPECT_EQ(tervion_.Level.load(), 2);
+    EXPECT_EQ(reads.load(), 0);
+    EXPECT_EQ(unread_status(), "FF FF FD 02 00 00");
+    comm_.TransferObserver = nullptr;
     AwaitRequests(4);
     const auto sent = Sent();
-    ASSERT_GE(sent.size(), 2u);
+    ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent.front(), "FF FF FD 04 03 09 00 F2");
     EXPECT_EQ(sent.back(), "FF FF FD 04 03 09 01 F1");
     EXPECT_EQ(adapter_.Peek(9), 1);
