@@ -120,9 +120,10 @@ bool ServerStream(const std::string& url,
 }
 
 bool IsPlainFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+    // A leading dot also covers "." and ".." and hidden files the user would not see.
+    if (name.empty() || name[0] == '.') return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
     }
     return true;
 }

@@ -28,8 +28,9 @@ constexpr size_t kMaxStreamBytes = 512 * 1024 * 1024;
 bool ServerStream(const std::string& url,
                   const std::function<bool(const char* data, size_t size)>& on_chunk);
 
-// A plain file name: no folder part, not a reference to a folder, nothing a file system
-// reads specially. Names the server gives for files to write must pass it.
+// A plain file name: no folder part, no leading dot (so neither a reference to a folder nor
+// a hidden file), no control characters, nothing a file system reads specially. Names the
+// server gives for files to write must pass it.
 bool IsPlainFileName(const std::string& name);
 
 // The reply body with the line feeds removed, or "" on any failure.

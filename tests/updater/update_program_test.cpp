@@ -1,0 +1,111 @@
+// VexaUpdate's download run as a real program (vexa-cli self-update) against the real
+// vexa-server, or against a bare socket server for replies no well-behaved server sends:
+// hostile file names, replies cut short, a transfer that stalls, and the demo's own update
+// with the program file as the default preset builds it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "definitions/server_query.h"
+#include "platform/settings_store.h"
+#include "tests/server_query/raw_http_server.h"
+#include "tests/server_query/test_folder.h"
+#include "tests/support/program_run.h"
+#include "tests/support/server_child.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCli = std::string(VEXA_BIN_DIR) + "/tools/cli/vexa-cli";
+const std::string kOldDate = "1600000000000";
+// A small program and its Base64 text, written out by hand.
+const std::string kProgram = "#!/bin/sh\necho new build 2.0\n";
+const std::string kProgramBase64 = "IyEvYmluL3NoCmVjaG8gbmV3IGJ1aWxkIDIuMAo=";
+
+std::string VersionReply(const std::string& filename) {
+    return R"({"code":0,"data":{"createdDate":"1700000000000","banben":"2.0","filename":")" +
+           filename + R"(","xinghao":""}})";
+}
+
+std::string FileReply(const std::string& filename) {
+    return R"({"code":0,"data":{"createdDate":"1700000000000","banben":"2.0","filename":")" +
+           filename + R"(","xinghao":"","wenjian":")" + kProgramBase64 + R"("}})";
+}
+
+std::string Head(const std::string& length_line) {
+    return "HTTP/1.1 200 OK\r\n" + length_line + "Connection: close\r\n\r\n";
+}
+
+std::string LengthLine(size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n"; }
+
+// The names in a folder.
+std::set<std::string> Listing(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+class UpdateProgram : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        work_.Put("Vexa", "old build");
+        ASSERT_TRUE(settings_.Write("createdDate", kOldDate));
+    }
+    ProgramRun SelfUpdate(const std::string& server) {
+        return RunProgram(kCli, {"self-update", work_.path()},
+                          {"VEXA_UPDATE_SERVER=" + server, "VEXA_CONFIG_DIR=" + config_.path(),
+                           "LANG=C", "LC_ALL=", "LC_MESSAGES="});
+    }
+    // The old program, no other file, the old date.
+    void ExpectNothingChanged(const std::string& what) {
+        EXPECT_EQ(Listing(work_.path()), (std::set<std::string>{"Vexa"})) << what;
+        EXPECT_EQ(Slurp(work_.path() + "/Vexa"), "old build") << what;
+        EXPECT_EQ(settings_.Read("createdDate").value_or(""), kOldDate) << what;
+    }
+
+    TestFolder work_, config_;
+    SettingsStore settings_{config_.path()};
+};
+
+TEST_F(UpdateProgram, NamesThatAreNotPlainProgramFilesChangeNothing) {
+    // Through vexa-server: the download's own temporary file, in either case, and hidden
+    // names.
+    TestFolder root;
+    root.Put("program/Vexa.exe", kProgram);
+    ServerChild server(root.path());
+    ASSERT_NE(server.port(), 0);
+    for (const std::string name : {"Vexa.tmp", "vexa.TMP", ".Vexa", "..Vexa"}) {
+        root.Put("manifest.txt", "[Vexa.exe]\nfilename=" + name + "\n");
+        const ProgramRun run = SelfUpdate(server.address());
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_EQ(run.err,
+                  "The server named no plain program file (" + name + "); nothing was changed!\n");
+        ExpectNothingChanged(name);
+    }
+    // Control characters come through unescaped only from a server that does not escape
+    // them: they are refused, and shown escaped so that they cannot act on a terminal.
+    const std::pair<std::string, std::string> controls[] = {
+        {"Vexa\x1b[2J", "Vexa\\x1B[2J"},
+        {std::string("Vexa\x7f", 5), "Vexa\\x7F"},
+        {"Vexa\tx", "Vexa\\x09x"},
+    };
+    for (const auto& [name, shown] : controls) {
+        RawHttpServer raw(
+            [&name = name](int fd, const std::string& request, const std::atomic<bool>&) {
+                const bool file = request.find("/zqgetzuixinwenjian/") != std::string::npos;
+                const std::string body = file ? FileReply(name) : VersionReply(name);
+                RawHttpServer::Send(fd, Head(LengthLine(body.size())) + body);
+            });
+        const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
+        EXPECT_EQ(run.status, 1) << shown;
+        EXPECT_EQ(run.err,
+                  "The server named no plain program file (" + shown + "); nothing was changed!\n");
+        ExpectNothingChanged(shown);
+    }
+}
+
+}  // namespace
