@@ -13,6 +13,7 @@
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
 #include "updater/base64_stream.h"
+#include "updater/reply_closure.h"
 
 namespace {
 
@@ -158,8 +159,10 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
     bool write_failed = false;
     size_t received = 0;
     std::string progress;
+    ReplyClosure closure;
     auto on_piece = [&](const char* piece, size_t n) {
         received += n;
+        closure.Feed(piece, n);
         char figure[64];
         std::snprintf(figure, sizeof figure, texts_.progress.c_str(), received / 1024.0);
         progress = figure;
@@ -203,8 +206,10 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
         return true;
     });
     // A file query that could not be opened delivers nothing: that is a run without a
-    // payload, not a lost connection.
-    if (write_failed || (!complete && !head_too_long && received > 0)) {
+    // payload, not a lost connection. A payload whose reply never closed was cut, even when
+    // the transport saw the body end (a server that announced no length and hung up).
+    const bool cut = (!complete && !head_too_long && received > 0) || (found && !closure.Closed());
+    if (write_failed || cut) {
         std::fclose(tmp);
         std::remove(tmp_path.c_str());
         if (write_failed) return Fail(Result::kTmpFailed, texts_.tmp_failed, true);

@@ -108,4 +108,45 @@ TEST_F(UpdateProgram, NamesThatAreNotPlainProgramFilesChangeNothing) {
     }
 }
 
+// The file reply sent without a length, ending where the connection is closed: only the
+// whole reply installs the program.
+TEST_F(UpdateProgram, AReplyCutShortWithoutALengthIsALostConnection) {
+    const std::string whole = FileReply("Vexa");
+    const size_t payload = whole.find(kProgramBase64);
+    const size_t quote = payload + kProgramBase64.size();
+    struct Cut {
+        const char* what;
+        size_t length;
+    };
+    const Cut cuts[] = {
+        {"inside the payload", payload + 12},
+        {"after the payload's closing quote", quote + 1},
+        {"after the data object's brace", quote + 2},
+    };
+    for (const Cut& cut : cuts) {
+        ASSERT_LT(cut.length, whole.size());
+        RawHttpServer raw([&](int fd, const std::string& request, const std::atomic<bool>&) {
+            if (request.find("/zqgetzuixinwenjian/") != std::string::npos) {
+                RawHttpServer::Send(fd, Head("") + whole.substr(0, cut.length));
+            } else {
+                const std::string body = VersionReply("Vexa");
+                RawHttpServer::Send(fd, Head(LengthLine(body.size())) + body);
+            }
+        });
+        const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
+        EXPECT_EQ(run.status, 1) << cut.what;
+        EXPECT_EQ(run.err, "Network connection lost!\n") << cut.what;
+        ExpectNothingChanged(cut.what);
+    }
+    // The whole reply, still without a length, is a success.
+    RawHttpServer raw([&](int fd, const std::string& request, const std::atomic<bool>&) {
+        const bool file = request.find("/zqgetzuixinwenjian/") != std::string::npos;
+        RawHttpServer::Send(fd, Head("") + (file ? whole : VersionReply("Vexa")));
+    });
+    const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Slurp(work_.path() + "/Vexa"), kProgram);
+    EXPECT_EQ(settings_.Read("createdDate").value_or(""), "1700000000000");
+}
+
 }  // namespace
