@@ -112,11 +112,16 @@ std::string FileQueryUrl(const std::string& name) {
     return UpdateServerBase() + "/zqgetzuixinwenjian/" + name;
 }
 
-bool ServerStream(const std::string& url,
-                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+HttpOptions ServerStreamOptions() {
     HttpOptions options;
     options.max_body_bytes = kMaxStreamBytes;
-    return HttpGetStream(url, on_chunk, options);
+    options.total_timeout_ms = 0;
+    return options;
+}
+
+bool ServerStream(const std::string& url,
+                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+    return HttpGetStream(url, on_chunk, ServerStreamOptions());
 }
 
 bool IsPlainFileName(const std::string& name) {
