@@ -169,4 +169,48 @@ TEST_F(UpdateProgram, ATransferThatStallsIsALostConnection) {
     ExpectNothingChanged("stall");
 }
 
+// The demo's update path: the server folder and settings as scripts/demo.sh lays them out,
+// with the Vexa program the default preset builds (debug information included, well over
+// 11 MiB) as the server's newest build.
+TEST_F(UpdateProgram, TheDemosServerServesTheBuildItAdvertises) {
+    const std::string built = VEXA_PROGRAM_FILE;
+    const std::string program = Slurp(built);
+    ASSERT_GT(program.size(), 11u * 1024 * 1024) << built;
+    TestFolder root;
+    fs::create_directories(root.path() + "/program");
+    fs::copy_file(built, root.path() + "/program/Vexa.exe");
+    root.Put("manifest.txt", "[Vexa.exe]\nfilename=Vexa\nbanben=1.0.0\n");
+    ServerChild server(root.path());
+    ASSERT_NE(server.port(), 0);
+
+    const ProgramRun run = SelfUpdate(server.address());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("File:Vexa\r\nVersion:1.0.0\r\n"), std::string::npos);
+    ASSERT_GE(run.out.size(), 20u);
+    EXPECT_EQ(run.out.substr(run.out.size() - 20), "Upgrade successful!\n");
+    EXPECT_TRUE(Slurp(work_.path() + "/Vexa") == program);
+    EXPECT_EQ(Listing(work_.path()), (std::set<std::string>{"Vexa"}));
+    struct stat st {};
+    ASSERT_EQ(::stat((work_.path() + "/Vexa").c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & S_IXUSR, 0u);
+    const std::string version =
+        ServerGet("http://" + server.address() + "/zqgetzuixinbanben/Vexa.exe");
+    const std::string stored = settings_.Read("createdDate").value_or("");
+    EXPECT_NE(stored, kOldDate);
+    EXPECT_NE(version.find("\"createdDate\":\"" + stored + "\""), std::string::npos) << version;
+
+    // A build larger than the server carries (over 128 MiB) is not advertised either: the
+    // version reply says nothing is stored, and nothing changes.
+    fs::resize_file(root.path() + "/program/Vexa.exe", 129ull * 1024 * 1024);
+    EXPECT_EQ(ServerGet("http://" + server.address() + "/zqgetzuixinbanben/Vexa.exe"),
+              R"({"code":0,"data":null})");
+    EXPECT_EQ(ServerGet("http://" + server.address() + "/zqgetzuixinwenjian/Vexa.exe"),
+              R"({"code":0,"data":null})");
+    const ProgramRun none = SelfUpdate(server.address());
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "Vexa software was not detected!\n");
+    EXPECT_TRUE(Slurp(work_.path() + "/Vexa") == program);
+}
+
 }  // namespace

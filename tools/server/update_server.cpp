@@ -12,10 +12,6 @@
 
 namespace {
 
-// Files above this size are not served: in Base64 inside the reply they would pass the
-// 16 MiB the clients accept, so reading and encoding them would be work for nothing.
-constexpr std::streamoff kMaxServedBytes = 11 * 1024 * 1024;
-
 // JSON string body. The clients' parser knows no escapes, so names and texts that need
 // them will not survive the trip, but the reply stays valid JSON for other readers.
 std::string JsonString(const std::string& text) {
@@ -35,12 +31,14 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-bool ReadFile(const std::string& path, std::string& content) {
+// The file's bytes; false when it cannot be read or has grown past max_bytes since it was
+// found.
+bool ReadFile(const std::string& path, long long max_bytes, std::string& content) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxServedBytes) return false;
+    if (size < 0 || size > max_bytes) return false;
     in.seekg(0, std::ios::beg);
     content.assign(static_cast<size_t>(size), '\0');
     in.read(content.data(), size);
@@ -60,7 +58,7 @@ std::string UpdateServer::BuildReply(const StoredFile* file, bool with_content) 
                         JsonString(file->filename) + R"(,"xinghao":)" + JsonString(file->xinghao);
     if (with_content) {
         std::string content;
-        if (!ReadFile(file->path, content)) return R"({"code":0,"data":null})";
+        if (!ReadFile(file->path, file->max_bytes, content)) return R"({"code":0,"data":null})";
         reply += R"(,"wenjian":")";
         reply += EncodeBase64(reinterpret_cast<const uint8_t*>(content.data()), content.size());
         reply += '"';
