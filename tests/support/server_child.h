@@ -34,10 +34,7 @@ class ServerChild {
             std::sscanf(line, "listening on 127.0.0.1:%d", &port_);
     }
     ~ServerChild() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        Stop();
         if (out_) std::fclose(out_);
     }
     ServerChild(const ServerChild&) = delete;
@@ -47,6 +44,17 @@ class ServerChild {
     int port() const { return port_; }
     // "127.0.0.1:PORT", the form VEXA_UPDATE_SERVER takes.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    // Sends SIGTERM and waits: its exit status, or -1 when it did not exit by itself (or
+    // was stopped before).
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        const bool waited = waitpid(pid_, &status, 0) == pid_;
+        pid_ = -1;
+        return waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
   private:
     pid_t pid_ = -1;
