@@ -112,17 +112,23 @@ std::string FileQueryUrl(const std::string& name) {
     return UpdateServerBase() + "/zqgetzuixinwenjian/" + name;
 }
 
-bool ServerStream(const std::string& url,
-                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+HttpOptions ServerStreamOptions() {
     HttpOptions options;
     options.max_body_bytes = kMaxStreamBytes;
-    return HttpGetStream(url, on_chunk, options);
+    options.total_timeout_ms = 0;
+    return options;
+}
+
+bool ServerStream(const std::string& url,
+                  const std::function<bool(const char* data, size_t size)>& on_chunk) {
+    return HttpGetStream(url, on_chunk, ServerStreamOptions());
 }
 
 bool IsPlainFileName(const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
+    // A leading dot also covers "." and ".." and hidden files the user would not see.
+    if (name.empty() || name[0] == '.') return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':') return false;
     }
     return true;
 }

@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include "platform/http_client.h"
+
 class SettingsStore;
 
 using ReplyMap = std::map<std::string, std::string>;
@@ -23,13 +25,19 @@ std::string FileQueryUrl(const std::string& name);     // .../zqgetzuixinwenjian
 // program build is larger than any reply kept whole.
 constexpr size_t kMaxStreamBytes = 512 * 1024 * 1024;
 
-// The reply body as it arrives, with ServerGet's connection settings; on_chunk returns
-// false to end the transfer. true when the whole body arrived.
+// ServerStream's connection settings: ServerGet's time-outs for connecting and for each
+// silence (3000 ms), the stream's body cap, and no bound on the whole transfer, so a long
+// download that keeps flowing is never cut while one that stalls ends.
+HttpOptions ServerStreamOptions();
+
+// The reply body as it arrives, with ServerStreamOptions; on_chunk returns false to end the
+// transfer. true when the transport saw the whole body arrive.
 bool ServerStream(const std::string& url,
                   const std::function<bool(const char* data, size_t size)>& on_chunk);
 
-// A plain file name: no folder part, not a reference to a folder, nothing a file system
-// reads specially. Names the server gives for files to write must pass it.
+// A plain file name: no folder part, no leading dot (so neither a reference to a folder nor
+// a hidden file), no control characters, nothing a file system reads specially. Names the
+// server gives for files to write must pass it.
 bool IsPlainFileName(const std::string& name);
 
 // The reply body with the line feeds removed, or "" on any failure.

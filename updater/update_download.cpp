@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
 #include "updater/base64_stream.h"
+#include "updater/reply_closure.h"
 
 namespace {
 
@@ -24,6 +26,34 @@ std::string Strip(const char* data, size_t n) {
         if (c != '{' && c != '}' && c != '"') out += c;
     }
     return out;
+}
+
+// The name as it may be shown: control characters as \xNN, so a name cannot move the
+// cursor or colour a terminal it is printed to.
+std::string Printable(const std::string& name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// Same letters, ignoring ASCII case (file systems that fold case would take one for the
+// other).
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
 }
 
 bool WriteAll(int fd, const char* data, size_t n) {
@@ -104,9 +134,12 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
     const std::string version = inner["banben"];
     const std::string filename = inner["filename"];
     const std::string created = inner["createdDate"];
-    // The name decides where the program is written: only a plain name keeps it in the folder.
-    if (!IsPlainFileName(filename)) {
-        return Fail(Result::kBadName, UpdateTexts::Fill(texts_.bad_name, filename), false);
+    // The name decides where the program is written: only a plain name keeps it in the
+    // folder, and "Vexa.tmp" is the download's own file, deleted once the program is in
+    // place, so a program of that name would be installed and then removed.
+    if (!IsPlainFileName(filename) || SameNameIgnoringCase(filename, kTmpName)) {
+        return Fail(Result::kBadName, UpdateTexts::Fill(texts_.bad_name, Printable(filename)),
+                    false);
     }
 
     // Steps 4-6: what is about to be installed.
@@ -126,8 +159,10 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
     bool write_failed = false;
     size_t received = 0;
     std::string progress;
+    ReplyClosure closure;
     auto on_piece = [&](const char* piece, size_t n) {
         received += n;
+        closure.Feed(piece, n);
         char figure[64];
         std::snprintf(figure, sizeof figure, texts_.progress.c_str(), received / 1024.0);
         progress = figure;
@@ -171,8 +206,10 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
         return true;
     });
     // A file query that could not be opened delivers nothing: that is a run without a
-    // payload, not a lost connection.
-    if (write_failed || (!complete && !head_too_long && received > 0)) {
+    // payload, not a lost connection. A payload whose reply never closed was cut, even when
+    // the transport saw the body end (a server that announced no length and hung up).
+    const bool cut = (!complete && !head_too_long && received > 0) || (found && !closure.Closed());
+    if (write_failed || cut) {
         std::fclose(tmp);
         std::remove(tmp_path.c_str());
         if (write_failed) return Fail(Result::kTmpFailed, texts_.tmp_failed, true);

@@ -6,7 +6,9 @@
 //
 // A run never leaves a broken program behind: the new program is decoded into a file beside
 // the target and renamed over it only when complete, and the date is stored only after
-// that, so any failure keeps the old program and the old date.
+// that, so any failure keeps the old program and the old date. A reply counts as arrived
+// only when its payload string and the reply object are closed: a server that announced no
+// length and hung up early has cut it, whatever the transport says.
 #include <atomic>
 #include <functional>
 #include <string>

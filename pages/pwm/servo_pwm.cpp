@@ -1,7 +1,9 @@
 #include "pages/pwm/servo_pwm.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
@@ -185,10 +187,12 @@ void CServoPwm::SwitchOn() {
         std::lock_guard<BusLock> guard(lock_);
         tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 1);
     }
-    minimum_ = EditInt(kPwmMinEdit);
-    maximum_ = EditInt(kPwmMaxEdit);
-    if (minimum_ < kBarMin) minimum_ = kBarMin;
-    if (maximum_ > kBarMax) maximum_ = kBarMax;
+    // Both limits stay inside what the adapter's pulse range means (a 0 µs or a wrapped
+    // 65535 µs pulse is no servo signal); limits typed the wrong way round are swapped, so
+    // both typed values still bound the signal.
+    minimum_ = std::clamp(EditInt(kPwmMinEdit), kBarMin, kBarMax);
+    maximum_ = std::clamp(EditInt(kPwmMaxEdit), kBarMin, kBarMax);
+    if (minimum_ > maximum_) std::swap(minimum_, maximum_);
 }
 
 void CServoPwm::SwitchOff() {

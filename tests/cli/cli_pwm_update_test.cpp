@@ -41,6 +41,15 @@ TEST_F(CliPwm, PulseOpensTheTabSetsLimitsPressesAPresetAndLeaves) {
     EXPECT_EQ(Sent(),
               (std::vector<std::string>{"FF FF FD 04 03 09 00 F2", "FF FF FD 05 03 21 DC 05 F8",
                                         "FF FF FD 04 03 23 01 D7", "FF FF FD 04 03 09 01 F1"}));
+
+    // A "Max" of 0 is pulled back to 500: no 0 µs pulse.
+    const CliResult zero = Cli({"--port", bus_.port_path(), "pwm", "pulse", "1500", "--max", "0"});
+    EXPECT_EQ(zero.out, "500us\n");
+    AwaitRequests(14);
+    EXPECT_EQ(Sent(),
+              (std::vector<std::string>{"FF FF FD 04 03 09 00 F2", "FF FF FD 04 03 23 01 D7",
+                                        "FF FF FD 05 03 21 F4 01 E4", "FF FF FD 04 03 23 01 D7",
+                                        "FF FF FD 04 03 09 01 F1"}));
 }
 
 TEST_F(CliPwm, OnAndOffAndUsage) {

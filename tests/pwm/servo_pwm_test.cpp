@@ -1,5 +1,7 @@
 // The PWM page against the simulated signal adapter: the bytes each control sends, the
 // limits, the sweep and step cycles and the tab activation.
+#include <atomic>
+
 #include "pages/pwm/servo_pwm_memory_view.h"
 #include "tests/pwm/pwm_fixture.h"
 
@@ -37,6 +39,37 @@ TEST_F(PwmPage, PresetIsClampedToLimitsTakenWhenTheSignalIsSwitchedOn) {
               (std::vector<std::string>{"FF FF FD 04 03 23 00 D8", "FF FF FD 04 03 23 01 D7"}));
 }
 
+// Limits typed outside 500-2500 are pulled back on both sides and put in order when the
+// signal is switched on, so no pulse outside 500-2500 reaches the adapter.
+TEST_F(PwmPage, LimitsStayInsideTheBarRangeAndInOrder) {
+    struct Case {
+        const char *min, *max;
+        int minimum, maximum;
+    };
+    const Case cases[] = {{"500", "0", 500, 500},     {"500", "-1", 500, 500},
+                          {"-40", "9999", 500, 2500}, {"3000", "2600", 2500, 2500},
+                          {"2000", "900", 900, 2000}, {"", "", 500, 500}};
+    for (const Case& c : cases) {
+        page_.SwitchOff();
+        view_.SetText(kPwmMinEdit, c.min);
+        view_.SetText(kPwmMaxEdit, c.max);
+        page_.SwitchOn();
+        EXPECT_EQ(page_.Minimum(), c.minimum) << c.min << " " << c.max;
+        EXPECT_EQ(page_.Maximum(), c.maximum) << c.min << " " << c.max;
+    }
+    // "Max" 0 and preset 1500: the pulse goes out as 500 µs (F4 01).
+    Sent();
+    page_.SwitchOff();
+    view_.SetText(kPwmMinEdit, "500");
+    view_.SetText(kPwmMaxEdit, "0");
+    page_.SwitchOn();
+    page_.OnPreset(kPwmPreset1500);
+    EXPECT_EQ(view_.Text(kPwmPulseStatic), "500us");
+    EXPECT_EQ(Sent(),
+              (std::vector<std::string>{"FF FF FD 04 03 23 00 D8", "FF FF FD 04 03 23 01 D7",
+                                        "FF FF FD 05 03 21 F4 01 E4", "FF FF FD 04 03 23 01 D7"}));
+}
+
 TEST_F(PwmPage, PulseGoesOutLowByteFirstInEitherByteOrder) {
     for (int end : {0, 1}) {
         tervion_.End = static_cast<uint8_t>(end);
@@ -50,16 +83,35 @@ TEST_F(PwmPage, PulseGoesOutLowByteFirstInEitherByteOrder) {
 }
 
 TEST_F(PwmPage, ActivationAndDeactivationWriteAddressNineWithoutAwaitingStatus) {
+    // The adapter answers every write. A page that waited for that status would read the
+    // port: reads are counted around each call, and the answer must still lie unread.
+    std::atomic<int> reads{0};
+    comm_.TransferObserver = [&reads](bool sent, const uint8_t*, int) {
+        if (!sent) ++reads;
+    };
+    auto unread_status = [this] {
+        uint8_t status[6] = {};
+        const int n = comm_.ReadBytes(status, 6);  // waits up to the port time-out
+        return HexOf({status, status + (n > 0 ? n : 0)});
+    };
+    comm_.SetTimeout(2000);
     tervion_.Level = 2;
     page_.Activate();
     EXPECT_EQ(tervion_.Level.load(), 2);
-    page_.OnStep();
+    EXPECT_EQ(reads.load(), 0);
+    EXPECT_EQ(unread_status(), "FF FF FD 02 00 00");
+
+    page_.OnStep();  // its pulse writes take the current level: they await their status
     ASSERT_TRUE(page_.Stepping());
+    reads = 0;
     page_.Deactivate();
     EXPECT_EQ(tervion_.Level.load(), 2);
+    EXPECT_EQ(reads.load(), 0);
+    EXPECT_EQ(unread_status(), "FF FF FD 02 00 00");
+    comm_.TransferObserver = nullptr;
     AwaitRequests(4);
     const auto sent = Sent();
-    ASSERT_GE(sent.size(), 2u);
+    ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent.front(), "FF FF FD 04 03 09 00 F2");
     EXPECT_EQ(sent.back(), "FF FF FD 04 03 09 01 F1");
     EXPECT_EQ(adapter_.Peek(9), 1);

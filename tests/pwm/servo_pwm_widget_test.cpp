@@ -5,12 +5,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <filesystem>
 #include <iostream>
+#include <set>
 
 #include "tests/pwm/pwm_fixture.h"
 #include "tests/qt_sanitizer_suppressions.h"
@@ -82,6 +84,37 @@ TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     const std::filesystem::path shot = artifacts / "pwm_page.png";
     ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
     std::cout << "screenshot: " << shot.string() << std::endl;
+}
+
+// Every caption of the page's Chinese form: groups, labels, buttons, and the texts the
+// switch and the running buttons change to.
+TEST_F(PwmWidget, ChineseCaptions) {
+    CServoPwm page(tervion_, lock_, true);
+    CServoPwmWidget widget(page, true);
+    std::set<std::string> groups, labels;
+    for (const QGroupBox* g : widget.findChildren<QGroupBox*>())
+        groups.insert(g->title().toStdString());
+    for (const QLabel* l : widget.findChildren<QLabel*>()) labels.insert(l->text().toStdString());
+    EXPECT_EQ(groups, (std::set<std::string>{"信号控制", "自动测试", "信号设置"}));
+    EXPECT_EQ(labels, (std::set<std::string>{"1500us", "ms", "us", "最小", "最大"}));
+    EXPECT_EQ(Caption(widget, kPwmSweepButton), "扫描");
+    EXPECT_EQ(Caption(widget, kPwmStepButton), "步进");
+    EXPECT_EQ(Caption(widget, kPwmSwitchButton), "开");
+
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmSwitchButton)),
+                      Qt::LeftButton);
+    EXPECT_EQ(Caption(widget, kPwmSwitchButton), "关");
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmStepButton)),
+                      Qt::LeftButton);
+    EXPECT_EQ(Caption(widget, kPwmStepButton), "停止");
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmStepButton)),
+                      Qt::LeftButton);
+    EXPECT_EQ(Caption(widget, kPwmStepButton), "步进");
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmSweepButton)),
+                      Qt::LeftButton);
+    EXPECT_EQ(Caption(widget, kPwmSweepButton), "停止");
+    page.StopAuto();
+    EXPECT_EQ(Caption(widget, kPwmSweepButton), "扫描");
 }
 
 }  // namespace

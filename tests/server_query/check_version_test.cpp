@@ -1,9 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +7,7 @@
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
 #include "test_folder.h"
+#include "tests/support/server_child.h"
 #include "tools/server/update_server.h"
 
 namespace {
@@ -100,35 +96,14 @@ TEST(VexaServerProgram, PrintsItsAddressAnswersAndStopsOnSigterm) {
     TestFolder root;
     root.Put("setup/setup_en.log", "A\r\nB");
     root.Touch("setup/setup_en.log", 1600000000123);
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    const std::string program = std::string(VEXA_BIN_DIR) + "/tools/server/vexa-server";
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        execl(program.c_str(), program.c_str(), "--root", root.path().c_str(), "--port", "0",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(out[1]);
-    FILE* stream = fdopen(out[0], "r");
-    char line[128] = {};
-    ASSERT_NE(fgets(line, sizeof line, stream), nullptr);
-    int port = 0;
-    ASSERT_EQ(sscanf(line, "listening on 127.0.0.1:%d", &port), 1) << line;
+    ServerChild server(root.path());
+    ASSERT_NE(server.port(), 0);
+    const int port = server.port();
 
     EXPECT_EQ(
         ServerGet("http://127.0.0.1:" + std::to_string(port) + "/zqgetzuixinwenjian/setup_en.log"),
         "{\"code\":0,\"data\":{\"createdDate\":\"1600000000123\",\"banben\":\"\","
         "\"filename\":\"setup_en.log\",\"xinghao\":\"\",\"wenjian\":\"QQ0KQg==\"}}");
 
-    kill(pid, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    fclose(stream);
+    EXPECT_EQ(server.Stop(), 0);
 }

@@ -137,3 +137,12 @@ TEST(ServerGet, ASlowButSteadyBodyIsReceivedWhole) {
     });
     EXPECT_EQ(ServerGet(Url(server)), "12345678");
 }
+
+TEST(ServerStream, TimesOutPerPhaseAndNeverForTheWholeTransfer) {
+    // A program build can take minutes to arrive on a slow line: only silences end it.
+    const HttpOptions options = ServerStreamOptions();
+    EXPECT_EQ(options.connect_timeout_ms, 3000);
+    EXPECT_EQ(options.stall_timeout_ms, 3000);
+    EXPECT_EQ(options.total_timeout_ms, 0);
+    EXPECT_EQ(options.max_body_bytes, 512u * 1024 * 1024);
+}

@@ -108,6 +108,29 @@ TEST_F(UpdateServerTest, DownloadedFileDecodesToTheStoredBytes) {
     EXPECT_EQ(std::string(out.begin(), out.begin() + n), bytes);
 }
 
+// File replies are encoded a block of 49152 bytes at a time while they are sent: sizes
+// around the block ends, and an empty file.
+TEST_F(UpdateServerTest, FilesAroundTheEncodingBlockEndsArriveWhole) {
+    for (const size_t size : {0, 1, 49151, 49152, 49153, 98304 + 2, 150001}) {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+        root_.Put("program/Vexa.exe", bytes);
+        const std::string reply = Get("/zqgetzuixinwenjian/Vexa.exe");
+        ASSERT_EQ(reply.rfind(R"({"code":0,"data":{"createdDate":")", 0), 0u) << size;
+        ASSERT_EQ(reply.substr(reply.size() - 3), "\"}}") << size;
+        ReplyMap outer, inner;
+        ParseReply(outer, reply);
+        ParseReply(inner, outer["data"]);
+        const std::string& text = inner["wenjian"];
+        EXPECT_EQ(text.size(), (size + 2) / 3 * 4) << size;
+        std::vector<uint8_t> out(size + 1);
+        const int n = DecodeBase64(text.data(), static_cast<int>(text.size()), out.data(),
+                                   static_cast<int>(out.size()));
+        ASSERT_EQ(n, static_cast<int>(size));
+        EXPECT_TRUE(std::string(out.begin(), out.begin() + n) == bytes) << size;
+    }
+}
+
 TEST_F(UpdateServerTest, CutHookBreaksTheTransferOffHalfWay) {
     root_.Put("setup/setup_en.log", std::string(3000, 'x'));
     root_.Put("manifest.txt", "[setup_en.log]\ncut=40\n");

@@ -107,6 +107,7 @@ std::optional<StoredFile> FileCatalog::Find(const std::string& name) const {
     const fs::path root(root_);
     std::optional<fs::path> file;
     std::string xinghao;
+    bool program = false;
     if (name[0] == 's' && IsModelText(name.substr(1))) {
         file = NewestFileIn(root / "params" / name);
         xinghao = name.substr(1);
@@ -115,12 +116,17 @@ std::optional<StoredFile> FileCatalog::Find(const std::string& name) const {
         xinghao = name;
     } else if (EndsWith(name, ".exe")) {
         file = root / "program" / name;
+        program = true;
     } else {
         file = root / "setup" / name;
     }
     if (!file || !IsRegularFile(*file)) return std::nullopt;
 
     StoredFile stored;
+    stored.max_bytes = program ? kMaxProgramBytes : kMaxFileBytes;
+    std::error_code size_ec;
+    const auto size = fs::file_size(*file, size_ec);
+    if (size_ec || size > static_cast<std::uintmax_t>(stored.max_bytes)) return std::nullopt;
     stored.path = file->string();
     stored.filename = file->filename().string();
     stored.created_date = MtimeMillis(stored.path);

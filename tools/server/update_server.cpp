@@ -9,12 +9,9 @@
 #include <iterator>
 
 #include "tools/server/base64_encoder.h"
+#include "tools/server/file_reply_stream.h"
 
 namespace {
-
-// Files above this size are not served: in Base64 inside the reply they would pass the
-// 16 MiB the clients accept, so reading and encoding them would be work for nothing.
-constexpr std::streamoff kMaxServedBytes = 11 * 1024 * 1024;
 
 // JSON string body. The clients' parser knows no escapes, so names and texts that need
 // them will not survive the trip, but the reply stays valid JSON for other readers.
@@ -35,16 +32,27 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-bool ReadFile(const std::string& path, std::string& content) {
+// The file's bytes; false when it cannot be read or has grown past max_bytes since it was
+// found.
+bool ReadFile(const std::string& path, long long max_bytes, std::string& content) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxServedBytes) return false;
+    if (size < 0 || size > max_bytes) return false;
     in.seekg(0, std::ios::beg);
     content.assign(static_cast<size_t>(size), '\0');
     in.read(content.data(), size);
     return static_cast<std::streamoff>(in.gcount()) == size;
+}
+
+const char* const kNothingStored = R"({"code":0,"data":null})";
+
+// The reply up to the end of the last member before "wenjian".
+std::string Description(const StoredFile& file) {
+    return R"({"code":0,"data":{"createdDate":)" + JsonString(file.created_date) + R"(,"banben":)" +
+           JsonString(file.banben) + R"(,"filename":)" + JsonString(file.filename) +
+           R"(,"xinghao":)" + JsonString(file.xinghao);
 }
 
 }  // namespace
@@ -54,13 +62,11 @@ UpdateServer::UpdateServer(std::string root) : catalog_(std::move(root)) {}
 UpdateServer::~UpdateServer() { Stop(); }
 
 std::string UpdateServer::BuildReply(const StoredFile* file, bool with_content) {
-    if (file == nullptr) return R"({"code":0,"data":null})";
-    std::string reply = R"({"code":0,"data":{"createdDate":)" + JsonString(file->created_date) +
-                        R"(,"banben":)" + JsonString(file->banben) + R"(,"filename":)" +
-                        JsonString(file->filename) + R"(,"xinghao":)" + JsonString(file->xinghao);
+    if (file == nullptr) return kNothingStored;
+    std::string reply = Description(*file);
     if (with_content) {
         std::string content;
-        if (!ReadFile(file->path, content)) return R"({"code":0,"data":null})";
+        if (!ReadFile(file->path, file->max_bytes, content)) return kNothingStored;
         reply += R"(,"wenjian":")";
         reply += EncodeBase64(reinterpret_cast<const uint8_t*>(content.data()), content.size());
         reply += '"';
@@ -78,8 +84,28 @@ void UpdateServer::Handle(const std::string& path, const std::string& name, bool
     }
     auto& res = *static_cast<httplib::Response*>(response);
     const std::optional<StoredFile> file = catalog_.Find(name);
-    auto body = std::make_shared<std::string>(BuildReply(file ? &*file : nullptr, with_content));
     const long long cut = file && nth >= file->cut_from ? file->cut_after : -1;
+    if (file && with_content) {
+        std::shared_ptr<FileReplyStream> reply = FileReplyStream::Open(
+            file->path, file->max_bytes, Description(*file) + R"(,"wenjian":")");
+        if (!reply) {
+            res.set_content(kNothingStored, "application/json");
+            return;
+        }
+        // With the cut hook the whole length is announced and only the first part sent,
+        // then the connection dropped: the client sees a transfer that breaks off half-way.
+        const size_t end =
+            cut >= 0 && static_cast<size_t>(cut) < reply->size() ? cut : reply->size();
+        res.set_content_provider(reply->size(), "application/json",
+                                 [reply, end](size_t offset, size_t, httplib::DataSink& sink) {
+                                     std::string part;
+                                     if (offset >= end || !reply->Next(offset, part)) return false;
+                                     if (part.size() > end - offset) part.resize(end - offset);
+                                     return sink.write(part.data(), part.size());
+                                 });
+        return;
+    }
+    auto body = std::make_shared<std::string>(BuildReply(file ? &*file : nullptr, with_content));
     if (cut < 0 || static_cast<size_t>(cut) >= body->size()) {
         res.set_content(*body, "application/json");
         return;
