@@ -1,9 +1,11 @@
 #include "definitions/server_query.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "definitions/server_file.h"
 #include "platform/http_client.h"
 #include "platform/settings_store.h"
 
@@ -83,6 +85,18 @@ int Base64Value(unsigned char c) {
     if (c == '+') return 62;
     if (c == '/') return 63;
     return 0;  // outside the alphabet (also '=' in the first two places)
+}
+
+int DecodeBase64Group(const char* group, int have, uint8_t out[3]) {
+    auto at = [&](int k) { return k < have ? static_cast<unsigned char>(group[k]) : '='; };
+    const int v1 = Base64Value(at(0)), v2 = Base64Value(at(1));
+    out[0] = static_cast<uint8_t>((v1 << 2) | (v2 >> 4));
+    if (at(2) == '=') return 1;
+    const int v3 = Base64Value(at(2));
+    out[1] = static_cast<uint8_t>(((v2 & 0x0F) << 4) | (v3 >> 2));
+    if (at(3) == '=') return 2;
+    out[2] = static_cast<uint8_t>(((v3 & 0x03) << 6) | Base64Value(at(3)));
+    return 3;
 }
 
 std::string UpdateServerHost() {
@@ -220,18 +234,11 @@ int DecodeBase64(const char* text, int length, uint8_t* output, int capacity) {
         // A lone last character carries fewer than 8 bits and yields nothing.
         const int left = length - pos;
         if (left < 2) break;
-        const int c1 = in[pos];
-        const int c2 = in[pos + 1];
-        const int c3 = left > 2 ? in[pos + 2] : '=';
-        const int c4 = left > 3 ? in[pos + 3] : '=';
-        pos += left < 4 ? left : 4;
-        const int v1 = Base64Value(c1), v2 = Base64Value(c2);
-        if (!put((v1 << 2) | (v2 >> 4))) return -1;
-        if (c3 == '=') continue;
-        const int v3 = Base64Value(c3);
-        if (!put(((v2 & 0x0F) << 4) | (v3 >> 2))) return -1;
-        if (c4 == '=') continue;
-        if (!put(((v3 & 0x03) << 6) | Base64Value(c4))) return -1;
+        uint8_t bytes[3];
+        const int n = DecodeBase64Group(text + pos, std::min(left, 4), bytes);
+        pos += std::min(left, 4);
+        for (int k = 0; k < n; ++k)
+            if (!put(bytes[k])) return -1;
     }
     return written;
 }
@@ -239,16 +246,8 @@ int DecodeBase64(const char* text, int length, uint8_t* output, int capacity) {
 int CheckVersion(const SettingsStore& settings) {
     const std::optional<std::string> stored = settings.Read("createdDate");
     if (!stored) return -1;
-    const std::string reply = ServerGet(VersionQueryUrl("Vexa.exe"));
-    if (reply.empty()) return -2;
-    ReplyMap outer;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null") return -3;
-    ReplyMap inner;
-    ParseReply(inner, data);
-    const std::string created = inner["createdDate"];
-    const std::string version = inner["banben"];  // looked up like the updater does; unused
-    (void)version;
-    return created == *stored ? 0 : -4;
+    ServerReply reply = QueryServer(VersionQueryUrl("Vexa.exe"));
+    if (reply.result == ServerResult::kNoReply) return -2;
+    if (reply.result != ServerResult::kFound) return -3;
+    return reply.members["createdDate"] == *stored ? 0 : -4;
 }

@@ -49,5 +49,8 @@ void ParseReply(ReplyMap& map, const std::string& text);
 int DecodeBase64(const char* text, int length, uint8_t* output, int capacity);
 // The 6-bit value of a Base64 character; 0 for a character outside the alphabet.
 int Base64Value(unsigned char c);
+// One group of two to four Base64 characters (missing ones count as '=', and '=' ends the
+// group): writes its one to three bytes to out and returns how many.
+int DecodeBase64Group(const char* group, int have, uint8_t out[3]);
 // 0 same build, -1 no stored date, -2 no answer, -3 no data, -4 newer build on the server.
 int CheckVersion(const SettingsStore& settings);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "definitions/server_file.h"
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
@@ -382,40 +383,22 @@ int ServoSetup::IsFileCurrent(const std::string& name, const std::string& folder
         std::ifstream local(folder + name, std::ios::binary);
         if (!local.is_open()) return 2;
     }
-    const std::string reply = ServerGet(FileQueryUrl(name));
-    if (reply.empty()) return 1;
-    ReplyMap outer;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null") return 1;
-    ReplyMap inner;
-    ParseReply(inner, data);
+    ServerReply reply = QueryServer(FileQueryUrl(name));
+    if (reply.result != ServerResult::kFound) return 1;
     const std::optional<std::string> stored = settings_.Read(name);
     if (!stored) return 2;
-    return *stored == inner["createdDate"] ? 1 : 2;
+    return *stored == reply.members["createdDate"] ? 1 : 2;
 }
 
 bool ServoSetup::Download(const std::string& name, const std::string& folder) {
-    const std::string reply = ServerGet(FileQueryUrl(name));
-    if (reply.empty()) return false;
-    ReplyMap outer;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null") return false;
-    ReplyMap inner;
-    ParseReply(inner, data);
-    const std::string& content = inner["wenjian"];
-    const std::string& file_name = inner["filename"];
-    // The server names the file; only a plain name keeps the write inside the folder.
-    if (!IsPlainFileName(file_name)) return false;
-    std::vector<uint8_t> buffer(kMaxFileBytes);
-    if (content.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return false;
-    const int size = DecodeBase64(content.data(), static_cast<int>(content.size()), buffer.data(),
-                                  kMaxFileBytes);
+    ServerReply reply = DownloadServerFile(name, kMaxFileBytes);
     // A file too large for the buffer is refused whole; an empty one is nothing to use.
-    if (size <= 0) return false;
-    if (!ReplaceFile(folder, file_name, buffer.data(), static_cast<size_t>(size))) return false;
-    StoreFileDate(name, inner["createdDate"]);
+    if (reply.result != ServerResult::kFound || reply.bytes.empty()) return false;
+    // The server names the file; only a plain name keeps the write inside the folder.
+    const std::string& file_name = reply.members["filename"];
+    if (!IsPlainFileName(file_name)) return false;
+    if (!ReplaceFile(folder, file_name, reply.bytes.data(), reply.bytes.size())) return false;
+    StoreFileDate(name, reply.members["createdDate"]);
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "definitions/server_query.h"
+#include "definitions/server_file.h"
 #include "platform/settings_store.h"
 #include "updater/base64_stream.h"
 #include "updater/reply_closure.h"
@@ -109,31 +109,16 @@ UpdateDownload::Result UpdateDownload::Fail(Result result, const std::string& te
     return result;
 }
 
-std::string UpdateDownload::FormatUploadTime(const std::string& created_date) {
-    const long long ms = std::strtoll(created_date.c_str(), nullptr, 10);
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) local = std::tm{};
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d:%d\r\n", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return buf;
-}
-
 UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
-    // Steps 1-3: the version query and the build it describes.
-    const std::string reply = server_.get(VersionQueryUrl(kQueryName));
-    if (reply.empty()) return Fail(Result::kNoReply, texts_.no_reply, false);
-    ReplyMap outer;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null")
+    // The version query tells which build the server holds and under which name.
+    ServerReply reply = ReadServerReply(server_.get(VersionQueryUrl(kQueryName)));
+    if (reply.result == ServerResult::kNoReply)
+        return Fail(Result::kNoReply, texts_.no_reply, false);
+    if (reply.result != ServerResult::kFound)
         return Fail(Result::kNotDetected, texts_.not_detected, false);
-    ReplyMap inner;
-    ParseReply(inner, data);
-    const std::string version = inner["banben"];
-    const std::string filename = inner["filename"];
-    const std::string created = inner["createdDate"];
+    const std::string version = reply.members["banben"];
+    const std::string filename = reply.members["filename"];
+    const std::string created = reply.members["createdDate"];
     // The name decides where the program is written: only a plain name keeps it in the
     // folder, and "Vexa.tmp" is the download's own file, deleted once the program is in
     // place, so a program of that name would be installed and then removed.
@@ -142,13 +127,13 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
                     false);
     }
 
-    // Steps 4-6: what is about to be installed.
+    // What is about to be installed, shown before the transfer starts.
     const std::string log = texts_.file_label + filename + "\r\n" + texts_.version_label + version +
                             "\r\n" + texts_.upload_label + FormatUploadTime(created);
     view_.SetLog(log);
     view_.EnableDownload(false);
 
-    // Steps 7-9: the file query's reply, piece by piece, into "Vexa.tmp".
+    // The file query's reply, piece by piece, into "Vexa.tmp".
     const std::string tmp_path = Path(kTmpName);
     std::FILE* tmp = std::fopen(tmp_path.c_str(), "w+b");
     if (tmp == nullptr) return Fail(Result::kTmpFailed, texts_.tmp_failed, true);
@@ -222,7 +207,7 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
         return Fail(Result::kNoPayload, texts_.no_payload, true);
     }
 
-    // Steps 10-12: decode into the program file.
+    // Decoded into the program file.
     const std::string target = Path(filename);
     if (!Install(tmp, target)) {
         std::fclose(tmp);  // "Vexa.tmp" stays; the next run truncates it
@@ -232,7 +217,7 @@ UpdateDownload::Result UpdateDownload::Run(const std::atomic<bool>* cancel) {
     std::remove(tmp_path.c_str());
     view_.EnableDownload(true);
 
-    // Step 13: the date Vexa compares at start-up, once the new program is in place.
+    // The date Vexa compares at start-up, once the new program is in place.
     if (!settings_.Write("createdDate", created)) {
         view_.ShowMessage(texts_.register_failed, UpdateIcon::kError);
         view_.SetLog(log + progress + texts_.register_failed_log);

@@ -56,10 +56,6 @@ class UpdateDownload {
     // The whole procedure; cancel (may be null) ends a running transfer as a lost connection.
     Result Run(const std::atomic<bool>* cancel = nullptr);
 
-    // The upload time of createdDate (milliseconds since 1970 as text) in local time, as
-    // "year-month-day hour:minute:second\r\n" without leading zeros.
-    static std::string FormatUploadTime(const std::string& created_date);
-
   private:
     std::string Path(const std::string& name) const;
     Result Fail(Result result, const std::string& text, bool enable);

@@ -1,10 +1,11 @@
 // The Programming page's whole-table operations: parameter files ("Save", "Load"), the
 // servo's own "Recovery" and "Backup", and "Online" loading from the update server.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "definitions/server_query.h"
+#include "definitions/server_file.h"
 #include "modbus/modbus.h"
 #include "pages/programming/main_window_services.h"
 #include "pages/programming/servo_pg.h"
@@ -216,28 +217,23 @@ bool CServoPG::OnOnline() {
     char name[16];
     std::snprintf(name, sizeof name, "s%d.%d", identity_[3], identity_[4]);
     view_->SetBusy(true);
-    const std::string reply = ServerGet(FileQueryUrl(name));
+    ServerReply reply = DownloadServerFile(name, kMaxParameterBytes);
     view_->SetBusy(false);
     const std::string& caption = texts_.online_caption;
-    if (reply.empty()) {
+    if (reply.result == ServerResult::kNoReply) {
         view_->ShowMessage(caption, texts_.no_server_reply, PgIcon::kError);
         return false;
     }
-    ReplyMap outer, inner;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null") {
+    if (reply.result == ServerResult::kNothingStored) {
         view_->ShowMessage(caption, texts_.no_parameter_file, PgIcon::kError);
         return false;
     }
-    ParseReply(inner, data);
-    const FileFormat format = FormatOfStoredName(inner["filename"]);
+    const FileFormat format = FormatOfStoredName(reply.members["filename"]);
     if (format == FileFormat::kNone) return false;
-    const std::string& wenjian = inner["wenjian"];
-    uint8_t image[kMaxParameterBytes] = {};
-    const int n =
-        DecodeBase64(wenjian.data(), static_cast<int>(wenjian.size()), image, kMaxParameterBytes);
     // A download larger than a parameter file can be is refused whole.
-    if (n < 0) return Box(caption, false, texts_.loaded, texts_.load_failed);
-    return LoadImage(format, image, n, caption);
+    if (reply.result == ServerResult::kTooLarge)
+        return Box(caption, false, texts_.loaded, texts_.load_failed);
+    uint8_t image[kMaxParameterBytes] = {};
+    std::copy(reply.bytes.begin(), reply.bytes.end(), image);
+    return LoadImage(format, image, static_cast<int>(reply.bytes.size()), caption);
 }

@@ -1,9 +1,8 @@
 // The Upgrade page's firmware image: "Open", the device keys and online detection.
+#include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <ctime>
 
-#include "definitions/server_query.h"
+#include "definitions/server_file.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
 
@@ -12,8 +11,8 @@ constexpr const char* kFilterTail =
     "bus device (*.bin)|*.bin|pwm device (*.fbin)|*.fbin|modbus device (*.mbin)|*.mbin|"
     "open device (*.xbin)|*.xbin||";
 
-// Base64 text of an online Intel HEX firmware: far more than a full image needs.
-constexpr size_t kMaxOnlineHexText = 4u * 1024 * 1024;
+// Largest online firmware taken: the Intel HEX text of a full image fits well inside.
+constexpr size_t kMaxOnlineDownload = 3u * 1024 * 1024;
 
 std::string Dotted(int major, int minor) {
     return std::to_string(major) + "." + std::to_string(minor);
@@ -137,45 +136,39 @@ void CServoTest::OnOnline() {
     const std::string model_line_format = Text("Model:", "舵机型号:");
     const std::string version_head = Text("Version:", "固件版本:");
 
-    const std::string reply = ServerGet(FileQueryUrl(model));
-    if (reply.empty()) {
+    // Intel HEX text takes about 2.8 characters per image byte: a download is taken up to
+    // what the text of a full image could need, and checked by its kind below.
+    ServerReply reply = DownloadServerFile(model, kMaxOnlineDownload);
+    if (reply.result == ServerResult::kNoReply) {
         const std::string text = Text("Server no returned!", "服务器无返回!");
         RefuseOnline(text, text);
         return;
     }
-    ReplyMap outer;
-    ParseReply(outer, reply);
-    const auto data_member = outer.find("data");
     const std::string none = Text("No firmware detected!", "没有检测到升级固件!");
     const std::string none_log =
         model_line_format + model + " [" + listed_name + "]\r\n" + version_head + none + "\r\n";
-    // A reply without "data" is one whose "data" is null.
-    if (data_member == outer.end() || data_member->second == "null") {
+    if (reply.result == ServerResult::kNothingStored) {
         RefuseOnline(none_log, none);
         return;
     }
-    ReplyMap inner;
-    ParseReply(inner, data_member->second);
-    const std::string& encoded = inner["wenjian"];
-    const std::string& name = inner["filename"];
+    ReplyMap& members = reply.members;
+    const std::string& name = members["filename"];
     std::string lower_name = name;
     for (char& c : lower_name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const bool hex = FirmwareFileKind(lower_name) == FirmwareFile::kHex;
 
-    // Decoded into a scratch image first: a firmware that is refused leaves the loaded one.
+    // Read into a scratch image first: a firmware that is refused leaves the loaded one.
     FirmwareImage fresh;
     const std::string too_large =
         Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!");
+    const std::vector<uint8_t>& bytes = reply.bytes;
+    if (reply.result == ServerResult::kTooLarge ||
+        (!hex && bytes.size() > FirmwareImage::kCapacity)) {
+        RefuseOnline(too_large, too_large);
+        return;
+    }
     if (hex) {
-        // Intel HEX text takes about 2.8 characters per image byte.
-        std::vector<uint8_t> text(encoded.size() / 4 * 3 + 3);
-        const int n = encoded.size() > kMaxOnlineHexText
-                          ? -1
-                          : DecodeBase64(encoded.data(), static_cast<int>(encoded.size()),
-                                         text.data(), static_cast<int>(text.size()));
-        const LoadResult result =
-            n < 0 ? LoadResult::kTooLong
-                  : LoadHexText(fresh, std::string(text.begin(), text.begin() + n));
+        const LoadResult result = LoadHexText(fresh, std::string(bytes.begin(), bytes.end()));
         if (result != LoadResult::kLoaded) {
             const std::string why = result == LoadResult::kTooLong
                                         ? too_large
@@ -185,13 +178,8 @@ void CServoTest::OnOnline() {
             return;
         }
     } else {
-        const int n = DecodeBase64(encoded.data(), static_cast<int>(encoded.size()),
-                                   fresh.data.data(), static_cast<int>(FirmwareImage::kCapacity));
-        if (n < 0) {
-            RefuseOnline(too_large, too_large);
-            return;
-        }
-        fresh.length = static_cast<uint32_t>(n);
+        std::copy(bytes.begin(), bytes.end(), fresh.data.begin());
+        fresh.length = static_cast<uint32_t>(bytes.size());
     }
     // Nothing to send is nothing found: "Upgrade" would only leave the servo in its loader.
     if (fresh.length == 0) {
@@ -217,18 +205,10 @@ void CServoTest::OnOnline() {
     }
     ImageLoaded();
 
-    long long ms = 0;
-    std::sscanf(inner["createdDate"].c_str(), "%lld", &ms);
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char upload[96];
-    std::snprintf(upload, sizeof upload, "%d-%d-%d %d:%d:%d\r\n", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    const std::string log = model_line_format + inner["xinghao"] + " [" + listed_name + "]\r\n" +
-                            version_head + version + "-->" + inner["banben"] + "\r\n" +
+    const std::string log = model_line_format + members["xinghao"] + " [" + listed_name + "]\r\n" +
+                            version_head + version + "-->" + members["banben"] + "\r\n" +
                             Text("File:", "固件文件:") + name + "\r\n" +
-                            Text("Upload:", "上传时间:") + upload;
+                            Text("Upload:", "上传时间:") + FormatUploadTime(members["createdDate"]);
     view_->SetText(kFirmwareLogEdit, log);
     view_->ShowMessage(Text("Online detection", "在线检测"),
                        Text("Online detection successful!", "在线检测成功!"), false);

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "../export/web_server.h"
+#include "../server_query/raw_http_server.h"
 #include "tools/server/update_server.h"
 #include "upgrade_fixture.h"
 
@@ -156,12 +156,10 @@ TEST_F(Online, AHexDownloadGoesTheWayOfTheSelectedServo) {
 
 TEST_F(Online, AReplyWithoutDataFindsNothing) {
     // A server that answers {"code":0}: no "data" is "data" null, not an empty firmware.
-    TestFolder site, nginx;
-    site.Put("zqgetzuixinwenjian/4.0", "{\"code\":0}");
-    WebServer web(site.path(), "location /zqgetzuixinwenjian/ { default_type application/json; }",
-                  nginx.path());
-    ASSERT_FALSE(web.address().empty()) << web.log();
-    setenv("VEXA_UPDATE_SERVER", web.address().c_str(), 1);
+    RawHttpServer raw([](int fd, const std::string&, const std::atomic<bool>&) {
+        RawHttpServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n{\"code\":0}");
+    });
+    setenv("VEXA_UPDATE_SERVER", ("127.0.0.1:" + std::to_string(raw.port())).c_str(), 1);
     Select();
     view_.enabled[kUpgradeButton] = true;
     page_.OnOnline();

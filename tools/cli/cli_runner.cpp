@@ -1,15 +1,12 @@
 #include "tools/cli/cli_runner.h"
 
-#include "tools/cli/cli_upgrade.h"
-#include "tools/cli/cli_pwm.h"
-#include "tools/cli/cli_update.h"
-
 #include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "definitions/server_file.h"
 #include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "definitions/servo_types.h"
@@ -20,6 +17,9 @@
 #include "protocol/tervion.h"
 #include "tools/cli/cli_bus_monitor.h"
 #include "tools/cli/cli_programming.h"
+#include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_update.h"
+#include "tools/cli/cli_upgrade.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -153,31 +153,24 @@ static int RunServerCommand(const CliOptions& o, std::ostream& out, std::ostream
         return 0;
     }
     // fetch NAME OUT: the file query, decoded, written whole or not at all.
-    const std::string reply = ServerGet(FileQueryUrl(o.words[0]));
-    if (reply.empty()) {
+    const ServerReply reply = DownloadServerFile(o.words[0], kMaxReplyBytes);
+    if (reply.result == ServerResult::kNoReply) {
         err << "no answer from the update server\n";
         return 1;
     }
-    ReplyMap outer, inner;
-    ParseReply(outer, reply);
-    const std::string data = outer["data"];
-    if (data.empty() || data == "null") {
+    if (reply.result == ServerResult::kNothingStored) {
         err << "the update server has no file " << o.words[0] << "\n";
         return 1;
     }
-    ParseReply(inner, data);
-    const std::string& text = inner["wenjian"];
-    std::vector<uint8_t> bytes(text.size() / 4 * 3 + 3);
-    const int n = DecodeBase64(text.data(), static_cast<int>(text.size()), bytes.data(),
-                               static_cast<int>(bytes.size()));
-    if (n < 0) {
+    if (reply.result == ServerResult::kTooLarge) {
         err << "the file does not decode\n";
         return 1;
     }
+    const std::vector<uint8_t>& bytes = reply.bytes;
+    const size_t n = bytes.size();
     const std::string tmp = o.words[1] + ".part";
     FILE* f = std::fopen(tmp.c_str(), "wb");
-    const bool written =
-        f && std::fwrite(bytes.data(), 1, static_cast<size_t>(n), f) == static_cast<size_t>(n);
+    const bool written = f && (n == 0 || std::fwrite(bytes.data(), 1, n, f) == n);
     const bool closed = f && std::fclose(f) == 0;
     if (!written || !closed || std::rename(tmp.c_str(), o.words[1].c_str()) != 0) {
         std::remove(tmp.c_str());
