@@ -178,11 +178,15 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
     for (int round = 0; round < 6; ++round) {
         const bool modbus_now = round % 2 == 1;
         setup->SelectFile(modbus_now ? setup->ModbusName() : setup->MainName());
+        const int rebuilds = view.rebuilds;
         page->SelectServo(modbus_now ? 6 : 1, modbus_now ? kVxm8_6 : kVx40_1,
                           modbus_now ? kKindModbus : kKindServo);
-        std::this_thread::sleep_for(std::chrono::milliseconds(130));
-        ui.Drain();
-        if (view.Find("Max temperature") < 0) continue;
+        // The list shows the new servo's table once the worker's next tick has loaded it.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (view.rebuilds == rebuilds && std::chrono::steady_clock::now() < deadline) {
+            if (ui.Drain() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_GT(view.rebuilds, rebuilds);
         EXPECT_TRUE(Write("Max temperature", modbus_now ? "71" : "72"));
     }
     page->StopRefreshTimer();
