@@ -176,7 +176,7 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
     Select(1, kVx40_1, kKindServo);
     page->StartRefresh();
     for (int round = 0; round < 6; ++round) {
-        const bool modbus_now = round % 2 == 1;
+        const bool modbus_now = round % 2 == 0;  // every round shows another table
         setup->SelectFile(modbus_now ? setup->ModbusName() : setup->MainName());
         const int rebuilds = view.rebuilds;
         page->SelectServo(modbus_now ? 6 : 1, modbus_now ? kVxm8_6 : kVx40_1,
