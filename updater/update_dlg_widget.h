@@ -20,7 +20,6 @@ class CUpdateDlgWidget : public QDialog, public UpdateView {
                      const UpdateServerAccess& server, QWidget* parent = nullptr);
     ~CUpdateDlgWidget() override;
 
-    CUpdateDlg& Logic() { return *logic_; }
     QPlainTextEdit* Log() const { return log_; }
     QPushButton* DownloadButton() const { return button_; }
 

@@ -52,7 +52,6 @@ class CServoPwm : public PwmPage {
     int Pulse() const { return pulse_; }
     int Minimum() const { return minimum_; }
     int Maximum() const { return maximum_; }
-    bool SignalOn() const { return signal_on_; }
     bool Sweeping() const { return sweeping_; }
     bool Stepping() const { return stepping_; }
 

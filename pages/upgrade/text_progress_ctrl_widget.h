@@ -18,7 +18,6 @@ class CTextProgressCtrl : public QProgressBar {
     int StepIt() { return SetPos(state_.pos() + state_.step()); }
     // The window text is the custom text; an empty one shows the percentage.
     void SetWindowText(const std::string& text);
-    std::string WindowText() const { return state_.custom_text(); }
     std::string ShownText() const { return state_.Text(); }
     const TextProgress& state() const { return state_; }
 
