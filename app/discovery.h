@@ -15,10 +15,14 @@
 class CQVComm;
 class ServoSetup;
 
+// A reply margin that covers a servo's usual return delay and a USB adapter in low-latency
+// mode (its latency timer and the bus frames each way).
+constexpr int kDiscoveryMarginMs = 4;
+
 struct DiscoveryOptions {
     std::vector<int> rates;  // empty: all of the main window's rates
     int first_id = 0, last_id = 253;
-    int margin_ms = 4;
+    int margin_ms = kDiscoveryMarginMs;
     int parity = 0;  // parity index the port keeps at every rate
 };
 
@@ -39,9 +43,7 @@ struct DiscoveryProgress {
 
 class Discovery {
   public:
-    // A margin that covers a servo's usual return delay and a USB adapter in low-latency
-    // mode (its latency timer and the bus frames each way).
-    static constexpr int kDefaultMarginMs = 4;
+    static constexpr int kDefaultMarginMs = kDiscoveryMarginMs;
 
     Discovery(CQVComm& port, ServoSetup* setup, BusLock& lock);
 
