@@ -344,7 +344,7 @@ void CServoMain::OnSearchEnded() {
     if (closing_) return;  // a closing window starts no page work
     // A device picked during an all-rate search: its rate now that the search is done
     // with the port.
-    if (pending_baud_ > 0 && port_open_.load()) {
+    if (pending_baud_ > 0 && pending_baud_ != comm().BaudRate.load() && port_open_.load()) {
         const int position = BaudPosition(pending_baud_);
         if (position >= 0) SwitchPort(position, view_.ComboSelection(kParityCombo));
     }
@@ -375,11 +375,12 @@ void CServoMain::Shutdown() {
 
 void CServoMain::SwitchToRowRate(int row) {
     const int baud = bauds_[row];
-    if (baud <= 0 || baud == comm().BaudRate.load()) return;
+    if (baud <= 0) return;
     if (search_active_) {
-        pending_baud_ = baud;
+        pending_baud_ = baud;  // the search still moves the port from rate to rate
         return;
     }
+    if (baud == comm().BaudRate.load()) return;
     const int position = BaudPosition(baud);
     if (position >= 0 && port_open_.load())
         SwitchPort(position, view_.ComboSelection(kParityCombo));

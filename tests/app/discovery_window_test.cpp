@@ -110,8 +110,8 @@ TEST_F(DiscoveryWindowTest, ListsDevicesWithTheirRatesAndSwitchesToTheSelectedOn
     RunSearchToEnd(*main, ui, std::chrono::seconds(30));
 }
 
-// Stopping ends the pass at the next probe, keeps the rows found so far and puts the port
-// back at its rate.
+// Stopping ends the pass at the next probe and keeps the rows found so far; a device picked
+// while the pass ran gets its rate once the pass has let go of the port.
 TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
     main->OnSearchClicked();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -120,6 +120,8 @@ TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    main->OnListClicked(1);  // servo 2, found at 500000
+    EXPECT_EQ(main->selected_index(), 1);
     main->OnSearchClicked();
     RunSearchToEnd(*main, ui, std::chrono::seconds(30));
     ASSERT_GE(view.rows.size(), 2u);
@@ -128,7 +130,8 @@ TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
     EXPECT_LE(view.rows.size(), 4u);  // nothing from 57600 or 9600
     EXPECT_EQ(view.Text(kSearchButton), "Search");
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
-    EXPECT_EQ(bus.LineBaud(), 115200);
+    EXPECT_EQ(view.Text(kBaudCombo), "500000");
+    EXPECT_EQ(bus.LineBaud(), 500000);
 }
 
 }  // namespace
