@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <mutex>
 
 #include "app/port_names.h"
@@ -35,6 +36,10 @@ enum TextId : int {
     kTextSelect = 166,
     kTextPwm = 209,
     kTextPortDenied = 13201,
+    kTextAllRates = 13210,
+    kTextBaudColumn = 13211,
+    kTextGarbled = 13212,
+    kTextDiscoveryPing = 13213,
 };
 
 const char* const kBaudRates[] = {"1000000", "500000", "250000", "256000", "128000",
@@ -53,6 +58,26 @@ std::string WithId(const std::string& pattern, int id) {
     const auto at = out.find("%d");
     if (at != std::string::npos) out.replace(at, 2, std::to_string(id));
     return out;
+}
+
+// Each "%d" of pattern in turn takes the next number.
+std::string WithNumbers(const std::string& pattern, std::initializer_list<int> numbers) {
+    std::string out = pattern;
+    size_t from = 0;
+    for (int n : numbers) {
+        const auto at = out.find("%d", from);
+        if (at == std::string::npos) break;
+        const std::string text = std::to_string(n);
+        out.replace(at, 2, text);
+        from = at + text.size();
+    }
+    return out;
+}
+
+int BaudPosition(int baud) {
+    for (int p = 0; p < static_cast<int>(std::size(kBaudRates)); ++p)
+        if (std::atoi(kBaudRates[p]) == baud) return p;
+    return -1;
 }
 
 }  // namespace
@@ -116,6 +141,7 @@ void CServoMain::OnInitDialog() {
     view_.SetListColumns({Str(kTextId), Str(kTextModel)}, {40, 110});
     view_.SetText(kOpenButton, Str(kTextOpen));
     view_.SetText(kSearchButton, Str(kTextSearch));
+    view_.SetText(kAllRatesCheck, Str(kTextAllRates));
     view_.SetProgress(0, 0);
     FillPortCombo();
 }
@@ -196,14 +222,85 @@ void CServoMain::OnSearchClicked() {
     }
     JoinWorker();  // a finished worker from the previous run
     StopPeriodicWork();
+    const bool all_rates = view_.IsChecked(kAllRatesCheck);
     view_.SetText(kSearchButton, Str(kTextStop));
+    view_.Enable(kAllRatesCheck, false);
     view_.ClearList();
+    if (all_rates != rate_column_) {
+        rate_column_ = all_rates;
+        if (all_rates)
+            view_.SetListColumns({Str(kTextId), Str(kTextModel), Str(kTextBaudColumn)},
+                                 {40, 110, 60});
+        else
+            view_.SetListColumns({Str(kTextId), Str(kTextModel)}, {40, 110});
+    }
     count_before_search_ = found_count_;
     found_count_ = 0;
+    garbled_.clear();
+    pending_baud_ = 0;
     search_active_ = true;
     searching_ = true;
+    if (all_rates) {
+        DiscoveryOptions options = discovery_options_;
+        options.parity = view_.ComboSelection(kParityCombo);
+        view_.SetProgress(0, 1);
+        worker_ = std::thread([this, options] { RunDiscovery(options); });
+        return;
+    }
     view_.SetProgress(0, ServoSearch::kSteps);
     worker_ = std::thread([this] { RunSearch(); });
+}
+
+void CServoMain::RunDiscovery(DiscoveryOptions options) {
+    Discovery discovery(comm(), bus_.setup, *bus_.lock);
+    discovery.keep_going = [this] { return searching_.load() && port_open_.load(); };
+    discovery.on_progress = [this](const DiscoveryProgress& p) {
+        PostToUi([this, p] { OnDiscoveryProgress(p); });
+    };
+    discovery.on_find = [this](const DiscoveryFind& f) {
+        PostToUi([this, f] { OnDiscoveryFind(f); });
+    };
+    discovery.Run(options);  // the port is back at its rate before the end is posted
+    PostToUi([this] { OnSearchEnded(); });
+}
+
+void CServoMain::OnDiscoveryProgress(const DiscoveryProgress& p) {
+    view_.SetText(kStatusLine, WithNumbers(Str(kTextDiscoveryPing), {p.baud, p.id, p.found}));
+    view_.SetProgress(p.done + 1, p.total);
+}
+
+std::string CServoMain::GarbledText(int id) const { return WithId(Str(kTextGarbled), id); }
+
+void CServoMain::AppendRateRow(int id, const std::string& text, int baud) {
+    view_.AppendRow(std::to_string(id), text);
+    if (rate_column_) view_.SetCellText(view_.RowCount() - 1, 2, std::to_string(baud));
+}
+
+void CServoMain::OnDiscoveryFind(const DiscoveryFind& f) {
+    if (found_count_ + static_cast<int>(garbled_.size()) >= kMaxServos) return;
+    if (f.garbled) {
+        garbled_.emplace_back(f.id, f.baud);
+        AppendRateRow(f.id, GarbledText(f.id), f.baud);
+        return;
+    }
+    const int rows_before = view_.RowCount();
+    records_[found_count_] = f.hit.record;
+    kinds_[found_count_] = f.hit.kind;
+    bauds_[found_count_] = f.baud;
+    ++found_count_;
+    if (garbled_.empty()) {
+        AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
+        return;
+    }
+    // Row i is device i: the list is rebuilt with the garbled rows behind the new device.
+    std::vector<std::pair<std::string, std::string>> devices;
+    for (int row = 0; row < found_count_ - 1 && row < rows_before; ++row)
+        devices.emplace_back(view_.CellText(row, 0), view_.CellText(row, 1));
+    view_.ClearList();
+    for (size_t row = 0; row < devices.size(); ++row)
+        AppendRateRow(std::atoi(devices[row].first.c_str()), devices[row].second, bauds_[row]);
+    AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
+    for (const auto& [id, baud] : garbled_) AppendRateRow(id, GarbledText(id), baud);
 }
 
 void CServoMain::RunSearch() {
@@ -227,6 +324,7 @@ void CServoMain::OnSearchHit(const SearchHit& hit, int id) {
     if (found_count_ >= kMaxServos) return;
     records_[found_count_] = hit.record;
     kinds_[found_count_] = hit.kind;
+    bauds_[found_count_] = 0;
     ++found_count_;
     view_.AppendRow(std::to_string(id), GbkToUtf8(hit.name));
 }
@@ -241,8 +339,16 @@ void CServoMain::OnSearchEnded() {
         search_->SelectFile(FileOfKind(kinds_[selected_]));
     view_.SetText(kStatusLine, Str(kTextStop));
     view_.SetText(kSearchButton, Str(kTextSearch));
+    view_.Enable(kAllRatesCheck, true);
     view_.SetProgress(0, 0);
     if (closing_) return;  // a closing window starts no page work
+    // A device picked during an all-rate search: its rate now that the search is done
+    // with the port.
+    if (pending_baud_ > 0 && pending_baud_ != comm().BaudRate.load() && port_open_.load()) {
+        const int position = BaudPosition(pending_baud_);
+        if (position >= 0) SwitchPort(position, view_.ComboSelection(kParityCombo));
+    }
+    pending_baud_ = 0;
     if (current_tab_ == kTabDebug && pages_.debug) pages_.debug->StartPolling();
     if (current_tab_ == kTabProgramming && pages_.programming)
         pages_.programming->StartRefreshTimer();
@@ -267,8 +373,28 @@ void CServoMain::Shutdown() {
     JoinWorker();
 }
 
+void CServoMain::SwitchToRowRate(int row) {
+    const int baud = bauds_[row];
+    if (baud <= 0) return;
+    if (search_active_) {
+        pending_baud_ = baud;  // the search still moves the port from rate to rate
+        return;
+    }
+    if (baud == comm().BaudRate.load()) return;
+    const int position = BaudPosition(baud);
+    if (position >= 0 && port_open_.load())
+        SwitchPort(position, view_.ComboSelection(kParityCombo));
+}
+
 void CServoMain::OnListClicked(int row) {
+    // The rows behind the devices are ids whose replies collided: shown, never selected.
+    if (row >= found_count_ && row < view_.RowCount()) {
+        view_.SetText(kStatusLine, view_.CellText(row, 1));
+        return;
+    }
     if (row < 0 || row >= found_count_ || row >= view_.RowCount()) return;
+    // A device found at another rate is talked to at its rate.
+    SwitchToRowRate(row);
     const ServoInfo& record = records_[row];
     bus_.tervion->End = record[2];
     bus_.tervion->Level = record[8];
@@ -379,6 +505,10 @@ int CServoMain::BaudOfIndex(int index, int kind) {
 int CServoMain::FollowBaudChange(int index, int parity, int kind) {
     const int position = BaudComboPosition(index, kind);
     if (position < 0) return comm().BaudRate.load();
+    return SwitchPort(position, parity);
+}
+
+int CServoMain::SwitchPort(int position, int parity) {
     view_.SelectComboItem(kBaudCombo, position);
     view_.SelectComboItem(kParityCombo, parity);
     const int baud = std::atoi(view_.Text(kBaudCombo).c_str());

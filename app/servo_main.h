@@ -9,7 +9,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "app/discovery.h"
 #include "definitions/servo_types.h"
 #include "pages/page_interfaces.h"
 #include "pages/programming/main_window_services.h"
@@ -60,6 +63,10 @@ class CServoMain : public MainWindowServices {
         port_access_denied_ = std::move(check);
     }
 
+    // Rates, ids and reply margin of the search with "All rates" checked (default: every
+    // rate and id, the discovery's own margin); the parity is always the window's.
+    void SetDiscoveryOptions(const DiscoveryOptions& options) { discovery_options_ = options; }
+
     // Dialog creation: caption, tabs, combos, list columns, port list.
     void OnInitDialog();
 
@@ -91,6 +98,8 @@ class CServoMain : public MainWindowServices {
     bool chinese() const { return chinese_; }
     const ServoInfo* records() const { return records_.data(); }
     const int* kinds() const { return kinds_.data(); }
+    // The rate each row's device answered at in an all-rate search; 0 for a plain search.
+    const int* row_bauds() const { return bauds_.data(); }
 
     // Baud-combo position for a servo's baud-rate index, or -1 for none.
     static int BaudComboPosition(int index, int kind);
@@ -108,6 +117,15 @@ class CServoMain : public MainWindowServices {
     void OnSearchHit(const SearchHit& hit, int id);
     void OnSearchProgress(int step, int id);
     void OnSearchEnded();
+    void RunDiscovery(DiscoveryOptions options);  // worker thread
+    void OnDiscoveryProgress(const DiscoveryProgress& progress);
+    void OnDiscoveryFind(const DiscoveryFind& find);
+    // Appends a row of id, text and rate (the rate column exists in an all-rate search).
+    void AppendRateRow(int id, const std::string& text, int baud);
+    std::string GarbledText(int id) const;
+    // Puts the baud combo at position, the parity combo at parity, and the port at both.
+    int SwitchPort(int position, int parity);
+    void SwitchToRowRate(int row);
     void JoinWorker();
     CQVComm& comm() const;
     std::string Str(int id) const;
@@ -126,6 +144,12 @@ class CServoMain : public MainWindowServices {
 
     std::array<ServoInfo, kMaxServos> records_{};
     std::array<int, kMaxServos> kinds_{};
+    std::array<int, kMaxServos> bauds_{};
+    // Ids whose replies collided, with their rates: rows after the devices, never selected.
+    std::vector<std::pair<int, int>> garbled_;
+    bool rate_column_ = false;
+    DiscoveryOptions discovery_options_;
+    int pending_baud_ = 0;  // a row's rate picked during an all-rate search, set at its end
     int found_count_ = 0;
     int count_before_search_ = 0;
     int selected_ = -1;

@@ -15,6 +15,7 @@ enum MainControl : int {
     kParityCombo = 1177,
     kStatusLine = 1178,
     kTimeoutEdit = 1298,
+    kAllRatesCheck = 1310,  // beside "Search": the next search probes every baud rate
 };
 
 enum class MessageIcon { kError, kWarning };
@@ -33,6 +34,8 @@ class ServoMainView {
     virtual void SetText(int control, const std::string& text) = 0;
     virtual std::string Text(int control) const = 0;
     virtual void Enable(int control, bool enabled) = 0;
+    // Check boxes.
+    virtual bool IsChecked(int control) const { return false; }
     virtual void SetTextLimit(int control, int characters) = 0;
 
     // Combo boxes (drop lists).

@@ -1,6 +1,7 @@
 #include "app/servo_main_widget.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -51,6 +52,7 @@ ServoMainWidget::ServoMainWidget(const StringTable& strings, QWidget* parent) : 
     timeout_->setValidator(new QIntValidator(0, 999, timeout_));
     open_ = new QPushButton(this);
     search_ = new QPushButton(this);
+    all_rates_ = new QCheckBox(this);
     port_->setMinimumContentsLength(12);
     port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
@@ -64,6 +66,7 @@ ServoMainWidget::ServoMainWidget(const StringTable& strings, QWidget* parent) : 
     buttons->addWidget(open_);
     buttons->addWidget(search_);
     form->addRow(buttons);
+    form->addRow(all_rates_);
     settings->setLayout(form);
 
     list_ = new QTableWidget(this);
@@ -169,6 +172,8 @@ QWidget* ServoMainWidget::Control(int control) const {
             return open_;
         case kSearchButton:
             return search_;
+        case kAllRatesCheck:
+            return all_rates_;
         case kStatusLine:
             return status_;
         case kTimeoutEdit:
@@ -205,7 +210,7 @@ void ServoMainWidget::ShowPage(int, int show) {
 }
 
 void ServoMainWidget::SetText(int control, const std::string& text) {
-    if (auto* button = qobject_cast<QPushButton*>(Control(control)))
+    if (auto* button = qobject_cast<QAbstractButton*>(Control(control)))
         button->setText(Q(text));
     else if (auto* edit = qobject_cast<QLineEdit*>(Control(control))) {
         edit->setText(Q(text));
@@ -220,13 +225,18 @@ void ServoMainWidget::SetText(int control, const std::string& text) {
 
 std::string ServoMainWidget::Text(int control) const {
     if (QComboBox* combo = Combo(control)) return S(combo->currentText());
-    if (auto* button = qobject_cast<QPushButton*>(Control(control))) return S(button->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(Control(control))) return S(button->text());
     if (auto* edit = qobject_cast<QLineEdit*>(Control(control))) return S(edit->text());
     return {};
 }
 
 void ServoMainWidget::Enable(int control, bool enabled) {
     if (QWidget* w = Control(control)) w->setEnabled(enabled);
+}
+
+bool ServoMainWidget::IsChecked(int control) const {
+    auto* box = qobject_cast<QCheckBox*>(Control(control));
+    return box != nullptr && box->isChecked();
 }
 
 void ServoMainWidget::SetTextLimit(int control, int characters) {
@@ -278,7 +288,11 @@ std::string ServoMainWidget::CellText(int row, int column) const {
 }
 
 void ServoMainWidget::SetCellText(int row, int column, const std::string& text) {
-    if (QTableWidgetItem* item = list_->item(row, column)) item->setText(Q(text));
+    if (row < 0 || row >= list_->rowCount() || column < 0 || column >= list_->columnCount()) return;
+    if (QTableWidgetItem* item = list_->item(row, column))
+        item->setText(Q(text));
+    else
+        list_->setItem(row, column, new QTableWidgetItem(Q(text)));
 }
 
 int ServoMainWidget::SelectionMark() const { return list_->currentRow(); }

@@ -10,6 +10,7 @@
 #include "app/servo_main_view.h"
 
 class CServoMain;
+class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -47,6 +48,7 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     // For tests: the controls.
     QPushButton* open_button() const { return open_; }
     QPushButton* search_button() const { return search_; }
+    QCheckBox* all_rates_box() const { return all_rates_; }
     QComboBox* port_combo() const { return port_; }
     QTableWidget* servo_list() const { return list_; }
     QLineEdit* status_line() const { return status_; }
@@ -60,6 +62,7 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     void SetText(int control, const std::string& text) override;
     std::string Text(int control) const override;
     void Enable(int control, bool enabled) override;
+    bool IsChecked(int control) const override;
     void SetTextLimit(int control, int characters) override;
     void ClearCombo(int control) override;
     void InsertComboItem(int control, int position, const std::string& text) override;
@@ -94,6 +97,7 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     QLineEdit* timeout_;
     QPushButton* open_;
     QPushButton* search_;
+    QCheckBox* all_rates_;
     QTableWidget* list_;
     QLineEdit* status_;
     QProgressBar* progress_;

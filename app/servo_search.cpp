@@ -19,6 +19,7 @@ void ServoSearch::SelectFile(const std::string& file) {
 }
 
 std::optional<SearchHit> ServoSearch::Probe(int id) {
+    answered_ = false;
     if (id < 0 || id > 253) return std::nullopt;
     if (auto hit = ProbeInstruction(id)) return hit;
     return ProbeModbus(id);
@@ -32,6 +33,7 @@ std::optional<SearchHit> ServoSearch::ProbeInstruction(int id) {
         got = qvs_.Read(static_cast<uint8_t>(id), 0, hit.record.data(), 9);
     }
     if (got != 9) return std::nullopt;
+    answered_ = true;
     if (setup_ == nullptr) return hit;
 
     hit.name = LookupIn(setup_->MainName(), hit.record);
@@ -55,8 +57,10 @@ std::optional<SearchHit> ServoSearch::ProbeModbus(int id) {
     {
         // Both reads in one hold, so no other transaction gets between them.
         std::lock_guard<BusLock> g(lock_);
-        if (rtu_.ReadHoldingRegisters(static_cast<uint8_t>(id), 0, identity, 4) == 4)
+        if (rtu_.ReadHoldingRegisters(static_cast<uint8_t>(id), 0, identity, 4) == 4) {
+            answered_ = true;
             got_settings = rtu_.ReadHoldingRegisters(static_cast<uint8_t>(id), 10, settings, 3);
+        }
     }
     if (got_settings != 3) return std::nullopt;
 

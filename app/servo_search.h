@@ -30,6 +30,10 @@ class ServoSearch {
 
     // The device at id, or nothing when neither protocol gives a valid answer.
     std::optional<SearchHit> Probe(int id);
+    // Whether the last Probe got at least one valid reply, also when that did not make a
+    // device (a Modbus device that gives its identity but not its settings). Bytes that
+    // came back without it were noise or colliding replies.
+    bool LastProbeAnswered() const { return answered_; }
 
     // The model name of record in the named setup file; the file other lookups read when
     // they name none stays as it is.
@@ -45,4 +49,5 @@ class ServoSearch {
     Rtu& rtu_;
     ServoSetup* setup_;
     BusLock& lock_;
+    bool answered_ = false;
 };

@@ -202,6 +202,11 @@ void CQVComm::DropReceived() {
 }
 
 int CQVComm::ReadBytes(uint8_t* buffer, int n) {
+    return ReadBytesUntil(buffer, n,
+                          Clock::now() + std::chrono::milliseconds(std::max(0, timeout_.load())));
+}
+
+int CQVComm::ReadBytesUntil(uint8_t* buffer, int n, Clock::time_point deadline) {
     const int fd = fd_.load();
     if (fd < 0 || buffer == nullptr || n <= 0) return 0;
     // A reply is asked for a few bytes at a time (a header is sought byte by byte); one
@@ -215,7 +220,6 @@ int CQVComm::ReadBytes(uint8_t* buffer, int n) {
         if (TransferObserver) TransferObserver(false, buffer, got);
         return n;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(0, timeout_.load()));
     while (got < n) {
         // Waiting first saves the read that would find nothing: the buffer is empty here,
         // so the bytes still to come are not on the line yet in the usual case.

@@ -3,6 +3,7 @@
 // time-out; no framing and no locking (callers serialise transactions with BusLock).
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -23,6 +24,10 @@ class CQVComm {
     // Slot 0 and 1: the byte operations the protocol layers bind to.
     virtual int WriteBytes(const uint8_t* buffer, int n);
     virtual int ReadBytes(uint8_t* buffer, int n);
+    // ReadBytes with its own deadline instead of the stored time-out: for callers that
+    // time a reply to the microsecond (the all-rate discovery's reply window).
+    virtual int ReadBytesUntil(uint8_t* buffer, int n,
+                               std::chrono::steady_clock::time_point deadline);
 
     // `name` is a device path ("/dev/ttyUSB0", "/dev/serial/by-id/...", a pseudo-terminal);
     // a name without a leading slash is taken relative to /dev. Windows-style "COMn" names

@@ -26,6 +26,7 @@ class FakeView : public ServoMainView {
     int shown_page = -1;
     std::map<int, std::string> texts;
     std::map<int, ControlFlag> enabled;
+    std::map<int, bool> checked;
     std::map<int, int> limits;
     std::map<int, std::vector<std::string>> combos;
     std::map<int, int> combo_selection;
@@ -84,7 +85,14 @@ class FakeView : public ServoMainView {
     int RowCount() const override { return static_cast<int>(rows.size()); }
     std::string CellText(int row, int column) const override { return rows.at(row).at(column); }
     void SetCellText(int row, int column, const std::string& text) override {
-        rows.at(row).at(column) = text;
+        std::vector<std::string>& cells = rows.at(row);
+        if (column >= static_cast<int>(cells.size()) && column < static_cast<int>(columns.size()))
+            cells.resize(static_cast<size_t>(column) + 1);
+        cells.at(column) = text;
+    }
+    bool IsChecked(int control) const override {
+        const auto it = checked.find(control);
+        return it != checked.end() && it->second;
     }
     int SelectionMark() const override { return mark; }
     bool IsRowSelected(int row) const override { return row == mark && mark_selected; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -81,6 +82,18 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         ASSERT_EQ(window.tabs()->count(), 4);
         EXPECT_EQ(window.tabs()->tabText(1), "Programming");
         EXPECT_EQ(window.port_combo()->currentText().toStdString(), bus.port_path());
+        // "All rates" is a check box the logic reads; a rate column gets its cells.
+        EXPECT_EQ(window.all_rates_box()->text(), "All rates");
+        window.all_rates_box()->setChecked(true);
+        EXPECT_TRUE(window.IsChecked(kAllRatesCheck));
+        window.all_rates_box()->setChecked(false);
+        EXPECT_FALSE(window.IsChecked(kAllRatesCheck));
+        window.SetListColumns({"ID", "Modle", "Baud"}, {40, 110, 60});
+        window.AppendRow("4", "VX62 servo (1024 steps)");
+        window.SetCellText(0, 2, "57600");
+        EXPECT_EQ(window.CellText(0, 2), "57600");
+        window.ClearList();
+        window.SetListColumns({"ID", "Modle"}, {40, 110});
 
         // The time-out edit: a short extra time keeps the empty ids quick.
         for (QLineEdit* edit : window.findChildren<QLineEdit*>()) {

@@ -35,6 +35,12 @@ class CliBusMonitor : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(bus_.Start(&error)) << error;
     }
+    void StartSpreadBus() {
+        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
+        sim::AddDevices(bus_, catalog, sim::SpreadDemoDevices(), nullptr);
+        std::string error;
+        ASSERT_TRUE(bus_.Start(&error)) << error;
+    }
     void TearDown() override { bus_.Stop(); }
 
     CliRun Cli(std::vector<std::string> args) {
@@ -65,8 +71,8 @@ TEST_F(CliBusMonitor, ScanAllBaudsReportsEachDeviceAtTheRateItAnswered) {
               {sim::Family::kServo, "2:baud=57600,fw=3.6,model=4.0"},
               {sim::Family::kServo, "3:baud=4800,end=1,fw=5.2,model=6.2"},
               {sim::Family::kServo, "9:baud=57600,fw=3.6,model=4.0"}});
-    const CliRun r =
-        Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds", "0", "3"});
+    const CliRun r = Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds",
+                          "--margin", "30", "0", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
                                 "1000000 1 2 2 10 1 8 5 1 2 255 1 VXM8 Modbus servo",
@@ -79,6 +85,37 @@ TEST_F(CliBusMonitor, ScanAllBaudsReportsEachDeviceAtTheRateItAnswered) {
     EXPECT_EQ(Cli({"scan", "--all-bauds", "2"}).status, 2);
     EXPECT_EQ(Cli({"scan", "0", "254"}).status, 2);
     EXPECT_EQ(Cli({"scan", "--baud"}).status, 2);
+}
+
+// The spread bus through the chosen rates, named out of order: lines in the window's rate
+// order, the shared id as a garbled line (exit status still 0), nothing on standard error
+// when it is not a terminal.
+TEST_F(CliBusMonitor, ScanAllBaudsFlagsTheSharedIdAndKeepsTheWindowsRateOrder) {
+    StartSpreadBus();
+    const CliRun r = Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds",
+                          "--rates", "9600,57600,1000000,115200", "--margin", "30", "0", "7"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{
+                                "1000000 1 0 3 6 0 4 0 1 0 0 1 VX40 servo (4096 steps)",
+                                "115200 5 1 7 1 0 9 255 5 5 255 1 VXP9 pulse-width servo",
+                                "115200 6 2 2 10 1 8 5 6 2 255 1 VXM8 Modbus servo",
+                                "57600 3 garbled",
+                                "57600 4 0 5 2 1 6 2 4 6 0 1 VX62 servo (1024 steps)",
+                                "9600 7 2 2 10 1 8 5 7 8 255 1 VXM8 Modbus servo",
+                            }));
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"scan", "--margin", "5"},                    // only with --all-bauds
+             {"scan", "--all-bauds", "--rates", "12345"},  // not a rate of the list
+             {"scan", "--all-bauds", "--rates", "9600,"},  // an empty entry
+             {"scan", "--all-bauds", "--margin", "-1"},
+             {"scan", "--all-bauds", "--margin"},
+         }) {
+        const CliRun refused = Cli(bad);
+        EXPECT_EQ(refused.status, 2) << bad.back();
+        EXPECT_EQ(refused.out, "") << bad.back();
+    }
 }
 
 // The trace shows the request and the reply byte for byte, with a time stamp to the

@@ -10,6 +10,7 @@
 
 #include "modbus/modbus.h"
 #include "protocol/tervion.h"
+#include "tools/sim/line_collision.h"
 #include "transport/cqv_comm.h"
 
 using namespace sim;
@@ -358,4 +359,26 @@ TEST_F(SimBusTest, ServosMoveToTheirGoalAndReportIt) {
     bus.WithModbusServo(10, [](ModbusServo& m) { m.SetErrorBits(0x04); });
     ASSERT_EQ(modbus.ReadHoldingRegisters(10, 256, r, 1), 1);
     EXPECT_EQ(r[0], 0x04);
+}
+
+// Two devices answering one id overlap on the line: the master gets bytes, but no valid
+// reply. Two headers FF FF skewed by 13 bit times merge into FF FB FF (the second sender's
+// start bit lands on bit 2 of the first sender's second byte).
+TEST_F(SimBusTest, ServosSharingAnIdAnswerWithCollidedBytes) {
+    EXPECT_EQ(CollideOnLine({{0xFF, 0xFF}, {0xFF, 0xFF}}, 13),
+              (std::vector<uint8_t>{0xFF, 0xFB, 0xFF}));
+    EXPECT_EQ(CollideOnLine({{0xFF, 0x01, 0x0B}}), (std::vector<uint8_t>{0xFF, 0x01, 0x0B}));
+
+    AddServo(1);
+    AddServo(1, 1);
+    AddServo(2);
+    Open();
+    long received = 0;
+    comm.TransferObserver = [&](bool sent, const uint8_t*, int n) {
+        if (!sent) received += n;
+    };
+    uint8_t record[9];
+    EXPECT_EQ(tervion.Read(1, 0, record, 9), 0);
+    EXPECT_GT(received, 0);
+    EXPECT_EQ(tervion.Read(2, 0, record, 9), 9);  // a lone servo still answers cleanly
 }

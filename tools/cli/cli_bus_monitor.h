@@ -16,13 +16,15 @@ class Modbus;
 // Returns true when args[i] was one of them (i then points past it).
 bool ParseMonitorOption(const std::vector<std::string>& args, size_t& i, CliOptions& o);
 
-// The arguments after "scan": [--all-bauds] [FIRST LAST]. false with a reason on error.
+// The arguments after "scan": [--all-bauds [--margin MS] [--rates R1,R2,...]] [FIRST LAST].
+// false with a reason on error.
 bool ParseScanArguments(const std::vector<std::string>& rest, CliOptions& o, std::string& error);
 
 // The servo search's probe over the chosen ids, in the search's order. One line per device:
 // id, kind, the nine record bytes and, with setup files, the model name. With --all-bauds
-// the whole scan runs at each of the main window's baud rates in its order, and every line
-// starts with the rate the device answered at. Always 0.
+// the all-rate discovery runs instead: the chosen rates in the main window's order, every
+// line led by the rate the device answered at, and "RATE ID garbled" for an id whose
+// replies collided; progress goes to standard error when that is a terminal. Always 0.
 int RunScan(const CliOptions& o, CQVComm& port, Tervion& t, Modbus& m, ServoSetup* setup,
             std::ostream& out);
 

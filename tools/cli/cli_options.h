@@ -16,9 +16,11 @@ struct CliOptions {
     std::string setup_dir;
     bool trace = false;  // every byte on the port to standard error
 
-    // scan [--all-bauds] [FIRST LAST]
+    // scan [--all-bauds [--margin MS] [--rates R1,R2,...]] [FIRST LAST]
     bool all_bauds = false;
     int first_id = 0, last_id = 253;
+    int margin_ms = -1;      // -1: the discovery's default reply margin
+    std::vector<int> rates;  // empty: every rate of the main window
 
     std::string command;
     // The command's numeric arguments in order (ID, ADDR, COUNT, BYTE..., VALUE...).

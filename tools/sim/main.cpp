@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
     if (options.demo) {
         for (const sim::DeviceOption& d : sim::DemoDevices()) devices.push_back(d);
     }
+    if (options.demo_spread) {
+        for (const sim::DeviceOption& d : sim::SpreadDemoDevices()) devices.push_back(d);
+    }
+    const bool any_demo = options.demo || options.demo_spread;
     if (devices.empty() && !options.open_device) {
         std::fprintf(stderr, "vexa-sim: no devices (give --servo, --modbus, --pwm or --demo)\n%s",
                      sim::UsageText());
@@ -57,7 +61,7 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     std::string setup_dir = options.setup_dir;
-    if (setup_dir.empty() && options.demo) {
+    if (setup_dir.empty() && any_demo) {
         // The sample setup files describe the demo's models: those installed beside the
         // program, else those of the source tree it was built from.
         const std::string installed = InstalledDataDir();
@@ -79,7 +83,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> notes;
     sim::AddDevices(bus, catalog, devices, &notes);
     if (options.open_device) bus.AddOpenDevice();
-    if (options.demo) bus.AddPwmAdapter();  // the PWM page's signal generator at id 253
+    if (any_demo) bus.AddPwmAdapter();  // the PWM page's signal generator at id 253
     if (!bus.Start(&error)) {
         std::fprintf(stderr, "vexa-sim: %s\n", error.c_str());
         return 1;

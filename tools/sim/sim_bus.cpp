@@ -11,6 +11,8 @@
 #include <cstring>
 #include <utility>
 
+#include "tools/sim/line_collision.h"
+
 namespace sim {
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -321,17 +323,31 @@ void SimBus::Serve(const RequestFramer::Frame& frame) {
             if (answered && !reply.empty()) replies.push_back(std::move(reply));
         }
     }
+    // Two or more devices answering one request talk over each other.
+    if (replies.size() > 1) replies = {CollideOnLine(replies)};
     bool request_on_wire = true;
     for (auto& reply : replies) {
         int extra_ms = 0;
         random_faults_.Arm(faults_);
         if (!faults_.Apply(reply, extra_ms)) continue;
         long long us = reply_delay_us_ + extra_ms * 1000LL;
-        if (wire_time_ && baud > 0) {
-            const size_t bytes = reply.size() + (request_on_wire ? frame.bytes.size() : 0);
-            us += static_cast<long long>(bytes) * 10 * 1000000LL / baud;
-        }
+        const bool timed = wire_time_ && baud > 0;
+        auto wire_us = [baud](size_t bytes) {
+            return static_cast<long long>(bytes) * 10 * 1000000LL / baud;
+        };
+        if (timed && request_on_wire) us += wire_us(frame.bytes.size());
         request_on_wire = false;
+        // With wire time the first byte arrives after its own byte time and the rest
+        // streams behind it, as on a real line: a master may see a reply begin long
+        // before its end at slow rates.
+        if (timed && reply.size() > 1) {
+            if (!Sleep(std::chrono::microseconds(us + wire_us(1)))) return;
+            line_.WriteAll(reply.data(), 1, kWriteTimeoutMs);
+            if (!Sleep(std::chrono::microseconds(wire_us(reply.size() - 1)))) return;
+            line_.WriteAll(reply.data() + 1, reply.size() - 1, kWriteTimeoutMs);
+            continue;
+        }
+        if (timed) us += wire_us(reply.size());
         if (!Sleep(std::chrono::microseconds(us))) return;
         line_.WriteAll(reply.data(), reply.size(), kWriteTimeoutMs);
     }

@@ -42,6 +42,9 @@ const char* UsageText() {
            "                          PWM-family servo 5, Modbus servos 6 and 7, the PWM\n"
            "                          signal adapter at 253 (writes only), 115200 baud;\n"
            "                          models from the sample setup files unless --setup-dir\n"
+           "  --demo-spread           the demo's devices spread over the rates 1000000,\n"
+           "                          500000, 115200, 57600 and 9600, with two servos\n"
+           "                          sharing id 3 at 57600 (for scan --all-bauds)\n"
            "options:\n"
            "  --setup-dir DIR         take models from the setup files in DIR\n"
            "  --link PATH             keep a symbolic link to the port at PATH\n"
@@ -121,6 +124,8 @@ bool ParseOptions(const std::vector<std::string>& args, SimOptions& out, std::st
             out.help = true;
         } else if (a == "--demo") {
             out.demo = true;
+        } else if (a == "--demo-spread") {
+            out.demo_spread = true;
         } else if (a == "--open-device") {
             out.open_device = true;
         } else if (a == "--wire-time") {
@@ -178,6 +183,18 @@ std::vector<DeviceOption> DemoDevices() {
     add(Family::kPwm, 5, 0, pwm);
     add(Family::kModbus, 6, 1, modbus);
     add(Family::kModbus, 7, 1, modbus);
+    return d;
+}
+
+std::vector<DeviceOption> SpreadDemoDevices() {
+    std::vector<DeviceOption> d = DemoDevices();
+    const int rates[] = {1000000, 500000, 57600, 57600, 115200, 115200, 9600};
+    for (size_t k = 0; k < d.size(); ++k) d[k].baud = rates[k];
+    // A new servo of the other model, delivered with the id of one already on the bus.
+    DeviceOption twin = d[0];
+    twin.id = 3;
+    twin.baud = 57600;
+    d.push_back(twin);
     return d;
 }
 

@@ -23,6 +23,7 @@ struct SimOptions {
     std::string setup_dir;
     std::vector<DeviceOption> devices;
     bool demo = false;
+    bool demo_spread = false;  // the demo's devices over several rates, one id shared
     bool open_device = false;  // a device sitting in its boot loader
     bool exit_on_eof = false;
     bool help = false;
@@ -35,6 +36,9 @@ bool ParseDevice(Family family, const std::string& text, DeviceOption& out, std:
 // The demo bus: instruction servos of both sample models and byte orders, a PWM-family
 // servo, two Modbus servos, all at 115200 baud.
 std::vector<DeviceOption> DemoDevices();
+// The same devices spread over five rates, plus a second servo answering under id 3 at
+// its rate: a bus to find with the all-rate discovery.
+std::vector<DeviceOption> SpreadDemoDevices();
 // Adds the devices to the bus with models from the catalog; notes go to `notes`.
 void AddDevices(SimBus& bus, const ModelCatalog& catalog, const std::vector<DeviceOption>& devices,
                 std::vector<std::string>* notes);
