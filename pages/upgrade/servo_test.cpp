@@ -1,72 +1,53 @@
 #include "pages/upgrade/servo_test.h"
 
-#include <chrono>
-#include <cstdio>
-
 #include "definitions/servo_setup.h"
-#include "modbus/modbus.h"
 #include "pages/upgrade/servo_test_view.h"
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
-#include "protocol/tervion.h"
 
 namespace {
 enum : int { kTextStop = 156, kTextTest = 200, kTextResultLine = 201 };
 constexpr const char* kInitialFilter =
     "bus device (*.bin)|*.bin|pwm device (*.fbin)|*.fbin|modbus device (*.mbin)|*.mbin|"
     "open device (*.xbin)|*.xbin||";
-
-std::string FormatLine(const std::string& format, int id, long long us, int timeouts,
-                       double speed) {
-    char buf[64];
-    // The format comes from the string table: %d, %d, %d, %.2f in that order.
-    std::string out;
-    size_t arg = 0;
-    for (size_t k = 0; k < format.size(); ++k) {
-        if (format[k] != '%' || k + 1 >= format.size()) {
-            out += format[k];
-            continue;
-        }
-        if (format.compare(k, 4, "%.2f") == 0) {
-            std::snprintf(buf, sizeof buf, "%.2f", speed);
-            out += buf;
-            k += 3;
-        } else if (format[k + 1] == 'd') {
-            const long long v = arg == 0 ? id : arg == 1 ? us : timeouts;
-            out += std::to_string(v);
-            ++arg;
-            k += 1;
-        } else {
-            out += format[k];
-        }
-    }
-    return out + "\r\n";
-}
 }  // namespace
 
 CServoTest::CServoTest(Modbus& modbus, Tervion& tervion, ServoSetup& setup, BusLock& bus_lock,
                        bool chinese, UiDispatcher& ui)
-    : modbus_(modbus),
-      tervion_(tervion),
-      setup_(setup),
-      bus_lock_(bus_lock),
+    : setup_(setup),
       chinese_(chinese),
       ui_(ui),
-      filter_(kInitialFilter) {
-    const StringTable strings(chinese);
-    stop_text_ = strings.Get(kTextStop);
-    test_text_ = strings.Get(kTextTest);
-    line_format_ = strings.Get(kTextResultLine);
-}
+      stop_text_(StringTable(chinese).Get(kTextStop)),
+      test_text_(StringTable(chinese).Get(kTextTest)),
+      filter_(kInitialFilter),
+      comm_test_(modbus, tervion, bus_lock, StringTable(chinese).Get(kTextResultLine),
+                 {[this](const std::string& text) {
+                      PostToUi([text](ServoTestView& v) { v.SetText(kResultEdit, text); });
+                  },
+                  [this] { PostToUi([](ServoTestView& v) { v.TestEnded(); }); },
+                  [this] {
+                      PostToUi([this](ServoTestView&) {
+                          if (!comm_test_.running()) SetTestCaption(false);
+                      });
+                  }}),
+      exchange_(modbus, tervion, bus_lock,
+                {[this](int position) {
+                     PostToUi([position](ServoTestView& v) { v.SetProgressPos(position); });
+                 },
+                 [this](bool ok, bool aborted) {
+                     PostToUi([this, ok, aborted](ServoTestView& v) {
+                         if (!ok && !aborted) UpgradeFailed();
+                         v.Enable(kUpgradeButton, true);
+                         v.UpgradeEnded(ok);
+                     });
+                 }}) {}
 
 CServoTest::~CServoTest() { Shutdown(); }
 
 void CServoTest::Shutdown() {
-    running_ = 0;
-    abort_ = true;
-    JoinUpgradeWorker();
-    JoinTestWorker();
-    abort_ = false;
+    comm_test_.Stop();
+    exchange_.Abort();
+    comm_test_.Join();
 }
 
 void CServoTest::InitDialog(ServoTestView* view) {
@@ -100,7 +81,7 @@ int CServoTest::LookupRow(const ServoInfo& record, int kind, DebugRow& row) {
 
 void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count, int kind,
                           const std::string& model_name) {
-    Selection s;
+    CommunicationTest::Selection s;
     if (records != nullptr && count > 0) s.records.assign(records, records + count);
     s.index = index;
     s.count = count;
@@ -110,135 +91,71 @@ void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count
     if (index < 0 || index >= count ||
         LookupRow(s.records[static_cast<size_t>(index)], kind, s.row) == 0)
         s.count = 0;
-    std::lock_guard g(test_mutex_);
+    std::lock_guard g(selection_mutex_);
     selection_ = std::move(s);
 }
 
 int CServoTest::servo_count() const {
-    std::lock_guard g(test_mutex_);
+    std::lock_guard g(selection_mutex_);
     return selection_.count;
 }
 
-int CServoTest::timeout_count(int id) const {
-    std::lock_guard g(counts_mutex_);
-    return id >= 0 && id < 254 ? timeouts_[static_cast<size_t>(id)] : 0;
-}
+// ---- Communication test ---------------------------------------------------------------------
 
 void CServoTest::SetTestCaption(bool running) {
     if (view_) view_->SetText(kTestButton, running ? stop_text_ : test_text_);
 }
 
 void CServoTest::OnTest() {
-    if (running_.load() != 0) {
+    if (comm_test_.running()) {
         SetTestCaption(false);
-        running_ = 0;  // the worker ends after its current pass
+        comm_test_.Stop();  // the worker ends after its current pass
         return;
     }
     SetTestCaption(true);
-    std::lock_guard g(test_mutex_);
-    running_ = 1;
-    // A worker still finishing its last pass sees the flag again and goes on: never two.
-    if (worker_alive_) return;
-    if (test_worker_.joinable()) test_worker_.join();  // ended: it left the mutex for good
-    worker_alive_ = true;
-    test_worker_ = std::thread([this] { TestWorker(); });
+    std::lock_guard g(selection_mutex_);
+    comm_test_.Start(selection_);
 }
 
 void CServoTest::StopTest() {
     SetTestCaption(false);
-    running_ = 0;
+    comm_test_.Stop();
 }
 
 void CServoTest::OnClear() {
     if (view_) view_->SetText(kResultEdit, "");
-    std::lock_guard g(counts_mutex_);
-    timeouts_.fill(0);
-}
-
-void CServoTest::JoinTestWorker() {
-    if (test_worker_.joinable()) test_worker_.join();
-    std::lock_guard g(test_mutex_);
-    worker_alive_ = false;
-}
-
-void CServoTest::TestWorker() {
-    // The selection is taken once: choosing another servo while the test runs changes
-    // neither what is tested nor how long the test runs.
-    Selection s;
-    {
-        std::lock_guard g(test_mutex_);
-        s = selection_;
-        // Nothing to test: the worker ends at once, the caption keeps "Stop" until pressed.
-        if (s.count == 0) worker_alive_ = false;
-    }
-    int passes = 0;
-    while (s.count != 0) {
-        std::string text = RunPass(s);
-        PostToUi([text](ServoTestView& v) { v.SetText(kResultEdit, text); });
-        const int limit = pass_limit_.load();
-        if (limit > 0 && ++passes >= limit) {
-            running_ = 0;
-            PostToUi([this](ServoTestView&) {
-                if (running_.load() == 0) SetTestCaption(false);
-            });
-        }
-        std::lock_guard g(test_mutex_);
-        if (running_.load() == 0) {
-            worker_alive_ = false;
-            break;
-        }
-    }
-    PostToUi([](ServoTestView& v) { v.TestEnded(); });
+    comm_test_.ClearCounts();
 }
 
 std::string CServoTest::RunPass() {
-    Selection s;
+    CommunicationTest::Selection s;
     {
-        std::lock_guard g(test_mutex_);
+        std::lock_guard g(selection_mutex_);
         s = selection_;
     }
-    return RunPass(s);
+    return comm_test_.RunPass(s);
 }
 
-std::string CServoTest::RunPass(const Selection& s) {
-    std::string pending;
-    if (s.count == 0 || s.index < 0 || s.index >= static_cast<int>(s.records.size()))
-        return pending;
-    const ServoInfo& selected = s.records[static_cast<size_t>(s.index)];
-    const int start = s.row[4];
-    const int length = static_cast<int>(static_cast<uint16_t>(s.row[5] - s.row[4] + 1));
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::max(length, 1)));
-    uint16_t registers[10];
-    using Clock = std::chrono::steady_clock;
-    for (int k = 0; k < s.count && k < static_cast<int>(s.records.size()); ++k) {
-        const ServoInfo& r = s.records[static_cast<size_t>(k)];
-        if (r[0] != selected[0] || r[3] != selected[3] || r[2] != selected[2]) continue;
-        const uint8_t id = r[5];
-        bool ok;
-        Clock::time_point t0, t1;
-        {
-            // One transaction at a time: a search started meanwhile waits between reads.
-            std::lock_guard g(bus_lock_);
-            t0 = Clock::now();
-            ok = s.kind == kDeviceModbus
-                     ? modbus_.ReadHoldingRegisters(id, 256, registers, 10) != 0
-                     : tervion_.Read(id, static_cast<uint8_t>(start), buffer.data(), length) != 0;
-            t1 = Clock::now();
-        }
-        const long long us = std::chrono::duration_cast<std::chrono::microseconds>(t1 - t0).count();
-        int count = 0;
-        {
-            std::lock_guard g(counts_mutex_);
-            if (!ok && id < 254) ++timeouts_[id];
-            count = id < 254 ? timeouts_[id] : 0;
-        }
-        double speed = 0;
-        if (ok) {
-            // Below the clock's resolution a reply still took some time: count 1 us.
-            const long long divisor = us > 0 ? us : 1;
-            speed = static_cast<double>((length + 14) * 8000000LL / divisor) / 1000.0;
-        }
-        pending += FormatLine(line_format_, id, us, count, speed);
+// ---- The exchange ---------------------------------------------------------------------------
+
+int CServoTest::BuildBlock(uint8_t* packet, int i) const {
+    return BootExchange::BuildBlock(image_, raw_flag_, open_flag_, packet, i);
+}
+
+void CServoTest::UpgradeFailed() {
+    if (view_)
+        view_->ShowMessage(Text("Firmware upgrade", "固件升级"),
+                           Text("Firmware upgrade failed", "固件升级失败"), true);
+}
+
+void CServoTest::OnUpgrade() {
+    // Without an image the servo would be left in its boot loader with nothing sent.
+    if (image_.length == 0 || exchange_.running()) return;
+    ExchangeJob job{image_, raw_flag_, open_flag_, device_kind_, -1};
+    {
+        std::lock_guard g(selection_mutex_);
+        job.id = selection_.id;
     }
-    return pending;
+    if (!exchange_.Start(std::move(job))) return;
+    if (view_) view_->Enable(kUpgradeButton, false);
 }

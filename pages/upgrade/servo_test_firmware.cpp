@@ -41,14 +41,14 @@ void CServoTest::OnKey(char key) {
         default:
             return;
     }
-    if (upgrading_.load()) return;  // the exchange reads the kind
+    if (exchange_.running()) return;  // the file filter stays while an image is sent
     key_kind_ = kind;
     device_kind_ = kind;
     filter_ = std::string(label) + " (*.hex)|*.hex|" + kFilterTail;
 }
 
 void CServoTest::OnOpen() {
-    if (!view_ || upgrading_.load()) return;
+    if (!view_ || exchange_.running()) return;
     std::string path;
     if (!view_->AskOpenFile(filter_, "bin", path)) return;
     LoadFile(path);
@@ -96,15 +96,12 @@ void CServoTest::LoadFile(const std::string& path) {
 // An image that must not be sent: "Upgrade" stays disabled and the log says why.
 void CServoTest::RefuseImage(const std::string& reason) {
     image_.length = 0;
-    block_count_ = 0;
     view_->Enable(kUpgradeButton, false);
     view_->SetText(kFirmwareLogEdit, reason);
 }
 
 void CServoTest::ImageLoaded() {
-    block_count_ = image_.BlockCount();
-    progress_pos_ = 0;
-    view_->SetProgressRange(0, static_cast<int>(block_count_));
+    view_->SetProgressRange(0, static_cast<int>(image_.BlockCount()));
     view_->SetProgressStep(1);
     view_->SetProgressPos(0);
     view_->Enable(kUpgradeButton, true);
@@ -117,12 +114,12 @@ void CServoTest::RefuseOnline(const std::string& log, const std::string& box) {
 }
 
 void CServoTest::OnOnline() {
-    if (!view_ || upgrading_.load()) return;
+    if (!view_ || exchange_.running()) return;
     ServoInfo record{};
     std::string listed_name;
     int kind = kDeviceBus;
     {
-        std::lock_guard g(test_mutex_);
+        std::lock_guard g(selection_mutex_);
         if (selection_.count == 0) {
             view_->SetText(kFirmwareLogEdit, Text("Please select the servo!", "请选择相应舵机!"));
             return;

@@ -1,15 +1,11 @@
-// The Upgrade page's boot-loader exchange: the device is made to start its boot loader,
-// the port switched to the loader's speed, a short handshake, then the image in numbered
-// 64-byte blocks with a CRC-16, each acknowledged by one byte. The worker holds the bus
-// lock from the first request to the restored port, so nothing else talks in between.
+#include "pages/upgrade/boot_exchange.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "modbus/modbus.h"
-#include "pages/upgrade/servo_test.h"
-#include "pages/upgrade/servo_test_view.h"
+#include "pages/upgrade/crc16_engine.h"
 #include "protocol/tervion.h"
 #include "transport/cqv_comm.h"
 
@@ -29,12 +25,36 @@ std::string AccessCode(bool open_device) {
 }
 }  // namespace
 
-std::string CServoTest::Handshake() const { return AccessCode(open_flag_ != 0); }
+BootExchange::BootExchange(Modbus& modbus, Tervion& tervion, BusLock& bus_lock, Events events)
+    : modbus_(modbus), tervion_(tervion), bus_lock_(bus_lock), events_(std::move(events)) {}
 
-int CServoTest::EnterBootLoader() {
+BootExchange::~BootExchange() { Abort(); }
+
+bool BootExchange::Start(ExchangeJob job) {
+    if (running_.exchange(true)) return false;
+    if (worker_.joinable()) worker_.join();
+    job_ = std::move(job);
+    worker_ = std::thread([this] {
+        const bool ok = UpgradeFirmware();
+        const bool aborted = abort_.load();
+        events_.ended(ok, aborted);
+        running_ = false;
+    });
+    return true;
+}
+
+void BootExchange::Abort() {
+    abort_ = true;
+    if (worker_.joinable()) worker_.join();
+    abort_ = false;
+}
+
+std::string BootExchange::Handshake(bool open_device) { return AccessCode(open_device); }
+
+int BootExchange::EnterBootLoader() {
     CQVComm& comm = *tervion_.Comm;
     int previous = 0;
-    if (open_flag_) {
+    if (job_.open_flag) {
         // An open device is reset into its loader by the adapter's line controls; its
         // loader announces itself with "C".
         previous = comm.SetBaud(kBootBaud, 0);
@@ -51,14 +71,14 @@ int CServoTest::EnterBootLoader() {
         }
     } else {
         int baud = kBootBaud;
-        if (device_kind_ == kDevicePwm) {
+        if (job_.device_kind == kDevicePwm) {
             tervion_.StartUpgrade(kBroadcast);
             baud = comm.BaudRate.load();
-        } else if (device_kind_ == kDeviceModbus) {
-            modbus_.Restart(static_cast<uint8_t>(upgrade_id_));
+        } else if (job_.device_kind == kDeviceModbus) {
+            modbus_.Restart(static_cast<uint8_t>(job_.id));
             SleepMs(15);
         } else {
-            tervion_.Restart(static_cast<uint8_t>(upgrade_id_));
+            tervion_.Restart(static_cast<uint8_t>(job_.id));
             SleepMs(15);
         }
         previous = comm.SetBaud(baud, 0);
@@ -68,8 +88,8 @@ int CServoTest::EnterBootLoader() {
     return previous;
 }
 
-int CServoTest::SendAndAwait(int n, const uint8_t* bytes) {
-    if (device_kind_ == kDevicePwm && !open_flag_) {
+int BootExchange::SendAndAwait(int n, const uint8_t* bytes) {
+    if (job_.device_kind == kDevicePwm && !job_.open_flag) {
         // The PWM family's loader answers through the servo protocol's transport with a
         // 7-byte packet whose second byte is the verdict.
         uint8_t reply[7];
@@ -85,56 +105,57 @@ int CServoTest::SendAndAwait(int n, const uint8_t* bytes) {
     return comm.ReadBytes(&byte, 1) == 1 ? byte : -1;
 }
 
-int CServoTest::BuildBlock(uint8_t* packet, int i) const {
-    if (i < 1 || static_cast<uint32_t>(i) > block_count_) return -1;
+int BootExchange::BuildBlock(const FirmwareImage& image, int raw_flag, int open_flag,
+                             uint8_t* packet, int i) {
+    static const Crc16Engine crc(0, 0, 0x1021, false);
+    const uint32_t blocks = image.BlockCount();
+    if (i < 1 || static_cast<uint32_t>(i) > blocks) return -1;
     const auto number = static_cast<uint8_t>(i & 0xFF);
     packet[0] = number;
     packet[1] = static_cast<uint8_t>(~number);
-    packet[2] = static_cast<uint8_t>(raw_flag_);
+    packet[2] = static_cast<uint8_t>(raw_flag);
     // The image buffer is all 0xFF beyond the image, and no image passes its capacity.
     const size_t from = static_cast<size_t>(i - 1) * FirmwareImage::kBlockBytes;
-    std::memcpy(packet + 3, image_.data.data() + from, FirmwareImage::kBlockBytes);
-    const uint16_t crc = open_flag_ ? crc_.Compute(packet + 3, 64) : crc_.Compute(packet, 64);
-    packet[67] = static_cast<uint8_t>(crc >> 8);
-    packet[68] = static_cast<uint8_t>(crc & 0xFF);
-    packet[69] = static_cast<uint32_t>(i) == block_count_ ? 4 : 6;
+    std::memcpy(packet + 3, image.data.data() + from, FirmwareImage::kBlockBytes);
+    const uint16_t check = open_flag ? crc.Compute(packet + 3, 64) : crc.Compute(packet, 64);
+    packet[67] = static_cast<uint8_t>(check >> 8);
+    packet[68] = static_cast<uint8_t>(check & 0xFF);
+    packet[69] = static_cast<uint32_t>(i) == blocks ? 4 : 6;
     return 0;
 }
 
-void CServoTest::ProgressStep(int position) {
-    PostToUi([position](ServoTestView& v) { v.SetProgressPos(position); });
-}
-
-bool CServoTest::UpgradeFirmware(const std::string& handshake) {
+bool BootExchange::UpgradeFirmware() {
     CQVComm& comm = *tervion_.Comm;
     std::lock_guard line(bus_lock_);
-    progress_pos_ = 0;
-    ProgressStep(0);
+    int position = 0;
+    events_.progress(position);
     // Bus and Modbus devices are restarted by their id; without a selected servo the
     // restart would go to an id nobody has.
-    const bool addressed = open_flag_ || device_kind_ == kDevicePwm;
-    if (!addressed && (upgrade_id_ < 0 || upgrade_id_ > 253)) return false;
+    const bool addressed = job_.open_flag || job_.device_kind == kDevicePwm;
+    if (!addressed && (job_.id < 0 || job_.id > 253)) return false;
     const int previous_baud = EnterBootLoader();
     // The speed change above kept the parity the port had before it.
     const int previous_parity = comm.SavedParity;
 
+    const std::string handshake = Handshake(job_.open_flag != 0);
     bool ok = true;
-    if (!(device_kind_ == kDevicePwm && !open_flag_)) {
+    if (!(job_.device_kind == kDevicePwm && !job_.open_flag)) {
         ok = SendAndAwait(static_cast<int>(handshake.size()),
                           reinterpret_cast<const uint8_t*>(handshake.data())) >= 0;
     }
     if (ok) ok = SendAndAwait(1, &kStartByte) >= 0;
     uint8_t packet[kBlockPacketBytes];
     int repeats = 0;
-    for (uint32_t i = 1; ok && i <= block_count_;) {
+    const uint32_t blocks = job_.image.BlockCount();
+    for (uint32_t i = 1; ok && i <= blocks;) {
         if (abort_.load()) {
             ok = false;
             break;
         }
-        BuildBlock(packet, static_cast<int>(i));
+        BuildBlock(job_.image, job_.raw_flag, job_.open_flag, packet, static_cast<int>(i));
         const int reply = SendAndAwait(kBlockPacketBytes, packet);
         if (reply == kAck) {
-            ProgressStep(++progress_pos_);
+            events_.progress(++position);
             repeats = 0;
             ++i;
         } else if (reply == kNak && repeats < kMaxRepeats) {
@@ -145,37 +166,4 @@ bool CServoTest::UpgradeFirmware(const std::string& handshake) {
     }
     comm.SetBaud(previous_baud, previous_parity);
     return ok;
-}
-
-void CServoTest::UpgradeFailed() {
-    if (view_)
-        view_->ShowMessage(Text("Firmware upgrade", "固件升级"),
-                           Text("Firmware upgrade failed", "固件升级失败"), true);
-}
-
-void CServoTest::OnUpgrade() {
-    // Without an image the servo would be left in its boot loader with nothing sent.
-    if (image_.length == 0) return;
-    if (upgrading_.exchange(true)) return;
-    JoinUpgradeWorker();
-    if (view_) view_->Enable(kUpgradeButton, false);
-    {
-        std::lock_guard g(test_mutex_);
-        upgrade_id_ = selection_.id;
-    }
-    const std::string handshake = Handshake();
-    upgrade_worker_ = std::thread([this, handshake] {
-        const bool ok = UpgradeFirmware(handshake);
-        const bool aborted = abort_.load();
-        PostToUi([this, ok, aborted](ServoTestView& v) {
-            if (!ok && !aborted) UpgradeFailed();
-            v.Enable(kUpgradeButton, true);
-            v.UpgradeEnded(ok);
-        });
-        upgrading_ = false;
-    });
-}
-
-void CServoTest::JoinUpgradeWorker() {
-    if (upgrade_worker_.joinable()) upgrade_worker_.join();
 }
