@@ -189,6 +189,10 @@ TEST(WindowLayout, ChineseAtScaleTwo) {
     QApplication::processEvents();
     EXPECT_TRUE(rig.window->monitor().isVisible());
     EXPECT_EQ(Clipped(&rig.w()), std::vector<std::string>());
+    rig.w().tabs()->setCurrentIndex(0);
+    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(rig.w().grab().save(QString::fromStdString((dir / "window-zh-x2.png").string())));
 }
 
 TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
