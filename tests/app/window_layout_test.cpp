@@ -131,7 +131,14 @@ std::vector<std::string> Clipped(QWidget* root) {
     return found;
 }
 
-void CheckPages(Rig& rig) {
+std::filesystem::path Artifacts() {
+    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Checks every page at the default size; leaves a picture of each as name-TAB.png.
+void CheckPages(Rig& rig, const std::string& name) {
     ServoMainWidget& w = rig.w();
     w.resize(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
     w.show();
@@ -140,6 +147,8 @@ void CheckPages(Rig& rig) {
         w.tabs()->setCurrentIndex(tab);
         QApplication::processEvents();
         EXPECT_EQ(Clipped(&w), std::vector<std::string>()) << "tab " << tab;
+        const std::string file = name + "-" + std::to_string(tab) + ".png";
+        w.grab().save(QString::fromStdString((Artifacts() / file).string()));
     }
 
     // Programming: the five columns side by side in the table, no horizontal scrolling.
@@ -177,22 +186,27 @@ void CheckPages(Rig& rig) {
 
 TEST(WindowLayout, EnglishAtDefaultSize) {
     Rig rig(false, nullptr);
-    CheckPages(rig);
+    CheckPages(rig, "layout-en");
+}
+
+TEST(WindowLayout, EnglishAtScaleTwo) {
+    Rig rig(false, "2");
+    EXPECT_EQ(rig.w().devicePixelRatio(), 2);
+    CheckPages(rig, "layout-en-x2");
 }
 
 TEST(WindowLayout, ChineseAtScaleTwo) {
     Rig rig(true, "2");
     EXPECT_EQ(rig.w().devicePixelRatio(), 2);
-    CheckPages(rig);
+    CheckPages(rig, "layout-zh-x2");
     // The bus monitor open below the pages clips nothing either.
     rig.w().pane_toggle()->click();
     QApplication::processEvents();
     EXPECT_TRUE(rig.window->monitor().isVisible());
     EXPECT_EQ(Clipped(&rig.w()), std::vector<std::string>());
     rig.w().tabs()->setCurrentIndex(0);
-    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(dir);
-    EXPECT_TRUE(rig.w().grab().save(QString::fromStdString((dir / "window-zh-x2.png").string())));
+    EXPECT_TRUE(
+        rig.w().grab().save(QString::fromStdString((Artifacts() / "window-zh-x2.png").string())));
 }
 
 TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
@@ -249,8 +263,7 @@ void Screenshots(bool chinese, const char* file) {
     QTest::qWait(1200);
     goal->setSliderPosition(600);
     QTest::qWait(1500);
-    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = Artifacts();
     EXPECT_TRUE(w.grab().save(QString::fromStdString((dir / file).string())));
     w.tabs()->setCurrentIndex(1);
     QTest::qWait(600);
