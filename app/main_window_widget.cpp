@@ -51,7 +51,6 @@ MainWindow::~MainWindow() {
         debug_->AttachView(nullptr);
     }
     if (widget_) widget_->SetLogic(nullptr);  // tab changes while the tabs go are not forwarded
-    comm_.TransferObserver = nullptr;         // no transfer is recorded into a log that goes
     logic_.reset();                           // calls it posted earlier now find it gone
     widget_.reset();  // deletes the page widgets it holds in its tabs, and the monitor
     (void)debug_widget_.release();
@@ -62,6 +61,8 @@ MainWindow::~MainWindow() {
     programming_.reset();
     upgrade_.reset();
     pwm_.reset();
+    // Every page and worker that used the port is gone: nothing records into the log now.
+    comm_.TransferObserver = nullptr;
 }
 
 void MainWindow::RestoreGeometry(const SettingsStore& settings) {
