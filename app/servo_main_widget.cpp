@@ -15,8 +15,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/servo_main.h"
@@ -99,10 +101,12 @@ ServoMainWidget::ServoMainWidget(const StringTable& strings, QWidget* parent) : 
     left->setContentsMargins(0, 0, 0, 0);
 
     tabs_ = new QTabWidget(this);
+    right_ = new QSplitter(Qt::Vertical, this);
+    right_->setChildrenCollapsible(false);
+    right_->addWidget(tabs_);
     auto* main = new QHBoxLayout(this);
     main->addWidget(left_box);
-    main->addWidget(tabs_, 1);
-    resize(980, 620);
+    main->addWidget(right_, 1);
 
     connect(open_, &QPushButton::clicked, this, [this] {
         if (logic_) logic_->OnOpenClicked();
@@ -128,6 +132,31 @@ ServoMainWidget::ServoMainWidget(const StringTable& strings, QWidget* parent) : 
 }
 
 ServoMainWidget::~ServoMainWidget() { qApp->removeEventFilter(this); }
+
+void ServoMainWidget::SetBottomPane(QWidget* pane, bool chinese) {
+    right_->addWidget(pane);
+    right_->setStretchFactor(0, 3);
+    right_->setStretchFactor(1, 1);
+    pane->hide();
+    // Toggled from the tab bar's corner or with Ctrl+M; hidden, the pane costs nothing.
+    pane_toggle_ = new QToolButton(this);
+    pane_toggle_->setText(QString::fromUtf8(chinese ? "总线监视" : "Bus monitor"));
+    pane_toggle_->setCheckable(true);
+    pane_toggle_->setToolTip(QStringLiteral("Ctrl+M"));
+    tabs_->setCornerWidget(pane_toggle_, Qt::TopRightCorner);
+    connect(pane_toggle_, &QToolButton::toggled, this, [this, pane](bool on) {
+        pane->setVisible(on);
+        // Opened for the first time, the pane takes a third of the height.
+        if (on && !pane_sized_) {
+            pane_sized_ = true;
+            const int total = right_->height();
+            right_->setSizes({total - total / 3, total / 3});
+        }
+    });
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, pane_toggle_, &QToolButton::toggle);
+}
 
 void ServoMainWidget::SetPage(int index, QWidget* page) {
     if (index >= 0 && index < 4) pages_[index] = page;

@@ -14,7 +14,9 @@ class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
+class QToolButton;
 class QTableWidget;
 class StringTable;
 
@@ -37,6 +39,10 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     // The page widget shown under tab index (0 Debug, 1 Programming, 2 Upgrade, 3 PWM);
     // set before the logic's OnInitDialog inserts the tabs.
     void SetPage(int index, QWidget* page);
+    // A pane under the tabs (the bus monitor), hidden until its corner button or Ctrl+M
+    // shows it.
+    void SetBottomPane(QWidget* pane, bool chinese);
+    QToolButton* pane_toggle() const { return pane_toggle_; }
     // Connects the controls to the logic.
     void SetLogic(CServoMain* logic) { logic_ = logic; }
     // Replaces the modal message box (tests).
@@ -102,5 +108,8 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     QLineEdit* status_;
     QProgressBar* progress_;
     QTabWidget* tabs_;
+    QSplitter* right_;
+    QToolButton* pane_toggle_ = nullptr;
+    bool pane_sized_ = false;
     std::function<void(const std::string&, const std::string&, MessageIcon)> message_hook_;
 };

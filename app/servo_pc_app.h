@@ -51,6 +51,7 @@ class CServoPCApp {
     Modbus& modbus() { return *modbus_; }
     ServoSetup& setup() { return *setup_; }
     BusLock& bus_lock() { return *bus_lock_; }
+    SettingsStore& settings() { return *settings_; }
 
   private:
     StartupHooks hooks_;

@@ -3,11 +3,14 @@
 // servo on a pseudo-terminal that the slider keeps moving. The start of each tick is taken
 // from the moment its read request reaches the port; jitter is |interval - 50 ms|.
 //
-//   debug_poll_bench [seconds per scenario, default 10]
+//   debug_poll_bench [seconds per scenario, default 10] [--monitor]
 //
 // Scenarios: "paced" repaints once per poll result (the page's own redraw requests);
-// "flooded" additionally repaints the chart as fast as the event loop allows. A bare 50 ms
-// worker runs beside the page in both, to show what the loaded machine alone adds.
+// "flooded" additionally repaints the chart as fast as the event loop allows; "zooming"
+// turns the mouse wheel over the chart every 16 ms, in and out, as a user exploring the
+// curves does. A bare 50 ms worker runs beside the page in all, to show what the loaded
+// machine alone adds. With --monitor the port's transfers go to the bus monitor's log and
+// its panel is open beside the page, refreshing ten times a second.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSlider>
@@ -16,11 +19,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "app/bus_monitor_widget.h"
 #include "app/qt_dispatcher_widget.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
@@ -35,6 +41,7 @@
 #include "protocol/tervion.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
+#include "transport/transfer_log.h"
 
 namespace {
 
@@ -92,7 +99,14 @@ Figures Measure(std::vector<Clock::time_point> stamps, long paints) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    int seconds = 10;
+    bool monitor = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--monitor") == 0)
+            monitor = true;
+        else
+            seconds = std::max(1, std::atoi(argv[i]));
+    }
     QApplication app(argc, argv);
 
     const auto dir = std::filesystem::temp_directory_path() / "vexa_debug_poll_bench";
@@ -121,6 +135,15 @@ int main(int argc, char** argv) {
     modbus.Port = &comm;
     BusLock lock;
     QtUiDispatcher ui;
+
+    TransferLog log;
+    std::unique_ptr<BusMonitorWidget> panel;
+    if (monitor) {
+        log.Attach(comm);
+        panel = std::make_unique<BusMonitorWidget>(log, false);
+        panel->resize(900, 300);
+        panel->show();
+    }
 
     CRobotDlg page(setup, modbus, tervion, lock, false, ui);
     CRobotDlgWidget widget(page, false);
@@ -164,10 +187,20 @@ int main(int argc, char** argv) {
         return std::exchange(bare, {});
     };
 
-    auto run = [&](bool flood) {
+    enum Scenario { kPaced, kFlooded, kZooming };
+    auto run = [&](Scenario scenario) {
         QTimer flooder;
         QObject::connect(&flooder, &QTimer::timeout, [&] { widget.Chart()->repaint(); });
-        if (flood) flooder.start(0);
+        if (scenario == kFlooded) flooder.start(0);
+        QTimer zoomer;
+        int notch = 0;
+        QObject::connect(&zoomer, &QTimer::timeout, [&] {
+            // Eight notches in, eight out, around different points of the chart.
+            const int x = widget.Chart()->width() * (1 + notch % 3) / 4;
+            widget.Chart()->WheelAt(x, (notch / 8) % 2 == 0 ? 1 : -1);
+            ++notch;
+        });
+        if (scenario == kZooming) zoomer.start(16);
         paints = 0;
         comm.Take();
         take_bare();
@@ -175,17 +208,18 @@ int main(int argc, char** argv) {
         t.start();
         while (t.elapsed() < seconds * 1000) app.processEvents(QEventLoop::AllEvents, 50);
         flooder.stop();
+        zoomer.stop();
         return std::make_pair(Measure(comm.Take(), paints), Measure(take_bare(), 0));
     };
 
-    run(false);  // warm-up: first samples, canvas set up
-    std::printf("debug poll jitter, %d s per scenario, |interval - 50 ms| in microseconds\n",
-                seconds);
-    for (bool flood : {false, true}) {
-        const auto [f, b] = run(flood);
+    run(kPaced);  // warm-up: first samples, canvas set up
+    std::printf("debug poll jitter, %d s per scenario, |interval - 50 ms| in microseconds%s\n",
+                seconds, monitor ? ", bus monitor open" : "");
+    for (Scenario scenario : {kPaced, kFlooded, kZooming}) {
+        const auto [f, b] = run(scenario);
+        static const char* const kNames[] = {"paced", "flooded", "zooming"};
         std::printf("%-8s poll ticks %4zu  chart paints %6ld  median %7.1f  p99 %7.1f  max %7.1f\n",
-                    flood ? "flooded" : "paced", f.ticks, f.paints, f.median_us, f.p99_us,
-                    f.max_us);
+                    kNames[scenario], f.ticks, f.paints, f.median_us, f.p99_us, f.max_us);
         std::printf("%-8s bare worker ticks %4zu            median %7.1f  p99 %7.1f  max %7.1f\n",
                     "", b.ticks, b.median_us, b.p99_us, b.max_us);
     }

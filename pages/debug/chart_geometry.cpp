@@ -1,5 +1,7 @@
 #include "pages/debug/chart_geometry.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace chart {
@@ -103,10 +105,14 @@ void BuildScene(const ChartState& st, Scene& scene) {
     for (int d = 0, c = 0; d < h; d += grid_step, c += kGridStep) {
         const int y = h - kBottomMargin - d;
         scene.grid.push_back({{0, y}, {w, y}});
-        scene.labels.push_back(
-            {{0, y - kLabelRaise}, std::to_string(LeftLabel(c, st.position_scale))});
-        scene.labels.push_back(
-            {{w - RightLabelOffset(c), y - kLabelRaise}, std::to_string(RightLabel(c))});
+        scene.labels.push_back({{0, y - kLabelRaise},
+                                std::to_string(LeftLabel(c, st.position_scale)),
+                                {0, y},
+                                {0, -kLabelRaise}});
+        scene.labels.push_back({{w - RightLabelOffset(c), y - kLabelRaise},
+                                std::to_string(RightLabel(c)),
+                                {w, y},
+                                {-RightLabelOffset(c), -kLabelRaise}});
         if (grid_step <= 0) break;
     }
     // Vertical grid lines from the right edge, one every ten sample steps.
@@ -136,6 +142,25 @@ void BuildScene(const ChartState& st, Scene& scene) {
         }
     }
     scene.curves.resize(used);
+}
+
+double SampleIndexAt(double x, int width, int zoom, int shift) {
+    return zoom > 0 ? (width + shift - x) / zoom : 0;
+}
+
+int ShiftForZoomAt(double x, int width, int old_zoom, int new_zoom, int shift) {
+    const double index = SampleIndexAt(x, width, old_zoom, shift);
+    const double moved = x - width + index * new_zoom;
+    return std::clamp(static_cast<int>(std::lround(moved)), 0, kMaxShift);
+}
+
+int PanLimit(int count, int width, int zoom) {
+    const long span = static_cast<long>(count > 0 ? count - 1 : 0) * zoom - width;
+    return static_cast<int>(std::clamp<long>(span, 0, kMaxShift));
+}
+
+int Reading(int channel, int stored, int position_scale) {
+    return IsLeftAxis(channel) ? LeftLabel(stored, position_scale) : RightLabel(stored);
 }
 
 }  // namespace chart

@@ -93,6 +93,11 @@ struct Line {
 struct Label {
     Point top_left;
     std::string text;
+    // The grid-line end the label belongs to ((0, y) or (W, y)) and the label's top-left
+    // corner relative to it. A view that stretches the canvas moves the anchor with the
+    // canvas but keeps the offset, like the letters, at their size on screen.
+    Point anchor;
+    Point offset;
 };
 struct Polyline {
     int channel;
@@ -124,5 +129,18 @@ struct ChartState {
 
 // Grid lines and labels, limit lines and curves for state; fills scene (reusing its storage).
 void BuildScene(const ChartState& state, Scene& scene);
+
+// Exploring the time axis. x is a canvas column, width the canvas width.
+// Sample index (0 = newest, fractional between samples) drawn at column x.
+double SampleIndexAt(double x, int width, int zoom, int shift);
+// The shift that keeps the sample under column x where it is when the zoom changes from
+// old_zoom to new_zoom, within 0..kMaxShift.
+int ShiftForZoomAt(double x, int width, int old_zoom, int new_zoom, int shift);
+// The largest shift that still shows samples: the oldest of `count` samples at the left
+// edge, within 0..kMaxShift.
+int PanLimit(int count, int width, int zoom);
+// Axis reading of a stored value of channel (left axis: / position scale, right axis:
+// (u - 2000) / 2).
+int Reading(int channel, int stored, int position_scale);
 
 }  // namespace chart

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 
 #include "pages/debug/cpic_widget.h"
 #include "pages/debug/robot_dlg.h"
@@ -65,7 +66,7 @@ void CRobotDlgWidget::Build(bool zh) {
 
     // Chart with its channel check boxes and axis controls.
     chart_ = new CpicWidget(&page_->Graph(), this);
-    chart_->setMinimumSize(420, 250);
+    chart_->setMinimumSize(420, 170);  // leaves room for the bus monitor below the page
     controls_[kGraphArea] = chart_;
 
     struct ChannelBox {
@@ -79,6 +80,11 @@ void CRobotDlgWidget::Build(bool zh) {
         {kFastSlowCheck, "GSpeed", "快慢(黄)"},   {kCurrentCheck, "Current", "电流(青)"},
         {kVoltageCheck, "Voltage", "电压(紫)"},   {kTemperatureCheck, "Temperature", "温度(米)"},
     };
+    std::array<QString, chart::kChannelCount> names;
+    for (size_t i = 0; i < names.size(); ++i)
+        names[i] = Tr(zh, channels[i].english, channels[i].chinese);
+    chart_->SetChannelNames(names);
+    chart_->SetChinese(zh);
     auto* checks = new QHBoxLayout;
     for (const ChannelBox& c : channels) {
         auto* box = Make<QCheckBox>(c.id, Tr(zh, c.english, c.chinese));
@@ -107,6 +113,11 @@ void CRobotDlgWidget::Build(bool zh) {
     axis->addWidget(up);
     axis->addWidget(label(Tr(zh, "Low", "下限")));
     axis->addWidget(low);
+    // Zooming and panning on the chart move the sliders, which set the chart as a drag does.
+    connect(chart_, &CpicWidget::ViewRequested, this, [zoom, shift](int z, int s) {
+        zoom->setValue(z);
+        shift->setValue(s);
+    });
     connect(zoom, &QSlider::valueChanged, this, [this] {
         if (page_) page_->OnZoomScroll();
     });

@@ -169,6 +169,10 @@ void CServoPGWidget::SetColumns(const std::array<std::string, 5>& titles,
                                 const std::array<int, 5>& widths) {
     model_->SetTitles(titles);
     for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
+    // The name column takes what the page has beyond the others, so every column stays in
+    // view at the window's default size.
+    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    table_->horizontalHeader()->setMinimumSectionSize(40);
 }
 
 void CServoPGWidget::SetRows(const std::vector<PgRow>& rows) { model_->SetRows(rows); }

@@ -1,9 +1,14 @@
 // The chart on the offscreen platform: what reaches the pixels.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QEvent>
 #include <QImage>
+#include <QTest>
+#include <QWheelEvent>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "pages/debug/chart_geometry.h"
@@ -77,13 +82,59 @@ class ChartWidget : public ::testing::Test {
     std::unique_ptr<CpicWidget> widget_;
 };
 
-TEST_F(ChartWidget, CanvasIsTheWidgetInTenthsOfMillimetres) {
+TEST_F(ChartWidget, CanvasKeepsItsSizeWhateverTheWidget) {
     EXPECT_EQ(CpicWidget::CanvasSizeFor(QSize(400, 200), 96, 96), QSize(1058, 529));
     EXPECT_EQ(CpicWidget::CanvasSizeFor(QSize(254, 127), 127, 127), QSize(508, 254));
-    const QSize expected =
-        CpicWidget::CanvasSizeFor(QSize(400, 200), widget_->logicalDpiX(), widget_->logicalDpiY());
-    EXPECT_EQ(chart_.Width(), expected.width());
-    EXPECT_EQ(chart_.Height(), expected.height());
+    EXPECT_EQ(chart_.Width(), 1307);
+    EXPECT_EQ(chart_.Height(), 674);
+    widget_->resize(900, 500);
+    Render(*widget_);
+    EXPECT_EQ(chart_.Width(), 1307);
+    EXPECT_EQ(chart_.Height(), 674);
+}
+
+// Black pixels inside a rectangle of the picture.
+int InkIn(const QImage& img, const QRectF& r) {
+    int n = 0;
+    for (int y = int(r.top()); y < int(r.bottom()); ++y)
+        for (int x = int(r.left()); x < int(r.right()); ++x) n += qGray(img.pixel(x, y)) < 100;
+    return n;
+}
+
+TEST_F(ChartWidget, ScaleLabelsKeepTheirSizeAndStayWholeAtAnySize) {
+    chart::ChartState st;
+    chart_.Snapshot(st);
+    chart::Scene scene;
+    chart::BuildScene(st, scene);
+    // The right axis's labels at the bottom and top lines.
+    size_t bottom = 0, top = 0;
+    for (size_t i = 0; i < scene.labels.size(); ++i) {
+        if (scene.labels[i].text == "-1000") bottom = i;
+        if (scene.labels[i].text == "1000") top = i;
+    }
+    ASSERT_GT(top, bottom);
+    const qreal text_scale = 96 / 254.0;
+    QImage small(494, 255, QImage::Format_RGB32);  // the chart in a 980 x 620 window
+    QImage large(988, 510, QImage::Format_RGB32);
+    CpicWidget::Compose(scene, small, CpicWidget::Technique::ScaledPainter, nullptr, text_scale);
+    CpicWidget::Compose(scene, large, CpicWidget::Technique::ScaledPainter, nullptr, text_scale);
+    const auto a = CpicWidget::LabelRects(scene, QSizeF(small.size()), text_scale);
+    const auto b = CpicWidget::LabelRects(scene, QSizeF(large.size()), text_scale);
+    for (size_t i : {bottom, top}) {
+        // Same box and the same ink at both sizes, wholly inside the picture, right-aligned
+        // within the last 40 pixels.
+        EXPECT_EQ(a[i].size(), b[i].size()) << i;
+        EXPECT_LE(a[i].right(), 494);
+        EXPECT_LE(b[i].right(), 988);
+        EXPECT_GT(a[i].left(), 494 - 40);
+        EXPECT_GT(b[i].left(), 988 - 40);
+        const int ink_small = InkIn(small, a[i]);
+        EXPECT_GT(ink_small, 20);
+        EXPECT_NEAR(InkIn(large, b[i]), ink_small, ink_small / 5) << i;
+    }
+    // The grid lines (and the curves on them) spread with the picture: "-1000" sits on the
+    // bottom line, twice as far down on the large one.
+    EXPECT_NEAR(b[bottom].bottom(), 2 * a[bottom].bottom(), a[bottom].height() + 2);
 }
 
 TEST_F(ChartWidget, ChannelsWithoutSamplesDrawNothing) {
@@ -131,11 +182,73 @@ TEST_F(ChartWidget, BothCompositionsPlaceTheCurveAlike) {
     for (auto t : techniques) {
         QImage img(400, 200, QImage::Format_RGB32);
         CpicWidget::Compose(scene, img, t);
-        const std::vector<int> rows = RowsAt(img, 250, IsRed);
+        // An antialiased line between two pixel rows may be pale in a column; take the first
+        // strong column near the middle.
+        std::vector<int> rows;
+        for (int x = 240; x < 260 && rows.empty(); ++x) rows = RowsAt(img, x, IsRed);
         ASSERT_FALSE(rows.empty()) << static_cast<int>(t);
         EXPECT_NEAR(rows.front(), ScreenRow(1400), 2.0);
         EXPECT_NEAR(rows.back(), ScreenRow(1400), 2.0);
     }
+}
+
+TEST_F(ChartWidget, WheelDragAndDoubleClickExploreTheTimeAxis) {
+    widget_->resize(494, 255);
+    widget_->show();
+    for (int v = 0; v < 163; ++v) chart_.AddTorque(v);  // full: 1307 / 8 samples, newest 162
+    std::vector<std::pair<int, int>> announced;
+    QObject::connect(widget_.get(), &CpicWidget::ViewRequested, [&](int zoom, int shift) {
+        announced.push_back({zoom, shift});
+    });
+
+    // Under the pointer in the middle: sample 82 from the newest, torque 80.
+    EXPECT_EQ(widget_->HoverText(247).toStdString(), "Torque: 80");
+    chart_.SetChannels(chart::kPositionBit);
+    EXPECT_EQ(widget_->HoverText(247).toStdString(), "");
+    chart_.SetChannels(chart::kTorqueBit);
+
+    // One notch in: zoom 8 -> 10 and the sample under the pointer stays there.
+    QWheelEvent wheel(QPointF(247, 100), widget_->mapToGlobal(QPointF(247, 100)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget_.get(), &wheel);
+    ASSERT_EQ(announced.size(), 1u);
+    EXPECT_EQ(announced.back(), std::make_pair(10, 163));
+    EXPECT_EQ(widget_->HoverText(247).toStdString(), "Torque: 80");
+
+    // Dragging 50 pixels left pans towards the newest samples; far right stops where the
+    // oldest sample reaches the left edge (162 x 10 - 1307).
+    QTest::mousePress(widget_.get(), Qt::LeftButton, {}, QPoint(300, 100));
+    QTest::mouseMove(widget_.get(), QPoint(250, 100));
+    EXPECT_EQ(announced.back(), std::make_pair(10, 31));
+    QTest::mouseMove(widget_.get(), QPoint(490, 100));
+    EXPECT_EQ(announced.back(), std::make_pair(10, 313));
+    QTest::mouseRelease(widget_.get(), Qt::LeftButton, {}, QPoint(490, 100));
+
+    // A double-click follows the newest samples again.
+    QTest::mouseDClick(widget_.get(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(announced.back(), std::make_pair(10, 0));
+    chart::ChartState st;
+    chart_.Snapshot(st);
+    EXPECT_EQ(st.zoom, 10);
+    EXPECT_EQ(st.shift, 0);
+}
+
+TEST_F(ChartWidget, SaveImageWritesThePictureAsShown) {
+    widget_->resize(300, 160);
+    for (int i = 0; i < 200; ++i) chart_.AddTorque(i % 50 * 10);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("chart_" + std::to_string(getpid()) + ".png"))
+            .string();
+    ASSERT_TRUE(widget_->SaveImage(QString::fromStdString(path)));
+    std::ifstream f(path, std::ios::binary);
+    char magic[8] = {};
+    f.read(magic, 8);
+    EXPECT_EQ(std::string(magic, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    const QImage saved(QString::fromStdString(path));
+    EXPECT_EQ(saved.size(), QSize(300, 160) * widget_->devicePixelRatio());
+    EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == Render(*widget_));
+    EXPECT_FALSE(widget_->SaveImage(QStringLiteral("/nonexistent-folder/chart.png")));
+    std::filesystem::remove(path);
 }
 
 class PaintCounter : public QObject {

@@ -13,6 +13,7 @@
 #include "platform/system.h"
 #include "protocol/tervion.h"
 #include "transport/cqv_comm.h"
+#include "transport/transfer_log.h"
 
 bool ParseMonitorOption(const std::vector<std::string>& args, size_t& i, CliOptions& o) {
     if (args[i] == "--trace") {
@@ -142,16 +143,7 @@ void StartTrace(CQVComm& port, std::ostream& err) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
-        char line[32];
-        std::snprintf(line, sizeof line, "%lld.%06lld %s", static_cast<long long>(us / 1000000),
-                      static_cast<long long>(us % 1000000), sent ? "TX" : "RX");
-        std::string text = line;
-        if (n <= 0) text += " -";
-        for (int k = 0; k < n; ++k) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, " %02X", bytes[k]);
-            text += hex;
-        }
+        const std::string text = FormatTraceLine(us, sent, bytes, n);
         err << text << '\n';
         err.flush();
     };

@@ -1,0 +1,279 @@
+// The whole main window on the offscreen platform, English and Chinese, at scale 1 and 2:
+// no control is clipped at the default size, every Programming column is in view, the
+// Upgrade text boxes share the height, the PWM groups stay at the top; the window's place
+// is remembered. With the simulated bus it also leaves screenshots (artifacts/) of the
+// window at 1360x860 with the bus monitor open.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/bus_monitor_widget.h"
+#include "app/main_window_widget.h"
+#include "app/qt_dispatcher_widget.h"
+#include "definitions/servo_setup.h"
+#include "modbus/modbus.h"
+#include "pages/debug/cpic_widget.h"
+#include "pages/debug/robot_dlg.h"
+#include "pages/debug/robot_dlg_widget.h"
+#include "pages/programming/servo_pg_widget.h"
+#include "pages/pwm/servo_pwm_widget.h"
+#include "pages/upgrade/servo_test_widget.h"
+#include "platform/settings_store.h"
+#include "platform/string_table.h"
+#include "protocol/tervion.h"
+#include "tests/server_query/test_folder.h"
+#include "tools/sim/model_catalog.h"
+#include "tools/sim/sim_bus.h"
+#include "tools/sim/sim_options.h"
+#include "transport/cqv_comm.h"
+
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n";
+}
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// One process per test (ctest), so each test may choose its scale before Qt starts.
+struct Rig {
+    Rig(bool chinese, const char* scale, const std::string& port = "")
+        : strings(chinese), settings(folder.path()), setup(strings, settings) {
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (scale) setenv("QT_SCALE_FACTOR", scale, 1);
+        static int argc = 1;
+        static char name[] = "window_layout_test";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+        tervion.Comm = &comm;
+        modbus.Port = &comm;
+        ui = std::make_unique<QtUiDispatcher>();
+        window = std::make_unique<MainWindow>(
+            MainWindowParts{strings, setup, tervion, modbus, lock, comm, *ui, chinese});
+        window->logic().SetPreferredPort(port);
+        window->logic().OnInitDialog();
+    }
+    ~Rig() {
+        window.reset();
+        comm.ClosePort();
+    }
+    ServoMainWidget& w() { return window->widget(); }
+
+    TestFolder folder;
+    StringTable strings;
+    SettingsStore settings;
+    ServoSetup setup;
+    CQVComm comm;
+    Tervion tervion;
+    Modbus modbus;
+    BusLock lock;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<QtUiDispatcher> ui;
+    std::unique_ptr<MainWindow> window;
+};
+
+// The names of visible controls whose text needs more room than they have, or that stick
+// out of the widget they sit in.
+std::vector<std::string> Clipped(QWidget* root) {
+    std::vector<std::string> found;
+    for (QWidget* c : root->findChildren<QWidget*>()) {
+        if (!c->isVisibleTo(root) || !c->parentWidget() || !c->parentWidget()->isVisibleTo(root))
+            continue;
+        if (qobject_cast<QAbstractScrollArea*>(c->parentWidget()->parentWidget())) continue;
+        const QString name =
+            c->metaObject()->className() + QStringLiteral(" ") +
+            (qobject_cast<QAbstractButton*>(c) ? qobject_cast<QAbstractButton*>(c)->text()
+             : qobject_cast<QLabel*>(c)        ? qobject_cast<QLabel*>(c)->text()
+             : qobject_cast<QGroupBox*>(c)     ? qobject_cast<QGroupBox*>(c)->title()
+                                               : c->objectName());
+        if (!c->parentWidget()->rect().contains(c->geometry()))
+            found.push_back("outside parent: " + name.toStdString());
+        const bool has_text = qobject_cast<QAbstractButton*>(c) || qobject_cast<QLabel*>(c);
+        if (has_text && c->height() < c->minimumSizeHint().height())
+            found.push_back("too low: " + name.toStdString());
+        if (auto* group = qobject_cast<QGroupBox*>(c);
+            group && group->fontMetrics().horizontalAdvance(group->title()) + 8 > group->width())
+            found.push_back("title cut: " + name.toStdString());
+        if (auto* label = qobject_cast<QLabel*>(c); label && !label->wordWrap() &&
+                                                    label->pixmap().isNull() &&
+                                                    label->width() < label->sizeHint().width())
+            found.push_back("text cut: " + name.toStdString());
+        if (auto* button = qobject_cast<QAbstractButton*>(c);
+            button && button->width() < button->sizeHint().width() &&
+            !qobject_cast<QToolButton*>(c))
+            found.push_back("text cut: " + name.toStdString());
+    }
+    return found;
+}
+
+std::filesystem::path Artifacts() {
+    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// Checks every page at the default size; leaves a picture of each as name-TAB.png.
+void CheckPages(Rig& rig, const std::string& name) {
+    ServoMainWidget& w = rig.w();
+    w.resize(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (int tab = 0; tab < 4; ++tab) {
+        w.tabs()->setCurrentIndex(tab);
+        QApplication::processEvents();
+        EXPECT_EQ(Clipped(&w), std::vector<std::string>()) << "tab " << tab;
+        const std::string file = name + "-" + std::to_string(tab) + ".png";
+        w.grab().save(QString::fromStdString((Artifacts() / file).string()));
+    }
+
+    // Programming: the five columns side by side in the table, no horizontal scrolling.
+    w.tabs()->setCurrentIndex(1);
+    QApplication::processEvents();
+    auto* table = rig.window->programming_widget().findChild<QTableView*>();
+    ASSERT_NE(table, nullptr);
+    int columns = 0;
+    for (int c = 0; c < table->model()->columnCount(); ++c)
+        columns += table->horizontalHeader()->sectionSize(c);
+    EXPECT_EQ(table->model()->columnCount(), 5);
+    EXPECT_LE(columns, table->viewport()->width());
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+
+    // Upgrade: the results and the firmware log share the page's height.
+    w.tabs()->setCurrentIndex(2);
+    QApplication::processEvents();
+    const auto boxes = rig.window->upgrade_widget().findChildren<QPlainTextEdit*>();
+    ASSERT_EQ(boxes.size(), 2);
+    const double ratio = double(boxes[0]->height()) / boxes[1]->height();
+    EXPECT_GT(ratio, 0.75);
+    EXPECT_LT(ratio, 1.33);
+    EXPECT_GT(boxes[0]->height() + boxes[1]->height(), rig.window->upgrade_widget().height() / 2);
+
+    // PWM: the groups follow each other from the top; the room left is below them.
+    w.tabs()->setCurrentIndex(3);
+    QApplication::processEvents();
+    QWidget& pwm = rig.window->pwm_widget();
+    int lowest = 0;
+    for (QGroupBox* g : pwm.findChildren<QGroupBox*>())
+        lowest = std::max(lowest, g->mapTo(&pwm, QPoint(0, g->height())).y());
+    EXPECT_LT(lowest, pwm.height() * 3 / 4);
+    EXPECT_GT(lowest, 0);
+}
+
+TEST(WindowLayout, EnglishAtDefaultSize) {
+    Rig rig(false, nullptr);
+    CheckPages(rig, "layout-en");
+}
+
+TEST(WindowLayout, EnglishAtScaleTwo) {
+    Rig rig(false, "2");
+    EXPECT_EQ(rig.w().devicePixelRatio(), 2);
+    CheckPages(rig, "layout-en-x2");
+}
+
+TEST(WindowLayout, ChineseAtScaleTwo) {
+    Rig rig(true, "2");
+    EXPECT_EQ(rig.w().devicePixelRatio(), 2);
+    CheckPages(rig, "layout-zh-x2");
+    // The bus monitor open below the pages clips nothing either.
+    rig.w().pane_toggle()->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(rig.window->monitor().isVisible());
+    EXPECT_EQ(Clipped(&rig.w()), std::vector<std::string>());
+    rig.w().tabs()->setCurrentIndex(0);
+    EXPECT_TRUE(
+        rig.w().grab().save(QString::fromStdString((Artifacts() / "window-zh-x2.png").string())));
+}
+
+TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
+    Rig rig(false, nullptr);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+
+    // First start: the default size, no larger than the screen, centred on it.
+    rig.window->RestoreGeometry(rig.settings);
+    const QRect first = rig.w().geometry();
+    EXPECT_EQ(first.width(), std::min(MainWindow::kDefaultWidth, screen.width()));
+    EXPECT_EQ(first.center().x() / 4, screen.center().x() / 4);
+
+    rig.w().setGeometry(screen.x() + 10, screen.y() + 20, 500, 400);
+    rig.window->SaveGeometry(rig.settings);
+    EXPECT_EQ(rig.settings.Read("windowGeometry"),
+              std::to_string(screen.x() + 10) + "," + std::to_string(screen.y() + 20) + ",500,400");
+    rig.w().setGeometry(0, 0, 300, 300);
+    rig.window->RestoreGeometry(rig.settings);
+    EXPECT_EQ(rig.w().geometry(), QRect(screen.x() + 10, screen.y() + 20, 500, 400));
+
+    // A place on a screen that is gone: back to the default.
+    rig.settings.Write("windowGeometry", "5000,5000,500,400");
+    rig.window->RestoreGeometry(rig.settings);
+    EXPECT_EQ(rig.w().geometry(), first);
+}
+
+// The window against the simulated bus, at 1360x860 with the monitor open.
+void Screenshots(bool chinese, const char* file) {
+    sim::SimBus bus;
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
+                    nullptr);
+    std::string error;
+    ASSERT_TRUE(bus.Start(&error)) << error;
+    Rig rig(chinese, nullptr, bus.port_path());
+    ServoMainWidget& w = rig.w();
+    w.resize(1360, 860);
+    w.show();
+    for (QLineEdit* edit : w.findChildren<QLineEdit*>())
+        if (edit->text() == "25") edit->setText("5");
+    QTest::mouseClick(w.open_button(), Qt::LeftButton);
+    QTest::mouseClick(w.search_button(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return w.search_button()->isEnabled() && w.servo_list()->rowCount() == 7 &&
+                   !rig.window->logic().searching();
+        },
+        120));
+    QTableWidget* list = w.servo_list();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(1, 1)).center());
+    w.pane_toggle()->click();
+    auto* goal = qobject_cast<QSlider*>(rig.window->debug_widget().Control(kGoalSlider));
+    goal->setSliderPosition(3600);
+    QTest::qWait(1200);
+    goal->setSliderPosition(600);
+    QTest::qWait(1500);
+    const std::filesystem::path dir = Artifacts();
+    EXPECT_TRUE(w.grab().save(QString::fromStdString((dir / file).string())));
+    w.tabs()->setCurrentIndex(1);
+    QTest::qWait(600);
+    EXPECT_TRUE(w.grab().save(
+        QString::fromStdString((dir / (std::string("programming-") + file)).string())));
+    w.close();
+    bus.Stop();
+}
+
+TEST(WindowScreenshots, EnglishWithMonitor) { Screenshots(false, "window-monitor-en.png"); }
+TEST(WindowScreenshots, ChineseWithMonitor) { Screenshots(true, "window-monitor-zh.png"); }
+
+}  // namespace
