@@ -5,7 +5,7 @@
 #include "definitions/servo_types.h"
 
 class DebugPage {
-public:
+  public:
     virtual ~DebugPage() = default;
     virtual void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) = 0;
     virtual void StartPolling() = 0;
@@ -13,7 +13,7 @@ public:
 };
 
 class ProgrammingPage {
-public:
+  public:
     virtual ~ProgrammingPage() = default;
     virtual void SelectServo(int id, const ServoInfo& record, int kind) = 0;
     virtual void StartRefresh() = 0;       // timer, then SetTorqueByte(0)
@@ -24,7 +24,7 @@ public:
 };
 
 class UpgradePage {
-public:
+  public:
     virtual ~UpgradePage() = default;
     virtual void SetServo(int id, const ServoInfo* records, int index, int count, int kind,
                           const std::string& model_name) = 0;
@@ -36,7 +36,7 @@ public:
 };
 
 class PwmPage {
-public:
+  public:
     virtual ~PwmPage() = default;
     virtual void SelectServo(int id) = 0;
     virtual void Activate() = 0;    // writes 0 to address 9 with Level 0

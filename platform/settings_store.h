@@ -7,7 +7,7 @@
 #include <string>
 
 class SettingsStore {
-public:
+  public:
     // The file lives in `folder` (created on first write).
     explicit SettingsStore(std::string folder);
 
@@ -21,7 +21,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string folder_;
     std::string path_;
 };

@@ -4,12 +4,12 @@
 #include <string>
 
 class StringTable {
-public:
+  public:
     explicit StringTable(bool chinese) : chinese_(chinese) {}
     // The text for id in this table's language (UTF-8); empty when the id is unknown.
     std::string Get(int id) const;
     bool chinese() const { return chinese_; }
 
-private:
+  private:
     bool chinese_;
 };

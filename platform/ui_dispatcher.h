@@ -6,14 +6,14 @@
 #include <mutex>
 
 class UiDispatcher {
-public:
+  public:
     virtual ~UiDispatcher() = default;
     virtual void Post(std::function<void()> fn) = 0;
 };
 
 // Collects posted work until Drain() runs it on the calling thread (tests, tools).
 class QueuedDispatcher : public UiDispatcher {
-public:
+  public:
     void Post(std::function<void()> fn) override {
         std::lock_guard<std::mutex> g(m_);
         q_.push_back(std::move(fn));
@@ -34,7 +34,7 @@ public:
         }
     }
 
-private:
+  private:
     std::mutex m_;
     std::deque<std::function<void()>> q_;
 };

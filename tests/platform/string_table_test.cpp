@@ -20,5 +20,6 @@ TEST(StringTable, EveryIdTheWindowsUseExistsInBothLanguages) {
         EXPECT_NE(StringTable(true).Get(id), "") << id;
     }
     EXPECT_EQ(StringTable(false).Get(169), "Heat");
-    EXPECT_EQ(StringTable(true).Get(164), "\xE9\x80\x9A\xE4\xBF\xA1\xE6\xAD\xA3\xE5\xB8\xB8");  // 通信正常
+    EXPECT_EQ(StringTable(true).Get(164),
+              "\xE9\x80\x9A\xE4\xBF\xA1\xE6\xAD\xA3\xE5\xB8\xB8");  // 通信正常
 }

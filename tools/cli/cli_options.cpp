@@ -1,15 +1,14 @@
 #include "tools/cli/cli_options.h"
 
-#include "tools/cli/cli_upgrade.h"
-#include "tools/cli/cli_pwm.h"
-#include "tools/cli/cli_update.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <map>
 
 #include "tools/cli/cli_bus_monitor.h"
 #include "tools/cli/cli_programming.h"
+#include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_update.h"
+#include "tools/cli/cli_upgrade.h"
 
 namespace {
 

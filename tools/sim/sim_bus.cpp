@@ -251,7 +251,7 @@ void SimBus::Run() {
         }
         // Unplugged, the master is closed (-1, which poll skips): wait for the wake pipe.
         const bool endless = faults_.endless_garbage() && !unplugged_;
-        const int timeout = endless ? 1
+        const int timeout = endless              ? 1
                             : loaders_listening_ ? 5
                                                  : (framer_.buffered() ? config_.stale_ms : 200);
         pollfd fds[2] = {{line_.master_fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
