@@ -1,6 +1,7 @@
 // An Intel HEX file of arbitrary text, line by line as the Upgrade page reads it, then
 // assembled into the firmware image. The image must span exactly from the lowest record to
-// the furthest record end, stay inside the buffer, and hold the record placed last.
+// the furthest record end, stay inside the buffer (or be refused, empty, when the records
+// span more), and hold the record placed last.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -24,22 +25,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (r < 0) break;
     }
     for (const Hex& rec : image.records)
-        if (rec.count < 1 || rec.count > 16 || rec.address < 0 || rec.address > 0xFFFF + 15)
+        if (rec.count < 0 || rec.count > 16 || rec.address < 0 || rec.address > 0xFFFF + 240)
             std::abort();
-    AssembleHex(image);
+    const bool assembled = AssembleHex(image);
     if (image.records.empty()) {
-        if (image.length != 0) std::abort();
+        if (image.length != 0 || !assembled) std::abort();
         return 0;
     }
-    const int base = image.records.front().address;
-    uint32_t furthest = 0;
+    // Under one extended address records are placed by their offsets, under several by
+    // their full addresses.
+    const uint32_t upper = image.records.front().upper;
+    const bool one = std::all_of(image.records.begin(), image.records.end(),
+                                 [&](const Hex& rec) { return rec.upper == upper; });
+    auto place = [&](const Hex& rec) {
+        return one ? uint64_t(rec.address) : uint64_t(rec.upper) + uint64_t(rec.address);
+    };
+    const uint64_t base = place(image.records.front());
+    uint64_t furthest = 0;
     for (const Hex& rec : image.records) {
-        if (rec.address < base) std::abort();  // not sorted
-        furthest = std::max(furthest, static_cast<uint32_t>(rec.address - base + rec.count));
+        if (place(rec) < base) std::abort();  // not sorted
+        furthest = std::max(furthest, place(rec) - base + uint64_t(rec.count));
+    }
+    if (!assembled) {
+        if (furthest <= FirmwareImage::kCapacity || image.length != 0) std::abort();
+        return 0;
     }
     if (image.length != furthest || image.length > FirmwareImage::kCapacity) std::abort();
     const Hex& last = image.records.back();
     for (int k = 0; k < last.count; ++k)
-        if (image.data[static_cast<size_t>(last.address - base + k)] != last.bytes[k]) std::abort();
+        if (image.data[static_cast<size_t>(place(last) - base + k)] != last.bytes[k])
+            std::abort();
     return 0;
 }
