@@ -108,12 +108,7 @@ std::string CServoMain::FileOfKind(int kind) const {
     return bus_.setup->MainName();
 }
 
-void CServoMain::PostToUi(std::function<void()> fn) {
-    std::weak_ptr<int> alive = alive_;
-    ui_.Post([alive, fn = std::move(fn)] {
-        if (alive.lock()) fn();
-    });
-}
+void CServoMain::PostToUi(std::function<void()> fn) { ui_.Post(std::move(fn)); }
 
 void CServoMain::OnInitDialog() {
     view_.SetCaption(kCaption);

@@ -66,10 +66,8 @@ std::string CServoTest::Text(const char* english, const char* chinese) const {
 }
 
 void CServoTest::PostToUi(std::function<void(ServoTestView&)> fn) {
-    std::weak_ptr<int> alive = alive_;
-    ui_.Post([this, alive, fn = std::move(fn)] {
-        if (alive.expired() || !view_) return;
-        fn(*view_);
+    ui_.Post([this, fn = std::move(fn)] {
+        if (view_) fn(*view_);
     });
 }
 
