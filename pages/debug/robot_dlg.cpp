@@ -8,6 +8,7 @@
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/debug/robot_dlg_view.h"
+#include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 
@@ -127,7 +128,7 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
     v.SetText(kFileEdit, kDefaultRecordFile);
     v.SetText(kExportButton, texts_.record);
     const char* header =
-        texts_.chinese ? DataRecorder::kHeaderChinese : DataRecorder::kHeaderEnglish;
+        PickText(texts_.chinese, DataRecorder::kHeaderEnglish, DataRecorder::kHeaderChinese);
     ShowRows(recorder_.OpenRecord(DataRecorder::kMaxBatch, kDefaultRecordFile, header,
                                   DataRecorder::kRowFormat, false));
 

@@ -88,7 +88,6 @@ class CServoTest : public UpgradePage {
     void UpgradeFailed();
     // Runs fn on the user-interface thread unless the page is gone by then.
     void PostToUi(std::function<void(ServoTestView&)> fn);
-    std::string Text(const char* english, const char* chinese) const;
 
     ServoSetup& setup_;
     bool chinese_;
