@@ -20,6 +20,7 @@
 #include <cmath>
 #include <vector>
 
+#include "pages/control_map_widget.h"
 #include "pages/debug/cpic.h"
 
 namespace {
@@ -343,19 +344,18 @@ void CpicWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CpicWidget::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* live = menu.addAction(zh_ ? QStringLiteral("实时") : QStringLiteral("Live"));
-    QAction* save = menu.addAction(zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"));
+    QAction* live = menu.addAction(Tr(zh_, "Live", "实时"));
+    QAction* save = menu.addAction(Tr(zh_, "Save image", "保存图片"));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == live) FollowNewest();
     if (chosen != save) return;
-    QString path = QFileDialog::getSaveFileName(
-        this, zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"),
-        QStringLiteral("chart.png"), QStringLiteral("PNG (*.png)"));
+    QString path =
+        QFileDialog::getSaveFileName(this, Tr(zh_, "Save image", "保存图片"),
+                                     QStringLiteral("chart.png"), QStringLiteral("PNG (*.png)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
     if (!SaveImage(path)) {
-        QMessageBox::critical(
-            this, zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"),
-            (zh_ ? QStringLiteral("无法写入 ") : QStringLiteral("Cannot write ")) + path);
+        QMessageBox::critical(this, Tr(zh_, "Save image", "保存图片"),
+                              Tr(zh_, "Cannot write ", "无法写入 ") + path);
     }
 }
