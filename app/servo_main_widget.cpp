@@ -28,7 +28,7 @@
 namespace {
 std::string S(const QString& text) { return text.toStdString(); }
 
-// Labels of dialog 130 that the string tables hold beside the specified texts.
+// Labels of dialog 130, held in the string tables under ids of their own.
 enum LabelId : int {
     kLabelComSettings = 13001,
     kLabelServoList = 13002,
