@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -21,6 +20,7 @@
 #include "pages/debug/chart_geometry.h"
 #include "pages/debug/cpic.h"
 #include "pages/debug/cpic_widget.h"
+#include "platform/number_text.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--scale") == 0)
             scale = argv[++i];
         else if (std::strcmp(argv[i], "--frames") == 0)
-            frames = std::max(10, std::atoi(argv[++i]));
+            frames = std::max(10, ParseInteger(argv[++i]).value_or(0));
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_SCALE_FACTOR", scale);
