@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/bus_monitor_view.h"
+#include "platform/string_table.h"
 
 std::string MonitorRow::TimeText() const {
     char text[32];
@@ -99,7 +100,7 @@ bool BusMonitor::Save() {
     const std::string path = view_.AskSaveFile("trace.txt");
     if (path.empty()) return false;
     if (SaveTo(path)) return true;
-    view_.ShowError((chinese_ ? "无法写入 " : "Cannot write ") + path,
-                    chinese_ ? "总线监视" : "Bus monitor");
+    view_.ShowError(PickText(chinese_, "Cannot write ", "无法写入 ") + path,
+                    PickText(chinese_, "Bus monitor", "总线监视"));
     return false;
 }

@@ -12,12 +12,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
-QString Tr(bool zh, const char* english, const char* chinese) {
-    return QString::fromUtf8(zh ? chinese : english);
-}
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+#include "pages/control_map_widget.h"
 
+namespace {
 constexpr int kRefreshMs = 100;  // at most ten refreshes a second
 }  // namespace
 

@@ -108,12 +108,7 @@ std::string CServoMain::FileOfKind(int kind) const {
     return bus_.setup->MainName();
 }
 
-void CServoMain::PostToUi(std::function<void()> fn) {
-    std::weak_ptr<int> alive = alive_;
-    ui_.Post([alive, fn = std::move(fn)] {
-        if (alive.lock()) fn();
-    });
-}
+void CServoMain::PostToUi(std::function<void()> fn) { ui_.Post(std::move(fn)); }
 
 void CServoMain::OnInitDialog() {
     view_.SetCaption(kCaption);
@@ -463,10 +458,8 @@ void CServoMain::OnTabChanged(int new_tab) {
 
 void CServoMain::OnCtrlN() {
     bus_.setup->UseLocalFiles();
-    if (chinese_)
-        view_.ShowMessage("导入本地配置文件!", "配置文件", MessageIcon::kWarning);
-    else
-        view_.ShowMessage("Import local setup file!", "setup file", MessageIcon::kWarning);
+    view_.ShowMessage(PickText(chinese_, "Import local setup file!", "导入本地配置文件!"),
+                      PickText(chinese_, "setup file", "配置文件"), MessageIcon::kWarning);
 }
 
 void CServoMain::SetStatusText(const std::string& text) { view_.SetText(kStatusLine, text); }

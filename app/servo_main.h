@@ -17,6 +17,7 @@
 #include "pages/page_interfaces.h"
 #include "pages/programming/main_window_services.h"
 #include "platform/bus_lock.h"
+#include "platform/ui_dispatcher.h"
 
 class CQVComm;
 class Modbus;
@@ -25,7 +26,6 @@ class ServoSearch;
 class ServoSetup;
 class StringTable;
 class Tervion;
-class UiDispatcher;
 struct SearchHit;
 
 struct MainPages {
@@ -134,7 +134,7 @@ class CServoMain : public MainWindowServices {
     void PostToUi(std::function<void()> fn);
 
     ServoMainView& view_;
-    UiDispatcher& ui_;
+    UiPoster ui_;
     const StringTable& strings_;
     MainPages pages_;
     MainBus bus_;
@@ -163,6 +163,4 @@ class CServoMain : public MainWindowServices {
     bool closing_ = false;
     std::thread worker_;
     std::unique_ptr<ServoSearch> search_;
-    // Posted calls hold a weak reference; once the window is gone they do nothing.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

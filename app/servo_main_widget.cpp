@@ -22,13 +22,13 @@
 #include <QVBoxLayout>
 
 #include "app/servo_main.h"
+#include "pages/control_map_widget.h"
 #include "platform/string_table.h"
 
 namespace {
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
-// Labels of dialog 130 that the string tables hold beside the specified texts.
+// Labels of dialog 130, held in the string tables under ids of their own.
 enum LabelId : int {
     kLabelComSettings = 13001,
     kLabelServoList = 13002,
@@ -140,7 +140,7 @@ void ServoMainWidget::SetBottomPane(QWidget* pane, bool chinese) {
     pane->hide();
     // Toggled from the tab bar's corner or with Ctrl+M; hidden, the pane costs nothing.
     pane_toggle_ = new QToolButton(this);
-    pane_toggle_->setText(QString::fromUtf8(chinese ? "总线监视" : "Bus monitor"));
+    pane_toggle_->setText(Tr(chinese, "Bus monitor", "总线监视"));
     pane_toggle_->setCheckable(true);
     pane_toggle_->setToolTip(QStringLiteral("Ctrl+M"));
     tabs_->setCornerWidget(pane_toggle_, Qt::TopRightCorner);

@@ -34,12 +34,10 @@ bool CServoPCApp::InitInstance() {
     settings_ = std::make_unique<SettingsStore>(settings_folder_);
 
     if (hooks_.check_version(*settings_) == kNewerVersion) {
-        if (chinese_)
-            hooks_.show_message("检测到新版本,请使用VexaUpdate下载!", "版本检测",
-                                MessageIcon::kWarning);
-        else
-            hooks_.show_message("New version detected,use VexaUpdate to download!",
-                                "Version checking", MessageIcon::kWarning);
+        hooks_.show_message(PickText(chinese_, "New version detected,use VexaUpdate to download!",
+                                     "检测到新版本,请使用VexaUpdate下载!"),
+                            PickText(chinese_, "Version checking", "版本检测"),
+                            MessageIcon::kWarning);
     }
 
     bus_lock_ = std::make_unique<BusLock>();
@@ -51,13 +49,11 @@ bool CServoPCApp::InitInstance() {
     modbus_->Port = comm_.get();
 
     if (!hooks_.refresh_setup(*setup_)) {
-        if (chinese_)
-            hooks_.show_message("无法导入舵机配置文件，请检查网络!", "运行错误",
-                                MessageIcon::kError);
-        else
-            hooks_.show_message(
-                "Unable to import servo configuration file, please check the network!",
-                "Running error", MessageIcon::kError);
+        hooks_.show_message(
+            PickText(chinese_,
+                     "Unable to import servo configuration file, please check the network!",
+                     "无法导入舵机配置文件，请检查网络!"),
+            PickText(chinese_, "Running error", "运行错误"), MessageIcon::kError);
         return false;
     }
     return hooks_.create_main_window(*this);

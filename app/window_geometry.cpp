@@ -1,7 +1,8 @@
 #include "app/window_geometry.h"
 
 #include <algorithm>
-#include <charconv>
+
+#include "platform/number_text.h"
 
 namespace {
 
@@ -28,20 +29,16 @@ std::string FormatWindowRect(const WindowRect& r) {
 }
 
 std::optional<WindowRect> ParseWindowRect(std::string_view text) {
+    // Four integers separated by commas: a '-' may lead each, nothing else (no blanks, no '+').
     int fields[4] = {};
-    const char* p = text.data();
-    const char* end = text.data() + text.size();
     for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (p == end || *p != ',') return std::nullopt;
-            ++p;
-        }
-        // from_chars takes a leading '-' but no '+' or blanks, which is what the file holds.
-        const auto [next, ec] = std::from_chars(p, end, fields[i]);
-        if (ec != std::errc() || next == p) return std::nullopt;
-        p = next;
+        const size_t comma = i < 3 ? text.find(',') : text.size();
+        if (comma == std::string_view::npos) return std::nullopt;
+        const auto field = ParseInteger(text.substr(0, comma));
+        if (!field) return std::nullopt;
+        fields[i] = *field;
+        text.remove_prefix(i < 3 ? comma + 1 : comma);
     }
-    if (p != end) return std::nullopt;
     const WindowRect r{fields[0], fields[1], fields[2], fields[3]};
     if (r.width < 1 || r.height < 1 || r.width > kLargestSide || r.height > kLargestSide ||
         r.x < -kLargestSide || r.x > kLargestSide || r.y < -kLargestSide || r.y > kLargestSide)

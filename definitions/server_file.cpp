@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
+
+#include "platform/number_text.h"
 
 ServerReply ReadServerReply(const std::string& body) {
     ServerReply reply;
@@ -50,7 +51,7 @@ ServerReply DownloadServerFile(const std::string& name, size_t capacity) {
 }
 
 std::string FormatUploadTime(const std::string& created_date) {
-    const long long ms = std::strtoll(created_date.c_str(), nullptr, 10);
+    const long long ms = LeadingInteger(created_date);
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
     std::tm local{};
     if (localtime_r(&seconds, &local) == nullptr) local = std::tm{};

@@ -7,6 +7,7 @@
 
 #include "definitions/server_file.h"
 #include "platform/http_client.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 
 namespace {
@@ -15,12 +16,7 @@ constexpr int kDefaultPort = 9048;
 
 // A port text of 1 to 5 digits in 1..65535.
 bool ValidPort(const std::string& text) {
-    if (text.empty() || text.size() > 5) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    const long port = std::strtol(text.c_str(), nullptr, 10);
-    return port >= 1 && port <= 65535;
+    return text.size() <= 5 && ParseInteger(text, 1, 65535).has_value();
 }
 
 // Letters, digits, '.', '-', '_' (a host name or an IPv4 address).

@@ -13,3 +13,8 @@ class StringTable {
   private:
     bool chinese_;
 };
+
+// How code chooses between an English and a Chinese text of its own (both UTF-8).
+inline const char* PickText(bool chinese, const char* english, const char* chinese_text) {
+    return chinese ? chinese_text : english;
+}

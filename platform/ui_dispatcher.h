@@ -3,12 +3,39 @@
 // The Qt programs post through the event loop (queued call); tests drain a queue by hand.
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 class UiDispatcher {
   public:
     virtual ~UiDispatcher() = default;
     virtual void Post(std::function<void()> fn) = 0;
+};
+
+// How a page posts to the user-interface thread: work it posted that has not run yet is
+// dropped once the page is gone (Revoke, or this poster's destruction). Post may be called
+// from any thread while the poster exists; Revoke and the posted work run on the
+// user-interface thread, so posted work never runs on a page that is being torn down.
+class UiPoster {
+  public:
+    explicit UiPoster(UiDispatcher& ui) : ui_(ui) {}
+    ~UiPoster() { Revoke(); }
+    UiPoster(const UiPoster&) = delete;
+    UiPoster& operator=(const UiPoster&) = delete;
+
+    void Post(std::function<void()> fn) {
+        ui_.Post([alive = token_, fn = std::move(fn)] {
+            if (!alive.expired()) fn();
+        });
+    }
+    // Drops everything posted so far and everything posted later.
+    void Revoke() { owner_.reset(); }
+
+  private:
+    UiDispatcher& ui_;
+    std::shared_ptr<char> owner_ = std::make_shared<char>(0);
+    // Never reassigned, so posting threads may copy it while Revoke resets owner_.
+    const std::weak_ptr<char> token_ = owner_;
 };
 
 // Collects posted work until Drain() runs it on the calling thread (tests, tools).

@@ -19,13 +19,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/bus_monitor.h"
 #include "app/bus_monitor_view.h"
+#include "platform/number_text.h"
 #include "protocol/tervion.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--monitor")
             monitor = true;
         else
-            rounds = std::max(100, std::atoi(argv[i]));
+            rounds = std::max(100, ParseInteger(argv[i]).value_or(0));
     }
     sim::SimBus bus;
     sim::ServoSettings servo;

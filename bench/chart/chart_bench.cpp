@@ -1,8 +1,8 @@
 // Paint time of the strip chart with all eight channels full and limit lines on.
 //
 // Prints median and 99th percentile in ms for:
-//   compose: state copy + scene + composing the frame image, per technique, at the widget's
-//            size with device pixel ratio 1 and 2;
+//   compose: state copy + scene + composing the frame image at the widget's size with device
+//            pixel ratio 1 and 2;
 //   repaint: the widget's whole paint (copy, scene, compose, show) through Qt's backing store,
 //            at the process's scale factor (run with "--scale 2" for a HiDPI screen).
 // Usage: chart_bench [--scale N] [--frames N]
@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -21,6 +20,7 @@
 #include "pages/debug/chart_geometry.h"
 #include "pages/debug/cpic.h"
 #include "pages/debug/cpic_widget.h"
+#include "platform/number_text.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ void Fill(CPIC& chart, int w, int h) {
     }
 }
 
-void BenchCompose(QSize logical, double dpr, CpicWidget::Technique t, int frames) {
+void BenchCompose(QSize logical, double dpr, int frames) {
     // The widget's fixed canvas, stretched over the picture with letters at screen size.
     const QSize canvas(CpicWidget::kCanvasWidth, CpicWidget::kCanvasHeight);
     const qreal text_scale = 96 / 254.0 * dpr;
@@ -78,14 +78,13 @@ void BenchCompose(QSize logical, double dpr, CpicWidget::Technique t, int frames
     QImage frame(QSize(qRound(logical.width() * dpr), qRound(logical.height() * dpr)),
                  QImage::Format_ARGB32_Premultiplied);
     frame.setDevicePixelRatio(dpr);
-    QImage scratch;
     std::vector<double> ms, cpu;
     for (int i = 0; i < frames + 20; ++i) {
         const double c0 = ThreadCpuMs();
         const auto t0 = Clock::now();
         chart.Snapshot(st);
         chart::BuildScene(st, scene);
-        CpicWidget::Compose(scene, frame, t, &scratch, text_scale);
+        CpicWidget::Compose(scene, frame, text_scale);
         const auto t1 = Clock::now();
         const double c1 = ThreadCpuMs();
         if (i >= 20) {
@@ -97,17 +96,15 @@ void BenchCompose(QSize logical, double dpr, CpicWidget::Technique t, int frames
     const Figures f = Summarise(ms);
     const Figures c = Summarise(cpu);
     std::printf(
-        "compose %-12s %4dx%-4d dpr %.0f (%4dx%-4d px, canvas %4dx%-4d): wall median "
+        "compose %4dx%-4d dpr %.0f (%4dx%-4d px, canvas %4dx%-4d): wall median "
         "%6.3f p99 %6.3f ms | cpu median %6.3f p99 %6.3f ms\n",
-        t == CpicWidget::Technique::ScaledPainter ? "scaled-paint" : "large-image", logical.width(),
-        logical.height(), dpr, frame.width(), frame.height(), canvas.width(), canvas.height(),
-        f.median, f.p99, c.median, c.p99);
+        logical.width(), logical.height(), dpr, frame.width(), frame.height(), canvas.width(),
+        canvas.height(), f.median, f.p99, c.median, c.p99);
 }
 
-void BenchRepaint(QSize logical, CpicWidget::Technique t, int frames) {
+void BenchRepaint(QSize logical, int frames) {
     CPIC chart;
     CpicWidget w(&chart);
-    w.SetTechnique(t);
     w.resize(logical);
     w.show();
     QApplication::processEvents();
@@ -128,10 +125,9 @@ void BenchRepaint(QSize logical, CpicWidget::Technique t, int frames) {
     const Figures f = Summarise(ms);
     const Figures c = Summarise(cpu);
     std::printf(
-        "repaint %-12s %4dx%-4d dpr %.0f: wall median %6.3f p99 %6.3f ms | cpu median "
+        "repaint %4dx%-4d dpr %.0f: wall median %6.3f p99 %6.3f ms | cpu median "
         "%6.3f p99 %6.3f ms\n",
-        t == CpicWidget::Technique::ScaledPainter ? "scaled-paint" : "large-image", logical.width(),
-        logical.height(), w.devicePixelRatioF(), f.median, f.p99, c.median, c.p99);
+        logical.width(), logical.height(), w.devicePixelRatioF(), f.median, f.p99, c.median, c.p99);
 }
 
 }  // namespace
@@ -143,7 +139,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--scale") == 0)
             scale = argv[++i];
         else if (std::strcmp(argv[i], "--frames") == 0)
-            frames = std::max(10, std::atoi(argv[++i]));
+            frames = std::max(10, ParseInteger(argv[++i]).value_or(0));
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_SCALE_FACTOR", scale);
@@ -152,12 +148,8 @@ int main(int argc, char** argv) {
     // The page's chart at its former minimum size, at a larger window and in a 1360x860
     // window.
     const QSize sizes[] = {QSize(420, 250), QSize(640, 380), QSize(900, 480)};
-    const CpicWidget::Technique techniques[] = {CpicWidget::Technique::ScaledPainter,
-                                                CpicWidget::Technique::LargeImage};
     for (QSize s : sizes)
-        for (double dpr : {1.0, 2.0})
-            for (auto t : techniques) BenchCompose(s, dpr, t, frames);
-    for (QSize s : sizes)
-        for (auto t : techniques) BenchRepaint(s, t, frames);
+        for (double dpr : {1.0, 2.0}) BenchCompose(s, dpr, frames);
+    for (QSize s : sizes) BenchRepaint(s, frames);
     return 0;
 }

@@ -34,6 +34,7 @@
 #include "pages/debug/robot_dlg.h"
 #include "pages/debug/robot_dlg_view.h"
 #include "pages/debug/robot_dlg_widget.h"
+#include "platform/number_text.h"
 #include "platform/periodic_worker.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--monitor") == 0)
             monitor = true;
         else
-            seconds = std::max(1, std::atoi(argv[i]));
+            seconds = std::max(1, ParseInteger(argv[i]).value_or(0));
     }
     QApplication app(argc, argv);
 

@@ -7,7 +7,6 @@
 //     discovery_bench [MARGIN_MS]      (default: the discovery's own margin)
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
@@ -74,7 +74,8 @@ double Search(CQVComm& comm, ServoSetup& setup, BusLock& lock, int baud, int ext
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int margin_ms = argc > 1 ? std::atoi(argv[1]) : Discovery::kDefaultMarginMs;
+    const int margin_ms =
+        argc > 1 ? ParseInteger(argv[1]).value_or(0) : Discovery::kDefaultMarginMs;
     const std::string setup_dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
     sim::SimBus bus({.wire_time = true});
     sim::ModelCatalog catalog(setup_dir);

@@ -20,6 +20,7 @@
 #include "pages/programming/main_window_services.h"
 #include "pages/programming/servo_pg.h"
 #include "pages/programming/servo_pg_widget.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
@@ -152,7 +153,7 @@ void ApplyTime(int changed, int ticks) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    const int ticks = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
+    const int ticks = argc > 1 ? std::max(10, ParseInteger(argv[1]).value_or(0)) : 200;
     TickTime(115200, ticks);
     TickTime(1000000, ticks);
     ApplyTime(5, ticks);

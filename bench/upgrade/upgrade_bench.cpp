@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -16,6 +15,7 @@
 #include "modbus/modbus.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
@@ -72,7 +72,7 @@ struct TimingView : ServoTestView {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int blocks = argc > 1 ? std::atoi(argv[1]) : 512;
+    const int blocks = argc > 1 ? ParseInteger(argv[1]).value_or(0) : 512;
     const std::string setup_dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexa_upgrade_bench";
     std::filesystem::create_directories(dir);

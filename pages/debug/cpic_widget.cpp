@@ -20,6 +20,7 @@
 #include <cmath>
 #include <vector>
 
+#include "pages/control_map_widget.h"
 #include "pages/debug/cpic.h"
 
 namespace {
@@ -148,8 +149,7 @@ qreal CpicWidget::TextScale() const {
     return dpi / kTenthsOfMmPerInch * devicePixelRatioF();
 }
 
-void CpicWidget::Compose(const chart::Scene& scene, QImage& target, Technique technique,
-                         QImage* scratch, qreal text_scale) {
+void CpicWidget::Compose(const chart::Scene& scene, QImage& target, qreal text_scale) {
     const QSize dev = target.size();
     // Work in device pixels whatever the target's device pixel ratio.
     const qreal dpr = target.devicePixelRatio();
@@ -160,25 +160,8 @@ void CpicWidget::Compose(const chart::Scene& scene, QImage& target, Technique te
         const qreal sx = qreal(dev.width()) / scene.width;
         const qreal sy = qreal(dev.height()) / scene.height;
         const qreal st = text_scale > 0 ? text_scale : (sx + sy) / 2;
-        if (technique == Technique::ScaledPainter) {
-            QPainter p(&target);
-            DrawScene(p, scene, sx, sy, st);
-        } else {
-            QImage local;
-            QImage& canvas = scratch ? *scratch : local;
-            if (canvas.size() != QSize(scene.width, scene.height) ||
-                canvas.format() != QImage::Format_RGB32) {
-                canvas = QImage(scene.width, scene.height, QImage::Format_RGB32);
-            }
-            {
-                QPainter p(&canvas);
-                // Letters at the size that the smooth downscale brings to st on screen.
-                DrawScene(p, scene, 1, 1, st * 2 / (sx + sy));
-            }
-            QPainter p(&target);
-            p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-            p.drawImage(QRectF(0, 0, dev.width(), dev.height()), canvas);
-        }
+        QPainter p(&target);
+        DrawScene(p, scene, sx, sy, st);
     }
     target.setDevicePixelRatio(dpr);
 }
@@ -195,7 +178,7 @@ void CpicWidget::paintEvent(QPaintEvent*) {
         chart_->Snapshot(state_);
         chart::BuildScene(state_, scene_);
     }
-    Compose(scene_, frame_, technique_, &scratch_, TextScale());
+    Compose(scene_, frame_, TextScale());
     // The finished frame goes to the window in one step.
     QPainter p(this);
     p.drawImage(QPoint(0, 0), frame_);
@@ -343,19 +326,18 @@ void CpicWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CpicWidget::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* live = menu.addAction(zh_ ? QStringLiteral("实时") : QStringLiteral("Live"));
-    QAction* save = menu.addAction(zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"));
+    QAction* live = menu.addAction(Tr(zh_, "Live", "实时"));
+    QAction* save = menu.addAction(Tr(zh_, "Save image", "保存图片"));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == live) FollowNewest();
     if (chosen != save) return;
-    QString path = QFileDialog::getSaveFileName(
-        this, zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"),
-        QStringLiteral("chart.png"), QStringLiteral("PNG (*.png)"));
+    QString path =
+        QFileDialog::getSaveFileName(this, Tr(zh_, "Save image", "保存图片"),
+                                     QStringLiteral("chart.png"), QStringLiteral("PNG (*.png)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
     if (!SaveImage(path)) {
-        QMessageBox::critical(
-            this, zh_ ? QStringLiteral("保存图片") : QStringLiteral("Save image"),
-            (zh_ ? QStringLiteral("无法写入 ") : QStringLiteral("Cannot write ")) + path);
+        QMessageBox::critical(this, Tr(zh_, "Save image", "保存图片"),
+                              Tr(zh_, "Cannot write ", "无法写入 ") + path);
     }
 }

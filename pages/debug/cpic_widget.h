@@ -27,12 +27,6 @@ class QPainter;
 class CpicWidget : public QWidget {
     Q_OBJECT
   public:
-    // Two ways of composing the canvas, measured by the chart benchmark.
-    enum class Technique {
-        ScaledPainter,  // draw straight at device resolution with a scaled, antialiased painter
-        LargeImage,     // draw one pixel per 0.1 mm, then scale the image down smoothly
-    };
-
     // The canvas in 0.1 mm: the chart's area (494 x 255 pixels) in a 980 x 620 window on a 96 dpi
     // screen, the size the chart had before the window grew.
     static constexpr int kCanvasWidth = 1307;
@@ -45,18 +39,14 @@ class CpicWidget : public QWidget {
     // the poll thread). It also runs on the first show if nobody called it.
     void InitCanvas();
 
-    // How paints compose the canvas (the default is the faster one by measurement).
-    void SetTechnique(Technique t) { technique_ = t; }
-
     // Canvas size in 0.1 mm for a widget of the given logical size and dots per inch.
     static QSize CanvasSizeFor(QSize logical, double dpi_x, double dpi_y);
 
-    // Draws scene over the whole of target (its pixel size; tests and benchmark use it too).
-    // text_scale: device pixels per canvas unit for letters, pens and label offsets; 0
-    // stretches them with the canvas. scratch holds the large canvas of LargeImage between
-    // calls.
-    static void Compose(const chart::Scene& scene, QImage& target, Technique technique,
-                        QImage* scratch = nullptr, qreal text_scale = 0);
+    // Draws scene over the whole of target (its pixel size; tests and benchmark use it too)
+    // straight at device resolution with a scaled, antialiased painter. text_scale: device
+    // pixels per canvas unit for letters, pens and label offsets; 0 stretches them with the
+    // canvas.
+    static void Compose(const chart::Scene& scene, QImage& target, qreal text_scale = 0);
 
     // Where each scale label of scene goes on a picture of `device` pixels (an empty rectangle
     // for a label left out because it would not fit whole).
@@ -102,11 +92,9 @@ class CpicWidget : public QWidget {
 
     CPIC* chart_;
     bool initialised_ = false;
-    Technique technique_ = Technique::ScaledPainter;
     chart::ChartState state_;
     chart::Scene scene_;
     QImage frame_;
-    QImage scratch_;
     std::array<QString, chart::kChannelCount> names_;
     bool zh_ = false;
     bool dragging_ = false;

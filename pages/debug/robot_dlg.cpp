@@ -8,6 +8,7 @@
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/debug/robot_dlg_view.h"
+#include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 
@@ -53,13 +54,12 @@ CRobotDlg::CRobotDlg(ServoSetup& setup, Modbus& modbus, Tervion& tervion, BusLoc
       bus_lock_(bus_lock),
       ui_(ui),
       view_(&g_null_view),
-      texts_(chinese),
-      alive_(std::make_shared<CRobotDlg*>(this)) {}
+      texts_(chinese) {}
 
 CRobotDlg::~CRobotDlg() {
-    // No tick may run on a page that is going away; results still queued find alive_ gone.
+    // No tick may run on a page that is going away, and results still queued are dropped.
     worker_.Stop();
-    alive_.reset();
+    ui_.Revoke();
     view_->PageDestroyed();
 }
 
@@ -128,7 +128,7 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
     v.SetText(kFileEdit, kDefaultRecordFile);
     v.SetText(kExportButton, texts_.record);
     const char* header =
-        texts_.chinese ? DataRecorder::kHeaderChinese : DataRecorder::kHeaderEnglish;
+        PickText(texts_.chinese, DataRecorder::kHeaderEnglish, DataRecorder::kHeaderChinese);
     ShowRows(recorder_.OpenRecord(DataRecorder::kMaxBatch, kDefaultRecordFile, header,
                                   DataRecorder::kRowFormat, false));
 
@@ -209,11 +209,8 @@ void CRobotDlg::PollTick() {
     tick_counter_ = 0;
 
     const Target t = Snapshot();
-    std::weak_ptr<CRobotDlg*> alive = alive_;
     auto post_timeout = [&] {
-        ui_.Post([alive, gen = t.generation] {
-            if (auto page = alive.lock()) (*page)->ShowState(gen, (*page)->texts_.timeout);
-        });
+        ui_.Post([this, gen = t.generation] { ShowState(gen, texts_.timeout); });
     };
     if (t.id < 0) {
         post_timeout();
@@ -270,14 +267,11 @@ void CRobotDlg::PollTick() {
     }
 
     const int speed_scale = t.row[8];
-    ui_.Post([alive, gen = t.generation, f, speed_scale, rows, write_failed] {
-        auto page = alive.lock();
-        if (!page) return;
-        CRobotDlg& self = **page;
+    ui_.Post([this, gen = t.generation, f, speed_scale, rows, write_failed] {
         // A result read for a servo that is no longer selected is not shown.
-        if (gen == self.generation_.load()) self.ShowFeedback(f, speed_scale);
-        if (rows != -1) self.ShowRows(rows);
-        if (write_failed) self.ReportRecordFailure();
+        if (gen == generation_.load()) ShowFeedback(f, speed_scale);
+        if (rows != -1) ShowRows(rows);
+        if (write_failed) ReportRecordFailure();
     });
 }
 

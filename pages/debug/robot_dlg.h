@@ -18,12 +18,12 @@
 #include "pages/page_interfaces.h"
 #include "platform/bus_lock.h"
 #include "platform/periodic_worker.h"
+#include "platform/ui_dispatcher.h"
 
 class Modbus;
 class RobotDlgView;
 class ServoSetup;
 class Tervion;
-class UiDispatcher;
 
 class CRobotDlg : public DebugPage {
   public:
@@ -117,7 +117,7 @@ class CRobotDlg : public DebugPage {
     Modbus& modbus_;
     Tervion& tervion_;
     BusLock& bus_lock_;
-    UiDispatcher& ui_;
+    UiPoster ui_;
     RobotDlgView* view_ = nullptr;
     const DebugTexts texts_;
 
@@ -142,6 +142,4 @@ class CRobotDlg : public DebugPage {
     bool record_failure_shown_ = false;  // UI thread only
 
     PeriodicWorker worker_;
-    // Results posted to the user-interface thread check it before touching the page.
-    std::shared_ptr<CRobotDlg*> alive_;
 };

@@ -19,22 +19,16 @@
 #include "pages/debug/cpic_widget.h"
 #include "pages/debug/robot_dlg.h"
 
-namespace {
-
-QString Tr(bool chinese, const char* english, const char* zh) {
-    return QString::fromUtf8(chinese ? zh : english);
-}
-
-}  // namespace
-
 CRobotDlgWidget::CRobotDlgWidget(CRobotDlg& page, bool chinese, QWidget* parent)
-    : QWidget(parent), page_(&page) {
+    : QWidget(parent), page_(&page), timers_(this, [this](int id) {
+          if (page_) page_->OnTimer(id);
+      }) {
     Build(chinese);
     page_->InitDialog(this);
 }
 
 CRobotDlgWidget::~CRobotDlgWidget() {
-    for (auto& [id, timer] : timers_) timer->stop();
+    timers_.StopAll();
     if (!page_) return;
     page_->StopPolling();
     page_->AttachView(nullptr);
@@ -44,8 +38,8 @@ CRobotDlgWidget::~CRobotDlgWidget() {
 void CRobotDlgWidget::PageDestroyed() {
     // The page and its CPIC are going first: the chart widget must not outlive them, and no
     // event may reach the page any more.
-    for (auto& [id, timer] : timers_) timer->stop();
-    controls_.erase(kGraphArea);
+    timers_.StopAll();
+    controls_.Remove(kGraphArea);
     delete chart_;
     chart_ = nullptr;
     page_ = nullptr;
@@ -57,7 +51,7 @@ T* CRobotDlgWidget::Make(int id, const QString& caption) {
     if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>) {
         if (!caption.isEmpty()) w->setText(caption);
     }
-    if (id) controls_[id] = w;
+    if (id) controls_.Add(id, w);
     return w;
 }
 
@@ -67,7 +61,7 @@ void CRobotDlgWidget::Build(bool zh) {
     // Chart with its channel check boxes and axis controls.
     chart_ = new CpicWidget(&page_->Graph(), this);
     chart_->setMinimumSize(420, 170);  // leaves room for the bus monitor below the page
-    controls_[kGraphArea] = chart_;
+    controls_.Add(kGraphArea, chart_);
 
     struct ChannelBox {
         int id;
@@ -311,51 +305,25 @@ bool CRobotDlgWidget::eventFilter(QObject*, QEvent* event) {
     return false;  // the key goes on to its normal handling
 }
 
-QWidget* CRobotDlgWidget::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CRobotDlgWidget::Control(int id) const { return controls_.Find(id); }
 
 void CRobotDlgWidget::SetText(int control, const std::string& text) {
-    QWidget* w = Control(control);
-    const QString t = QString::fromStdString(text);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (e->text() != t) e->setText(t);
-    } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        l->setText(t);
-    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        b->setText(t);
-    }
+    controls_.SetText(control, text);
 }
 
-std::string CRobotDlgWidget::Text(int control) const {
-    QWidget* w = Control(control);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
-    return {};
-}
+std::string CRobotDlgWidget::Text(int control) const { return controls_.Text(control); }
 
 void CRobotDlgWidget::SetTextLimit(int control, int characters) {
-    if (auto* e = qobject_cast<QLineEdit*>(Control(control))) e->setMaxLength(characters);
+    controls_.SetTextLimit(control, characters);
 }
 
-void CRobotDlgWidget::Enable(int control, bool enabled) {
-    if (QWidget* w = Control(control)) w->setEnabled(enabled);
-}
+void CRobotDlgWidget::Enable(int control, bool enabled) { controls_.Enable(control, enabled); }
 
-void CRobotDlgWidget::Show(int control, bool visible) {
-    if (QWidget* w = Control(control)) w->setVisible(visible);
-}
+void CRobotDlgWidget::Show(int control, bool visible) { controls_.Show(control, visible); }
 
-void CRobotDlgWidget::Check(int control, bool checked) {
-    if (auto* b = qobject_cast<QAbstractButton*>(Control(control))) b->setChecked(checked);
-}
+void CRobotDlgWidget::Check(int control, bool checked) { controls_.Check(control, checked); }
 
-bool CRobotDlgWidget::IsChecked(int control) const {
-    auto* b = qobject_cast<QAbstractButton*>(Control(control));
-    return b && b->isChecked();
-}
+bool CRobotDlgWidget::IsChecked(int control) const { return controls_.IsChecked(control); }
 
 void CRobotDlgWidget::SetSliderRange(int control, int minimum, int maximum) {
     if (auto* s = qobject_cast<QSlider*>(Control(control))) {
@@ -376,26 +344,13 @@ int CRobotDlgWidget::SliderPos(int control) const {
     return s ? s->value() : 0;
 }
 
-void CRobotDlgWidget::StartTimer(int id, int interval_ms) {
-    QTimer*& timer = timers_[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this, id] {
-            if (page_) page_->OnTimer(id);
-        });
-    }
-    timer->start(interval_ms);
-}
+void CRobotDlgWidget::StartTimer(int id, int interval_ms) { timers_.Start(id, interval_ms); }
 
-void CRobotDlgWidget::KillTimer(int id) {
-    const auto it = timers_.find(id);
-    if (it != timers_.end()) it->second->stop();
-}
+void CRobotDlgWidget::KillTimer(int id) { timers_.Kill(id); }
 
 void CRobotDlgWidget::ShowError(const std::string& caption, const std::string& text) {
     // Not modal to the poll: samples keep arriving while the box is open.
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(caption),
-                                QString::fromStdString(text), QMessageBox::Ok, this);
+    auto* box = new QMessageBox(QMessageBox::Critical, Q(caption), Q(text), QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -3,14 +3,13 @@
 // the strip chart in area 1250, and the window timers. Forwards user events to CRobotDlg and
 // draws what it is told through RobotDlgView.
 #include <QWidget>
-#include <map>
 
+#include "pages/control_map_widget.h"
 #include "pages/debug/robot_dlg_view.h"
 
 class CRobotDlg;
 class CpicWidget;
 class QEvent;
-class QTimer;
 
 class CRobotDlgWidget : public QWidget, public RobotDlgView {
     Q_OBJECT
@@ -50,7 +49,7 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
 
     CRobotDlg* page_;  // null once the page is gone
     CpicWidget* chart_ = nullptr;
-    std::map<int, QWidget*> controls_;
-    std::map<int, QTimer*> timers_;
+    ControlMap controls_;
+    WindowTimers timers_;
     const QEvent* ctrl_s_seen_ = nullptr;  // the Ctrl+S press already handled, while it lasts
 };

@@ -1,9 +1,9 @@
 #include "pages/programming/memory_table.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "pages/programming/pg_texts.h"
+#include "platform/number_text.h"
 
 namespace pg {
 namespace {
@@ -31,10 +31,10 @@ bool IsPersistent(const std::string& area) {
 }
 
 int ToNumber(const std::string& text) {
-    // strtol saturates instead of overflowing; the value is then cut to int.
-    const long v = std::strtol(text.c_str(), nullptr, 10);
-    if (v > 2147483647L) return 2147483647;
-    if (v < -2147483647L - 1) return -2147483647 - 1;
+    // Beyond the range of int the value stops at its end.
+    const long long v = LeadingInteger(text);
+    if (v > 2147483647LL) return 2147483647;
+    if (v < -2147483647LL - 1) return -2147483647 - 1;
     return static_cast<int>(v);
 }
 

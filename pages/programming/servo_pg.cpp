@@ -68,12 +68,11 @@ CServoPG::CServoPG(ServoSetup& setup, BusLock& lock, Modbus& modbus, Tervion& te
       ui_(ui),
       texts_(chinese),
       writers_(tervion, modbus, main),
-      view_(&g_null_view),
-      alive_(std::make_shared<CServoPG*>(this)) {}
+      view_(&g_null_view) {}
 
 CServoPG::~CServoPG() {
     worker_.Stop();
-    alive_.reset();
+    ui_.Revoke();
     view_->PageDestroyed();
 }
 
@@ -179,10 +178,7 @@ void CServoPG::ReloadTable(const Target& t) {
     }
     // A table without any area keeps the list as it was.
     if (usable && layout.total == 0) return;
-    auto alive = std::weak_ptr<CServoPG*>(alive_);
-    ui_.Post([alive, table, gen = t.generation] {
-        if (auto p = alive.lock()) (*p)->ShowRows(gen, table);
-    });
+    ui_.Post([this, table, gen = t.generation] { ShowRows(gen, table); });
 }
 
 void CServoPG::ShowRows(uint64_t generation, std::shared_ptr<const Table> table) {
@@ -285,10 +281,7 @@ void CServoPG::RefreshTick() {
         }
         r.status = StatusText(error, texts_);
     }
-    auto alive = std::weak_ptr<CServoPG*>(alive_);
-    ui_.Post([alive, r = std::move(r)] {
-        if (auto p = alive.lock()) (*p)->ApplyTick(r);
-    });
+    ui_.Post([this, r = std::move(r)] { ApplyTick(r); });
 }
 
 void CServoPG::ApplyTick(const TickResult& r) {

@@ -19,12 +19,12 @@
 #include "pages/programming/servo_pg_view.h"
 #include "platform/bus_lock.h"
 #include "platform/periodic_worker.h"
+#include "platform/ui_dispatcher.h"
 
 class MainWindowServices;
 class Modbus;
 class ServoSetup;
 class Tervion;
-class UiDispatcher;
 
 class CServoPG : public ProgrammingPage {
   public:
@@ -126,7 +126,7 @@ class CServoPG : public ProgrammingPage {
     Modbus& modbus_;
     Tervion& tervion_;
     MainWindowServices& main_;
-    UiDispatcher& ui_;
+    UiPoster ui_;
     const PgTexts texts_;
     pg::ImageWriters writers_;
     ServoPGView* view_;
@@ -152,5 +152,4 @@ class CServoPG : public ProgrammingPage {
     uint64_t rows_generation_ = 0;              // selection whose table the list shows
 
     PeriodicWorker worker_;
-    std::shared_ptr<CServoPG*> alive_;
 };

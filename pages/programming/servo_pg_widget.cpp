@@ -21,8 +21,6 @@
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 // "Name (*.ext)|*.ext||" to Qt's "Name (*.ext)".
 QString QtFilter(const std::string& filter) {
     const size_t bar = filter.find('|');
@@ -56,7 +54,7 @@ void CServoPGWidget::Build(bool zh) {
     table_->verticalHeader()->setDefaultSectionSize(20);
     table_->horizontalHeader()->setHighlightSections(false);
     table_->installEventFilter(this);
-    controls_[kTableList] = table_;
+    controls_.Add(kTableList, table_);
 
     auto* name = new QLabel(this);
     auto* edit = new QLineEdit(this);
@@ -64,10 +62,10 @@ void CServoPGWidget::Build(bool zh) {
     auto* status = new QPlainTextEdit(this);
     status->setReadOnly(true);
     status->setMaximumHeight(90);
-    controls_[kNameStatic] = name;
-    controls_[kValueEdit] = edit;
-    controls_[kValueButton] = set;
-    controls_[kStatusBox] = status;
+    controls_.Add(kNameStatic, name);
+    controls_.Add(kValueEdit, edit);
+    controls_.Add(kValueButton, set);
+    controls_.Add(kStatusBox, status);
 
     struct Button {
         int id;
@@ -87,8 +85,8 @@ void CServoPGWidget::Build(bool zh) {
     side->addWidget(status);
     side->addSpacing(12);
     for (const Button& b : buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(zh ? b.cn : b.en), this);
-        controls_[b.id] = button;
+        auto* button = new QPushButton(Tr(zh, b.en, b.cn), this);
+        controls_.Add(b.id, button);
         side->addWidget(button);
     }
     side->addStretch(1);
@@ -104,7 +102,7 @@ void CServoPGWidget::Build(bool zh) {
         if (page_) page_->OnValueButton();
     });
     auto wire = [this](int id, bool (CServoPG::*handler)()) {
-        connect(static_cast<QPushButton*>(controls_[id]), &QPushButton::clicked, this,
+        connect(static_cast<QPushButton*>(controls_.Find(id)), &QPushButton::clicked, this,
                 [this, handler] {
                     if (page_) (page_->*handler)();
                 });
@@ -130,17 +128,11 @@ bool CServoPGWidget::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QWidget* CServoPGWidget::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CServoPGWidget::Control(int id) const { return controls_.Find(id); }
 
 void CServoPGWidget::SetText(int control, const std::string& text) {
-    QWidget* w = Control(control);
-    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(Q(text));
-    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(Q(text));
-    if (auto* b = qobject_cast<QPushButton*>(w)) b->setText(Q(text));
-    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
+    if (controls_.SetText(control, text)) return;
+    if (auto* p = qobject_cast<QPlainTextEdit*>(Control(control))) {
         QString t = Q(text);
         t.replace("\r\n", "\n");
         if (t.endsWith('\n')) t.chop(1);
@@ -149,21 +141,14 @@ void CServoPGWidget::SetText(int control, const std::string& text) {
 }
 
 std::string CServoPGWidget::Text(int control) const {
-    QWidget* w = Control(control);
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
-    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text().toStdString();
-    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText().toStdString();
-    return {};
+    if (auto* p = qobject_cast<QPlainTextEdit*>(Control(control)))
+        return p->toPlainText().toStdString();
+    return controls_.Text(control);
 }
 
-void CServoPGWidget::Enable(int control, bool enabled) {
-    if (QWidget* w = Control(control)) w->setEnabled(enabled);
-}
+void CServoPGWidget::Enable(int control, bool enabled) { controls_.Enable(control, enabled); }
 
-void CServoPGWidget::Show(int control, bool visible) {
-    if (QWidget* w = Control(control)) w->setVisible(visible);
-}
+void CServoPGWidget::Show(int control, bool visible) { controls_.Show(control, visible); }
 
 void CServoPGWidget::SetColumns(const std::array<std::string, 5>& titles,
                                 const std::array<int, 5>& widths) {

@@ -3,8 +3,8 @@
 // the status box and the parameter buttons of dialog 103 with their English or Chinese
 // captions. Forwards user events to CServoPG and shows what it is told through ServoPGView.
 #include <QWidget>
-#include <map>
 
+#include "pages/control_map_widget.h"
 #include "pages/programming/servo_pg_view.h"
 
 class CServoPG;
@@ -52,5 +52,5 @@ class CServoPGWidget : public QWidget, public ServoPGView {
     CServoPG* page_;  // null once the page is gone
     QTableView* table_ = nullptr;
     PgTableModel* model_ = nullptr;
-    std::map<int, QWidget*> controls_;
+    ControlMap controls_;
 };

@@ -8,28 +8,19 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "pages/pwm/servo_pwm.h"
 
-namespace {
-
-QString Tr(bool chinese, const char* english, const char* zh) {
-    return QString::fromUtf8(chinese ? zh : english);
-}
-
-}  // namespace
-
 CServoPwmWidget::CServoPwmWidget(CServoPwm& page, bool chinese, QWidget* parent)
-    : QWidget(parent), page_(page) {
+    : QWidget(parent), page_(page), timers_(this, [this](int id) { page_.OnTimer(id); }) {
     Build(chinese);
     page_.InitDialog(this);
 }
 
 CServoPwmWidget::~CServoPwmWidget() {
-    for (auto& [id, timer] : timers_) timer->stop();
+    timers_.StopAll();
     page_.InitDialog(nullptr);
 }
 
@@ -41,10 +32,10 @@ void CServoPwmWidget::Build(bool zh) {
     bar_->setSingleStep(1);
     bar_->setPageStep(100);
     bar_->setMinimumWidth(360);
-    controls_[kPwmPulseBar] = bar_;
+    controls_.Add(kPwmPulseBar, bar_);
     auto* pulse = new QLabel(manual);
     pulse->setMinimumWidth(60);
-    controls_[kPwmPulseStatic] = pulse;
+    controls_.Add(kPwmPulseStatic, pulse);
     bar_row->addWidget(bar_, 1);
     bar_row->addWidget(pulse);
     manual_layout->addLayout(bar_row);
@@ -55,7 +46,7 @@ void CServoPwmWidget::Build(bool zh) {
                               kPwmPreset1800, kPwmPreset2100, kPwmPreset2500};
     for (int id : preset_ids) {
         auto* b = new QPushButton(QString::number(CServoPwm::PresetValue(id)), manual);
-        controls_[id] = b;
+        controls_.Add(id, b);
         presets->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, id] { page_.OnPreset(id); });
     }
@@ -64,12 +55,12 @@ void CServoPwmWidget::Build(bool zh) {
     auto edit = [this](QWidget* parent, int id) {
         auto* e = new QLineEdit(parent);
         e->setMaximumWidth(70);
-        controls_[id] = e;
+        controls_.Add(id, e);
         return e;
     };
     auto button = [this](QWidget* parent, int id) {
         auto* b = new QPushButton(parent);
-        controls_[id] = b;
+        controls_.Add(id, b);
         return b;
     };
 
@@ -81,9 +72,9 @@ void CServoPwmWidget::Build(bool zh) {
     auto_layout->addWidget(edit(autos, kPwmStepSizeEdit), 1, 0);
     auto_layout->addWidget(new QLabel("us", autos), 1, 1);
     auto_layout->addWidget(button(autos, kPwmStepButton), 1, 2);
-    connect(static_cast<QPushButton*>(controls_[kPwmSweepButton]), &QPushButton::clicked, this,
+    connect(static_cast<QPushButton*>(controls_.Find(kPwmSweepButton)), &QPushButton::clicked, this,
             [this] { page_.OnSweep(); });
-    connect(static_cast<QPushButton*>(controls_[kPwmStepButton]), &QPushButton::clicked, this,
+    connect(static_cast<QPushButton*>(controls_.Find(kPwmStepButton)), &QPushButton::clicked, this,
             [this] { page_.OnStep(); });
 
     auto* signal = new QGroupBox(Tr(zh, "Signal", "信号设置"), this);
@@ -93,8 +84,8 @@ void CServoPwmWidget::Build(bool zh) {
     signal_layout->addWidget(new QLabel(Tr(zh, "Max", "最大"), signal), 1, 0);
     signal_layout->addWidget(edit(signal, kPwmMaxEdit), 1, 1);
     signal_layout->addWidget(button(signal, kPwmSwitchButton), 0, 2, 2, 1);
-    connect(static_cast<QPushButton*>(controls_[kPwmSwitchButton]), &QPushButton::clicked, this,
-            [this] { page_.OnSwitch(); });
+    connect(static_cast<QPushButton*>(controls_.Find(kPwmSwitchButton)), &QPushButton::clicked,
+            this, [this] { page_.OnSwitch(); });
 
     auto* lower = new QHBoxLayout;
     lower->addWidget(autos);
@@ -132,38 +123,19 @@ void CServoPwmWidget::OnBarAction(int action) {
     bar_->setSliderPosition(bar_pos_);
 }
 
-QWidget* CServoPwmWidget::Control(int id) const {
-    auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CServoPwmWidget::Control(int id) const { return controls_.Find(id); }
 
 void CServoPwmWidget::SetText(int control, const std::string& text) {
-    QWidget* w = Control(control);
-    const QString t = QString::fromStdString(text);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        e->setText(t);
-    } else if (auto* b = qobject_cast<QPushButton*>(w)) {
-        b->setText(t);
-    } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        l->setText(t);
-    }
+    controls_.SetText(control, text);
 }
 
-std::string CServoPwmWidget::Text(int control) const {
-    QWidget* w = Control(control);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
-    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text().toStdString();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
-    return {};
-}
+std::string CServoPwmWidget::Text(int control) const { return controls_.Text(control); }
 
 void CServoPwmWidget::SetTextLimit(int control, int characters) {
-    if (auto* e = qobject_cast<QLineEdit*>(Control(control))) e->setMaxLength(characters);
+    controls_.SetTextLimit(control, characters);
 }
 
-void CServoPwmWidget::Enable(int control, bool enabled) {
-    if (QWidget* w = Control(control)) w->setEnabled(enabled);
-}
+void CServoPwmWidget::Enable(int control, bool enabled) { controls_.Enable(control, enabled); }
 
 void CServoPwmWidget::SetScrollRange(int control, int minimum, int maximum) {
     if (control != kPwmPulseBar) return;
@@ -181,16 +153,6 @@ void CServoPwmWidget::SetScrollPos(int control, int position) {
 
 int CServoPwmWidget::ScrollPos(int control) const { return control == kPwmPulseBar ? bar_pos_ : 0; }
 
-void CServoPwmWidget::StartTimer(int id, int interval_ms) {
-    QTimer*& timer = timers_[id];
-    if (!timer) {
-        timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this, id] { page_.OnTimer(id); });
-    }
-    timer->start(interval_ms);
-}
+void CServoPwmWidget::StartTimer(int id, int interval_ms) { timers_.Start(id, interval_ms); }
 
-void CServoPwmWidget::KillTimer(int id) {
-    auto it = timers_.find(id);
-    if (it != timers_.end()) it->second->stop();
-}
+void CServoPwmWidget::KillTimer(int id) { timers_.Kill(id); }

@@ -3,13 +3,12 @@
 // and the signal timer. Forwards user events to CServoPwm and draws what it is told through
 // ServoPwmView.
 #include <QWidget>
-#include <map>
 
+#include "pages/control_map_widget.h"
 #include "pages/pwm/servo_pwm_view.h"
 
 class CServoPwm;
 class QScrollBar;
-class QTimer;
 
 class CServoPwmWidget : public QWidget, public ServoPwmView {
     Q_OBJECT
@@ -41,6 +40,6 @@ class CServoPwmWidget : public QWidget, public ServoPwmView {
     // The bar's position as the page set it; the scroll bar's own step is undone after each
     // user action so that only the page moves it.
     int bar_pos_ = 1500;
-    std::map<int, QWidget*> controls_;
-    std::map<int, QTimer*> timers_;
+    ControlMap controls_;
+    WindowTimers timers_;
 };

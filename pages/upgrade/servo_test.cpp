@@ -61,15 +61,9 @@ void CServoTest::InitDialog(ServoTestView* view) {
 
 void CServoTest::AttachView(ServoTestView* view) { view_ = view; }
 
-std::string CServoTest::Text(const char* english, const char* chinese) const {
-    return chinese_ ? chinese : english;
-}
-
 void CServoTest::PostToUi(std::function<void(ServoTestView&)> fn) {
-    std::weak_ptr<int> alive = alive_;
-    ui_.Post([this, alive, fn = std::move(fn)] {
-        if (alive.expired() || !view_) return;
-        fn(*view_);
+    ui_.Post([this, fn = std::move(fn)] {
+        if (view_) fn(*view_);
     });
 }
 
@@ -144,8 +138,8 @@ int CServoTest::BuildBlock(uint8_t* packet, int i) const {
 
 void CServoTest::UpgradeFailed() {
     if (view_)
-        view_->ShowMessage(Text("Firmware upgrade", "固件升级"),
-                           Text("Firmware upgrade failed", "固件升级失败"), true);
+        view_->ShowMessage(PickText(chinese_, "Firmware upgrade", "固件升级"),
+                           PickText(chinese_, "Firmware upgrade failed", "固件升级失败"), true);
 }
 
 void CServoTest::OnUpgrade() {

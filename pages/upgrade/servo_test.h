@@ -18,12 +18,12 @@
 #include "pages/upgrade/communication_test.h"
 #include "pages/upgrade/firmware_image.h"
 #include "platform/bus_lock.h"
+#include "platform/ui_dispatcher.h"
 
 class Modbus;
 class ServoSetup;
 class ServoTestView;
 class Tervion;
-class UiDispatcher;
 
 class CServoTest : public UpgradePage {
   public:
@@ -88,11 +88,12 @@ class CServoTest : public UpgradePage {
     void UpgradeFailed();
     // Runs fn on the user-interface thread unless the page is gone by then.
     void PostToUi(std::function<void(ServoTestView&)> fn);
-    std::string Text(const char* english, const char* chinese) const;
 
     ServoSetup& setup_;
     bool chinese_;
-    UiDispatcher& ui_;
+    // Declared before the workers, which post until they are joined; what is still queued
+    // when the page is gone is dropped.
+    UiPoster ui_;
     ServoTestView* view_ = nullptr;
     std::string stop_text_, test_text_;
 
@@ -108,9 +109,6 @@ class CServoTest : public UpgradePage {
     int key_kind_ = kDeviceBus;  // the last B, M or R key's: the kind for Intel HEX files
     std::string filter_;
 
-    // Posted calls hold a weak reference; once the page is gone they do nothing. Declared
-    // before the workers, which post until they are joined.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     CommunicationTest comm_test_;
     BootExchange exchange_;
 };

@@ -5,6 +5,7 @@
 #include "definitions/server_file.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
+#include "platform/string_table.h"
 
 namespace {
 constexpr const char* kFilterTail =
@@ -58,16 +59,17 @@ void CServoTest::LoadFile(const std::string& path) {
     image_.length = 0;
     const FirmwareFile kind = FirmwareFileKind(path);
     if (kind == FirmwareFile::kOther) {
-        RefuseImage(
-            Text("Unknown firmware file type: only .hex, .bin, .fbin, .mbin and .xbin "
-                 "files can be sent!",
-                 "未知的固件文件类型:只能发送.hex、.bin、.fbin、.mbin和.xbin文件!"));
+        RefuseImage(PickText(chinese_,
+                             "Unknown firmware file type: only .hex, .bin, .fbin, .mbin and .xbin "
+                             "files can be sent!",
+                             "未知的固件文件类型:只能发送.hex、.bin、.fbin、.mbin和.xbin文件!"));
         return;
     }
     const LoadResult result =
         kind == FirmwareFile::kHex ? LoadHexFile(image_, path) : LoadRawFile(image_, path);
     if (result == LoadResult::kTooLong && kind == FirmwareFile::kHex) {
-        RefuseImage(Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!"));
+        RefuseImage(
+            PickText(chinese_, "The firmware is larger than 131072 bytes!", "固件大于131072字节!"));
         return;
     }
     if (result != LoadResult::kLoaded) {
@@ -75,7 +77,7 @@ void CServoTest::LoadFile(const std::string& path) {
         return;
     }
     if (image_.length == 0) {
-        RefuseImage(Text("The firmware file is empty!", "固件文件为空!"));
+        RefuseImage(PickText(chinese_, "The firmware file is empty!", "固件文件为空!"));
         return;
     }
     open_flag_ = 0;
@@ -110,7 +112,7 @@ void CServoTest::ImageLoaded() {
 void CServoTest::RefuseOnline(const std::string& log, const std::string& box) {
     view_->Enable(kUpgradeButton, false);
     view_->SetText(kFirmwareLogEdit, log);
-    view_->ShowMessage(Text("Online detection", "在线检测"), box, true);
+    view_->ShowMessage(PickText(chinese_, "Online detection", "在线检测"), box, true);
 }
 
 void CServoTest::OnOnline() {
@@ -121,7 +123,8 @@ void CServoTest::OnOnline() {
     {
         std::lock_guard g(selection_mutex_);
         if (selection_.count == 0) {
-            view_->SetText(kFirmwareLogEdit, Text("Please select the servo!", "请选择相应舵机!"));
+            view_->SetText(kFirmwareLogEdit,
+                           PickText(chinese_, "Please select the servo!", "请选择相应舵机!"));
             return;
         }
         record = selection_.records[static_cast<size_t>(selection_.index)];
@@ -130,18 +133,18 @@ void CServoTest::OnOnline() {
     }
     const std::string model = Dotted(record[3], record[4]);
     const std::string version = Dotted(record[0], record[1]);
-    const std::string model_line_format = Text("Model:", "舵机型号:");
-    const std::string version_head = Text("Version:", "固件版本:");
+    const std::string model_line_format = PickText(chinese_, "Model:", "舵机型号:");
+    const std::string version_head = PickText(chinese_, "Version:", "固件版本:");
 
     // Intel HEX text takes about 2.8 characters per image byte: a download is taken up to
     // what the text of a full image could need, and checked by its kind below.
     ServerReply reply = DownloadServerFile(model, kMaxOnlineDownload);
     if (reply.result == ServerResult::kNoReply) {
-        const std::string text = Text("Server no returned!", "服务器无返回!");
+        const std::string text = PickText(chinese_, "Server no returned!", "服务器无返回!");
         RefuseOnline(text, text);
         return;
     }
-    const std::string none = Text("No firmware detected!", "没有检测到升级固件!");
+    const std::string none = PickText(chinese_, "No firmware detected!", "没有检测到升级固件!");
     const std::string none_log =
         model_line_format + model + " [" + listed_name + "]\r\n" + version_head + none + "\r\n";
     if (reply.result == ServerResult::kNothingStored) {
@@ -157,7 +160,7 @@ void CServoTest::OnOnline() {
     // Read into a scratch image first: a firmware that is refused leaves the loaded one.
     FirmwareImage fresh;
     const std::string too_large =
-        Text("The firmware is larger than 131072 bytes!", "固件大于131072字节!");
+        PickText(chinese_, "The firmware is larger than 131072 bytes!", "固件大于131072字节!");
     const std::vector<uint8_t>& bytes = reply.bytes;
     if (reply.result == ServerResult::kTooLarge ||
         (!hex && bytes.size() > FirmwareImage::kCapacity)) {
@@ -167,10 +170,11 @@ void CServoTest::OnOnline() {
     if (hex) {
         const LoadResult result = LoadHexText(fresh, std::string(bytes.begin(), bytes.end()));
         if (result != LoadResult::kLoaded) {
-            const std::string why = result == LoadResult::kTooLong
-                                        ? too_large
-                                        : Text("The firmware file is not valid Intel HEX!",
-                                               "固件文件不是有效的Intel HEX格式!");
+            const std::string why =
+                result == LoadResult::kTooLong
+                    ? too_large
+                    : PickText(chinese_, "The firmware file is not valid Intel HEX!",
+                               "固件文件不是有效的Intel HEX格式!");
             RefuseOnline(why, why);
             return;
         }
@@ -204,9 +208,10 @@ void CServoTest::OnOnline() {
 
     const std::string log = model_line_format + members["xinghao"] + " [" + listed_name + "]\r\n" +
                             version_head + version + "-->" + members["banben"] + "\r\n" +
-                            Text("File:", "固件文件:") + name + "\r\n" +
-                            Text("Upload:", "上传时间:") + FormatUploadTime(members["createdDate"]);
+                            PickText(chinese_, "File:", "固件文件:") + name + "\r\n" +
+                            PickText(chinese_, "Upload:", "上传时间:") +
+                            FormatUploadTime(members["createdDate"]);
     view_->SetText(kFirmwareLogEdit, log);
-    view_->ShowMessage(Text("Online detection", "在线检测"),
-                       Text("Online detection successful!", "在线检测成功!"), false);
+    view_->ShowMessage(PickText(chinese_, "Online detection", "在线检测"),
+                       PickText(chinese_, "Online detection successful!", "在线检测成功!"), false);
 }

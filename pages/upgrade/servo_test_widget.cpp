@@ -25,8 +25,6 @@ QStringList NameFilters(const std::string& filter) {
     }
     return out;
 }
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 CServoTestWidget::CServoTestWidget(CServoTest& page, bool chinese, QWidget* parent)
@@ -39,36 +37,30 @@ CServoTestWidget::~CServoTestWidget() {
     if (page_) page_->AttachView(nullptr);
 }
 
-QWidget* CServoTestWidget::Control(int id) const {
-    const auto it = controls_.find(id);
-    return it == controls_.end() ? nullptr : it->second;
-}
+QWidget* CServoTestWidget::Control(int id) const { return controls_.Find(id); }
 
 void CServoTestWidget::Build(bool chinese) {
-    auto tr2 = [chinese](const char* en, const char* zh) {
-        return QString::fromUtf8(chinese ? zh : en);
-    };
     auto* layout = new QVBoxLayout(this);
 
-    auto* test_group = new QGroupBox(tr2("Communication test", "通信测试"), this);
+    auto* test_group = new QGroupBox(Tr(chinese, "Communication test", "通信测试"), this);
     auto* tg = new QGridLayout(test_group);
     auto* results = new QPlainTextEdit(test_group);
     results->setReadOnly(true);
     results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     results->setMinimumHeight(120);
-    auto* test = new QPushButton(tr2("Test", "测试"), test_group);
-    auto* clear = new QPushButton(tr2("Clear", "清除"), test_group);
+    auto* test = new QPushButton(Tr(chinese, "Test", "测试"), test_group);
+    auto* clear = new QPushButton(Tr(chinese, "Clear", "清除"), test_group);
     tg->addWidget(results, 0, 0, 3, 1);
     tg->addWidget(test, 0, 1);
     tg->addWidget(clear, 1, 1);
     tg->setColumnStretch(0, 1);
     layout->addWidget(test_group, 1);
 
-    auto* fw_group = new QGroupBox(tr2("Firmware update", "固件更新"), this);
+    auto* fw_group = new QGroupBox(Tr(chinese, "Firmware update", "固件更新"), this);
     auto* fg = new QGridLayout(fw_group);
-    auto* open = new QPushButton(tr2("Open", "打开固件"), fw_group);
-    auto* upgrade = new QPushButton(tr2("Upgrade", "升级固件"), fw_group);
-    auto* online = new QPushButton(tr2("Online", "在线检测"), fw_group);
+    auto* open = new QPushButton(Tr(chinese, "Open", "打开固件"), fw_group);
+    auto* upgrade = new QPushButton(Tr(chinese, "Upgrade", "升级固件"), fw_group);
+    auto* online = new QPushButton(Tr(chinese, "Online", "在线检测"), fw_group);
     progress_ = new CTextProgressCtrl(fw_group);
     progress_->setMinimumHeight(22);
     auto* log = new QPlainTextEdit(fw_group);
@@ -81,11 +73,15 @@ void CServoTestWidget::Build(bool chinese) {
     fg->addWidget(log, 2, 0, 1, 3);
     layout->addWidget(fw_group, 1);
 
-    controls_ = {{kResultEdit, results},    {kTestButton, test},
-                 {kClearButton, clear},     {kOpenFirmwareButton, open},
-                 {kUpgradeButton, upgrade}, {kOnlineFirmwareButton, online},
-                 {kProgressBar, progress_}, {kFirmwareLogEdit, log}};
-    for (auto& [id, w] : controls_) w->installEventFilter(this);
+    controls_.Add(kResultEdit, results);
+    controls_.Add(kTestButton, test);
+    controls_.Add(kClearButton, clear);
+    controls_.Add(kOpenFirmwareButton, open);
+    controls_.Add(kUpgradeButton, upgrade);
+    controls_.Add(kOnlineFirmwareButton, online);
+    controls_.Add(kProgressBar, progress_);
+    controls_.Add(kFirmwareLogEdit, log);
+    for (auto& [id, w] : controls_.all()) w->installEventFilter(this);
     setFocusPolicy(Qt::StrongFocus);
 
     connect(test, &QPushButton::clicked, this, [this] {
@@ -128,16 +124,14 @@ void CServoTestWidget::SetText(int control, const std::string& text) {
     if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
         edit->setPlainText(Q(text));
         edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
-    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
-        button->setText(Q(text));
     } else if (control == kProgressBar) {
         progress_->SetWindowText(text);
+    } else {
+        controls_.SetText(control, text);
     }
 }
 
-void CServoTestWidget::Enable(int control, bool enabled) {
-    if (QWidget* w = Control(control)) w->setEnabled(enabled);
-}
+void CServoTestWidget::Enable(int control, bool enabled) { controls_.Enable(control, enabled); }
 
 void CServoTestWidget::SetProgressRange(int lower, int upper) { progress_->SetRange(lower, upper); }
 void CServoTestWidget::SetProgressStep(int step) { progress_->SetStep(step); }

@@ -3,8 +3,8 @@
 // dialog 129 with their English or Chinese captions. Forwards user events (buttons and the
 // B, M, R keys) to CServoTest and shows what it is told through ServoTestView.
 #include <QWidget>
-#include <map>
 
+#include "pages/control_map_widget.h"
 #include "pages/upgrade/servo_test_view.h"
 
 class CServoTest;
@@ -40,5 +40,5 @@ class CServoTestWidget : public QWidget, public ServoTestView {
 
     CServoTest* page_;
     CTextProgressCtrl* progress_ = nullptr;
-    std::map<int, QWidget*> controls_;
+    ControlMap controls_;
 };

@@ -116,8 +116,8 @@ TEST_F(ChartWidget, ScaleLabelsKeepTheirSizeAndStayWholeAtAnySize) {
     const qreal text_scale = 96 / 254.0;
     QImage small(494, 255, QImage::Format_RGB32);  // the chart in a 980 x 620 window
     QImage large(988, 510, QImage::Format_RGB32);
-    CpicWidget::Compose(scene, small, CpicWidget::Technique::ScaledPainter, nullptr, text_scale);
-    CpicWidget::Compose(scene, large, CpicWidget::Technique::ScaledPainter, nullptr, text_scale);
+    CpicWidget::Compose(scene, small, text_scale);
+    CpicWidget::Compose(scene, large, text_scale);
     const auto a = CpicWidget::LabelRects(scene, QSizeF(small.size()), text_scale);
     const auto b = CpicWidget::LabelRects(scene, QSizeF(large.size()), text_scale);
     for (size_t i : {bottom, top}) {
@@ -167,29 +167,21 @@ TEST_F(ChartWidget, LimitLinesShowWhileSet) {
     EXPECT_EQ(CountPixels(Render(*widget_), IsMagenta), 0);
 }
 
-TEST_F(ChartWidget, BothCompositionsPlaceTheCurveAlike) {
+TEST_F(ChartWidget, ComposedPicturePlacesTheCurve) {
     for (int i = 0; i < 400; ++i) chart_.AddTorque(-300);  // internal 1400
     chart::ChartState st;
     chart_.Snapshot(st);
     chart::Scene scene;
     chart::BuildScene(st, scene);
-    std::vector<CpicWidget::Technique> techniques = {CpicWidget::Technique::ScaledPainter};
-#if !defined(__SANITIZE_THREAD__)
-    // The smooth downscale runs on Qt's own worker threads, whose (uninstrumented) locking the
-    // thread sanitizer cannot see; the view itself uses the scaled painter.
-    techniques.push_back(CpicWidget::Technique::LargeImage);
-#endif
-    for (auto t : techniques) {
-        QImage img(400, 200, QImage::Format_RGB32);
-        CpicWidget::Compose(scene, img, t);
-        // An antialiased line between two pixel rows may be pale in a column; take the first
-        // strong column near the middle.
-        std::vector<int> rows;
-        for (int x = 240; x < 260 && rows.empty(); ++x) rows = RowsAt(img, x, IsRed);
-        ASSERT_FALSE(rows.empty()) << static_cast<int>(t);
-        EXPECT_NEAR(rows.front(), ScreenRow(1400), 2.0);
-        EXPECT_NEAR(rows.back(), ScreenRow(1400), 2.0);
-    }
+    QImage img(400, 200, QImage::Format_RGB32);
+    CpicWidget::Compose(scene, img);
+    // An antialiased line between two pixel rows may be pale in a column; take the first
+    // strong column near the middle.
+    std::vector<int> rows;
+    for (int x = 240; x < 260 && rows.empty(); ++x) rows = RowsAt(img, x, IsRed);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NEAR(rows.front(), ScreenRow(1400), 2.0);
+    EXPECT_NEAR(rows.back(), ScreenRow(1400), 2.0);
 }
 
 TEST_F(ChartWidget, WheelDragAndDoubleClickExploreTheTimeAxis) {

@@ -8,6 +8,8 @@
 #include <set>
 #include <system_error>
 
+#include "platform/number_text.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -142,17 +144,9 @@ std::optional<StoredFile> FileCatalog::Find(const std::string& name) const {
         } else if (key == "filename") {
             stored.filename = value;
         } else if (key == "cut") {
-            try {
-                stored.cut_after = std::stoll(value);
-            } catch (...) {
-                stored.cut_after = -1;
-            }
+            stored.cut_after = ParseInteger<long long>(value).value_or(-1);
         } else if (key == "cut_from") {
-            try {
-                stored.cut_from = std::stoll(value);
-            } catch (...) {
-                stored.cut_from = 1;
-            }
+            stored.cut_from = ParseInteger<long long>(value).value_or(1);
         }
     }
     return stored;

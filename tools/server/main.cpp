@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/install_paths.h"
+#include "platform/number_text.h"
 #include "tools/server/static_export.h"
 #include "tools/server/update_server.h"
 
@@ -39,9 +40,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--host") {
             host = value;
         } else if (arg == "--port") {
-            char* end = nullptr;
-            port = std::strtol(value, &end, 10);
-            if (end == value || *end != '\0' || port < 0 || port > 65535) return Usage();
+            const auto parsed = ParseInteger(value, 0, 65535);
+            if (!parsed) return Usage();
+            port = *parsed;
         } else {
             return Usage();
         }

@@ -1,10 +1,10 @@
 #include "tools/sim/model_catalog.h"
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 #include "definitions/servo_setup.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 
@@ -13,9 +13,7 @@ namespace {
 
 constexpr int kCapacity = 254;
 
-int Number(const std::string& text) {
-    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-}
+int Number(const std::string& text) { return static_cast<int>(LeadingInteger(text)); }
 
 const ModelEntry* FindEntry(const ServoModel& m, int address) {
     for (const ModelEntry& e : m.entries)

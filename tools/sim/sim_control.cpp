@@ -3,6 +3,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/number_text.h"
+
 namespace sim {
 
 std::string ExecuteControl(SimBus& bus, const std::string& line) {
@@ -14,9 +16,7 @@ std::string ExecuteControl(SimBus& bus, const std::string& line) {
     std::vector<std::string> words;
     while (in >> word) {
         words.push_back(word);
-        char* end = nullptr;
-        const long v = std::strtol(word.c_str(), &end, 0);
-        if (*end == '\0') numbers.push_back(v);
+        if (const auto v = ParseInteger<long>(word, 0)) numbers.push_back(*v);
     }
     auto count_ok = [&](size_t n) { return numbers.size() == n && words.size() == n; };
     auto on_off = [&](bool& on) {

@@ -1,18 +1,14 @@
 #include "tools/sim/sim_options.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "platform/number_text.h"
 
 namespace sim {
 namespace {
 
 bool ParseInt(const std::string& text, long low, long high, int& out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
-    out = static_cast<int>(v);
+    const auto v = ParseInteger(text, low, high, 0);
+    if (!v) return false;
+    out = static_cast<int>(*v);
     return true;
 }
 
