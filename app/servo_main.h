@@ -101,14 +101,6 @@ class CServoMain : public MainWindowServices {
     // The rate each row's device answered at in an all-rate search; 0 for a plain search.
     const int* row_bauds() const { return bauds_.data(); }
 
-    // Baud-combo position for a servo's baud-rate index, or -1 for none.
-    static int BaudComboPosition(int index, int kind);
-    // The baud combo's entries, in its order (kBaudRateCount of them).
-    static constexpr int kBaudRateCount = 14;
-    static int BaudRateAt(int position);
-    // Baud rate of a servo's baud-rate index, or 0 for none.
-    static int BaudOfIndex(int index, int kind);
-
   private:
     void FillPortCombo();
     bool RefusedDuringUpgrade();

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/servo_identity.h"
-#include "app/servo_main.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/programming/main_window_services.h"
@@ -24,6 +23,7 @@
 #include "tests/support/modbus_crc.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace pg_test {
@@ -120,8 +120,7 @@ class FakeServices : public MainWindowServices {
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
     int FollowBaudChange(int index, int parity, int kind) override {
         followed.push_back({index, parity, kind});
-        std::lock_guard<BusLock> g(lock);
-        return comm.SetBaud(CServoMain::BaudOfIndex(index, kind), parity);
+        return bus_rates::FollowServoRate(comm, lock, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int old_id, int new_id) override { ids.push_back({old_id, new_id}); }
 

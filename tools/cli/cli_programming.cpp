@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "app/servo_identity.h"
-#include "app/servo_main.h"
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
@@ -16,6 +15,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tools/cli/cli_console_view.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -37,10 +37,7 @@ class CliServices : public MainWindowServices {
     // Another servo has this id when something other than the selected servo answers it.
     bool IdInUse(int id) override { return id != selected_ && search_.Probe(id).has_value(); }
     int FollowBaudChange(int index, int parity, int kind) override {
-        const int baud = CServoMain::BaudOfIndex(index, kind);
-        if (baud == 0) return port_.BaudRate.load();
-        std::lock_guard<BusLock> g(lock_);
-        return port_.SetBaud(baud, parity);
+        return bus_rates::FollowServoRate(port_, lock_, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int, int new_id) override { selected_ = new_id; }
 
