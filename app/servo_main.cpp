@@ -89,12 +89,6 @@ CQVComm& CServoMain::comm() const { return *bus_.tervion->Comm; }
 
 std::string CServoMain::Str(int id) const { return strings_.Get(id); }
 
-std::string CServoMain::FileOfKind(int kind) const {
-    if (kind == kKindPwm) return bus_.setup->PwmName();
-    if (kind == kKindModbus) return bus_.setup->ModbusName();
-    return bus_.setup->MainName();
-}
-
 void CServoMain::PostToUi(std::function<void()> fn) {
     std::weak_ptr<int> alive = alive_;
     ui_.Post([alive, fn = std::move(fn)] {
@@ -321,10 +315,6 @@ void CServoMain::OnSearchEnded() {
     searching_ = false;
     search_active_ = false;
     if (found_count_ != count_before_search_) selected_ = -1;
-    // The search left the file of its last probe current; the selected servo's pages read
-    // the file of its own kind.
-    if (selected_ >= 0 && selected_ < found_count_)
-        search_->SelectFile(FileOfKind(kinds_[selected_]));
     view_.SetText(kStatusLine, Str(kTextStop));
     view_.SetText(kSearchButton, Str(kTextSearch));
     view_.Enable(kAllRatesCheck, true);
@@ -390,7 +380,6 @@ void CServoMain::OnListClicked(int row) {
     const int id = std::atoi(view_.CellText(row, 0).c_str());
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
-    search_->SelectFile(FileOfKind(kinds_[row]));
     const int kind = kinds_[row];
     if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
     if (pages_.programming) pages_.programming->SelectServo(id, record, kind);

@@ -121,7 +121,6 @@ class CServoMain : public MainWindowServices {
     void JoinWorker();
     CQVComm& comm() const;
     std::string Str(int id) const;
-    std::string FileOfKind(int kind) const;
     // Runs fn on the user-interface thread unless the window is gone by then.
     void PostToUi(std::function<void()> fn);
 

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     // Communication test: reported reply time beside the read's wire time.
     DebugRow row{};
     const ServoInfo ident{3, 6, 0, 4, 0, 1, 0, 0, 1};
-    setup.LookupDebugRow(ident.data(), row);
+    setup.LookupDebugRow(setup.MainName(), ident.data(), row);
     const int length = row[5] - row[4] + 1;
     for (int baud : {115200, 1000000}) {
         comm.ConfigurePort(baud, 0, 25);

@@ -348,20 +348,17 @@ TEST_F(MainWindowTest, SelectingAServoTellsEveryPage) {
     EXPECT_EQ(tervion.End.load(), 1);
     EXPECT_EQ(tervion.Level.load(), 1);
     EXPECT_EQ(view.Text(kStatusLine), "Select ID:2");
-    EXPECT_EQ(setup.CurrentName(), "setup_en.log");
     EXPECT_EQ(log.Take(),
               (Calls{"debug.SelectServo 2 1 6 0", "pg.SelectServo 2 5.2 0",
                      "upgrade.SetServo 2 1 6 0 VX62 servo (1024 steps)", "pwm.SelectServo 2"}));
     EXPECT_EQ(debug.last_records, main->records());
 
     main->OnListClicked(2);  // the PWM device
-    EXPECT_EQ(setup.CurrentName(), "setup_pwm_en.log");
     EXPECT_EQ(tervion.Level.load(), 1);
 
     main->OnTabChanged(1);
     log.Take();
     main->OnListClicked(3);  // on the Programming tab the torque byte follows
-    EXPECT_EQ(setup.CurrentName(), "setup_modbus_en.log");
     const Calls calls = log.Take();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), "pg.SetTorqueByte 0");
@@ -516,7 +513,6 @@ TEST_F(MainWindowTest, CompareServoModelResults) {
     // A pulse-width device: its record carries the variant the model lookup filled in, its
     // identity read back carries none; both find the same table.
     bus.AddServo(5, {9, 1, 7, 5});
-    setup.SelectFile(setup.PwmName());
     const uint8_t vxp9[5] = {7, 1, 0, 9, 255};
     EXPECT_EQ(main->CompareServoModel(5, vxp9, kKindPwm), 0);
 }

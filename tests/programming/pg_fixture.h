@@ -168,9 +168,6 @@ class PgTest : public ::testing::Test {
     void Select(int id, const ServoInfo& record, int kind) {
         tervion.End = record[2];
         tervion.Level = record[8];
-        setup->SelectFile(kind == kKindPwm      ? setup->PwmName()
-                          : kind == kKindModbus ? setup->ModbusName()
-                                                : setup->MainName());
         page->SelectServo(id, record, kind);
         Tick();
     }

@@ -52,12 +52,6 @@ class CliServices : public MainWindowServices {
     ServoSearch& search_;
 };
 
-std::string FileOfKind(const ServoSetup& setup, int kind) {
-    if (kind == kKindPwm) return setup.PwmName();
-    if (kind == kKindModbus) return setup.ModbusName();
-    return setup.MainName();
-}
-
 // Status box lines, without their CR LF.
 std::vector<std::string> StatusLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -137,7 +131,6 @@ int RunProgramming(const CliOptions& o, CQVComm& port, std::ostream& out, std::o
     // Selected as a click on its row would select it.
     t.End = hit->record[2];
     t.Level = hit->record[8];
-    search.SelectFile(FileOfKind(setup, hit->kind));
     CliServices services(setup, t, m, lock, port, search);
     services.selected_ = id;
     QueuedDispatcher ui;
