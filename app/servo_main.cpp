@@ -380,7 +380,7 @@ void CServoMain::OnListClicked(int row) {
     const int id = std::atoi(view_.CellText(row, 0).c_str());
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
-    const int kind = kinds_[row];
+    const ServoKind kind = kinds_[row];
     if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
     if (pages_.programming) pages_.programming->SelectServo(id, record, kind);
     if (pages_.upgrade)
@@ -448,11 +448,11 @@ void CServoMain::OnCtrlN() {
 
 void CServoMain::SetStatusText(const std::string& text) { view_.SetText(kStatusLine, text); }
 
-bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], int kind) {
+bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) {
     return ReadIdentityFromBus(*bus_.tervion, *bus_.modbus, *bus_.lock, id, identity, kind);
 }
 
-int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
+int CServoMain::CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) {
     return CompareModelOnBus(*bus_.setup, *bus_.tervion, *bus_.modbus, *bus_.lock, id, identity,
                              kind);
 }
@@ -464,7 +464,7 @@ bool CServoMain::IdInUse(int id) {
     return false;
 }
 
-int CServoMain::FollowBaudChange(int index, int parity, int kind) {
+int CServoMain::FollowBaudChange(int index, int parity, ServoKind kind) {
     // The combos show the rate the port is moved to.
     const int position = bus_rates::PositionOfIndex(index, kind == kKindModbus);
     if (position >= 0) {

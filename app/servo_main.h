@@ -83,10 +83,10 @@ class CServoMain : public MainWindowServices {
 
     // Services for the pages.
     void SetStatusText(const std::string& text) override;
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override;
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override;
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override;
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override;
     bool IdInUse(int id) override;
-    int FollowBaudChange(int index, int parity, int kind) override;
+    int FollowBaudChange(int index, int parity, ServoKind kind) override;
     void ServoIdChanged(int old_id, int new_id) override;
 
     // State (user-interface thread).
@@ -97,7 +97,7 @@ class CServoMain : public MainWindowServices {
     bool searching() const { return search_active_; }
     bool chinese() const { return chinese_; }
     const ServoInfo* records() const { return records_.data(); }
-    const int* kinds() const { return kinds_.data(); }
+    const ServoKind* kinds() const { return kinds_.data(); }
     // The rate each row's device answered at in an all-rate search; 0 for a plain search.
     const int* row_bauds() const { return bauds_.data(); }
 
@@ -134,7 +134,7 @@ class CServoMain : public MainWindowServices {
     std::function<bool(const std::string&)> port_access_denied_;
 
     std::array<ServoInfo, kMaxServos> records_{};
-    std::array<int, kMaxServos> kinds_{};
+    std::array<ServoKind, kMaxServos> kinds_{};
     std::array<int, kMaxServos> bauds_{};
     // Ids whose replies collided, with their rates: rows after the devices, never selected.
     std::vector<std::pair<int, int>> garbled_;

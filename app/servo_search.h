@@ -14,7 +14,7 @@ class ServoSetup;
 
 struct SearchHit {
     ServoInfo record{};
-    int kind = kKindServo;
+    ServoKind kind = kKindServo;
     std::string name;  // raw setup-file bytes (code page 936 in the Chinese files)
 };
 

@@ -42,7 +42,7 @@ std::string ServoSetup::FolderOf(const std::string& name) const {
 
 std::string ServoSetup::PathOf(const std::string& name) const { return FolderOf(name) + name; }
 
-const std::string& ServoSetup::FileForKind(int kind) const {
+const std::string& ServoSetup::FileForKind(ServoKind kind) const {
     if (kind == kKindPwm) return pwm_name_;
     if (kind == kKindModbus) return modbus_name_;
     return main_name_;

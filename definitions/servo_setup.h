@@ -43,7 +43,7 @@ class ServoSetup {
 
     // The setup file of a servo kind: the PWM file for kKindPwm, the Modbus file for
     // kKindModbus, the main file for any other kind.
-    const std::string& FileForKind(int kind) const;
+    const std::string& FileForKind(ServoKind kind) const;
 
     const std::string& MainName() const { return main_name_; }
     const std::string& ModbusName() const { return modbus_name_; }

@@ -137,7 +137,8 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
 
 // ---- Selection and polling --------------------------------------------------------------
 
-void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count, int kind) {
+void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count,
+                            ServoKind kind) {
     DebugRow row{};
     const bool found =
         records && index >= 0 && index < count &&
@@ -412,7 +413,7 @@ int CRobotDlg::EditInt(int control) const { return ReadInt(view_->Text(control))
 void CRobotDlg::SetInt(int control, int value) { view_->SetText(control, std::to_string(value)); }
 
 CRobotDlg::Motion CRobotDlg::ReadMotionEdits() const {
-    const int kind = Snapshot().kind;
+    const ServoKind kind = Snapshot().kind;
     Motion m;
     m.acc = EditInt(kAccEdit);
     m.speed = EncodeSpeed(EditInt(kSpeedEdit), kind);

@@ -493,7 +493,7 @@ TEST_F(MainWindowTest, ReadServoIdentityPerKind) {
     EXPECT_EQ(port.requests().back(), (Bytes{0x07, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x6D}));
 
     EXPECT_FALSE(main->ReadServoIdentity(2, identity, kKindServo));
-    EXPECT_FALSE(main->ReadServoIdentity(1, identity, 3));
+    EXPECT_FALSE(main->ReadServoIdentity(1, identity, static_cast<ServoKind>(3)));
 }
 
 TEST_F(MainWindowTest, CompareServoModelResults) {

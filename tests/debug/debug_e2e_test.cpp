@@ -89,7 +89,7 @@ class DebugEndToEnd : public ::testing::Test {
     }
 
     // Selects like the main window: byte order, then the page.
-    void Select(int index, int kind) {
+    void Select(int index, ServoKind kind) {
         tervion_.End = records_[index][2];
         page_->SelectServo(records_[index][5], records_.data(), index,
                            static_cast<int>(records_.size()), kind);

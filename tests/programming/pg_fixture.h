@@ -111,14 +111,14 @@ class FakeServices : public MainWindowServices {
     FakeServices(ServoSetup& s, Tervion& t, Modbus& m, BusLock& l, CQVComm& c)
         : setup(s), tervion(t), modbus(m), lock(l), comm(c) {}
     void SetStatusText(const std::string&) override {}
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override {
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override {
         return ReadIdentityFromBus(tervion, modbus, lock, id, identity, kind);
     }
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override {
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override {
         return CompareModelOnBus(setup, tervion, modbus, lock, id, identity, kind);
     }
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
-    int FollowBaudChange(int index, int parity, int kind) override {
+    int FollowBaudChange(int index, int parity, ServoKind kind) override {
         followed.push_back({index, parity, kind});
         return bus_rates::FollowServoRate(comm, lock, index, parity, kind == kKindModbus);
     }
@@ -165,7 +165,7 @@ class PgTest : public ::testing::Test {
     }
 
     // Selects a servo as the main window does, then runs one refresh.
-    void Select(int id, const ServoInfo& record, int kind) {
+    void Select(int id, const ServoInfo& record, ServoKind kind) {
         tervion.End = record[2];
         tervion.Level = record[8];
         page->SelectServo(id, record, kind);

@@ -28,15 +28,15 @@ class CliServices : public MainWindowServices {
         : setup_(setup), t_(t), m_(m), lock_(lock), port_(port), search_(search) {}
 
     void SetStatusText(const std::string&) override {}
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override {
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override {
         return ReadIdentityFromBus(t_, m_, lock_, id, identity, kind);
     }
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override {
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override {
         return CompareModelOnBus(setup_, t_, m_, lock_, id, identity, kind);
     }
     // Another servo has this id when something other than the selected servo answers it.
     bool IdInUse(int id) override { return id != selected_ && search_.Probe(id).has_value(); }
-    int FollowBaudChange(int index, int parity, int kind) override {
+    int FollowBaudChange(int index, int parity, ServoKind kind) override {
         return bus_rates::FollowServoRate(port_, lock_, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int, int new_id) override { selected_ = new_id; }

@@ -200,7 +200,7 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
         const int id = static_cast<int>(o.numbers[0]);
         ServoInfo record{};
         record[5] = static_cast<uint8_t>(id);
-        page.SetServo(id, &record, 0, 1, 0, "");
+        page.SetServo(id, &record, 0, 1, kKindServo, "");
         page.OnKey(static_cast<char>(DeviceKey(o.words[1])));
         view.log_to_err = true;
         page.OnOpen();
@@ -218,7 +218,7 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     std::vector<uint8_t> ids =
         o.command == "commtest" ? o.ids : std::vector<uint8_t>{uint8_t(o.numbers[0])};
     std::vector<ServoInfo> records;
-    int kind = 0;
+    ServoKind kind = kKindServo;
     std::string name;
     for (size_t k = 0; k < ids.size(); ++k) {
         const std::optional<SearchHit> hit = search.Probe(ids[k]);
