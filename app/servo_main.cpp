@@ -374,8 +374,8 @@ void CServoMain::OnListClicked(int row) {
     // A device found at another rate is talked to at its rate.
     SwitchToRowRate(row);
     const ServoInfo& record = records_[row];
-    bus_.tervion->End = record[2];
-    bus_.tervion->Level = record[8];
+    bus_.tervion->End = record.byte_order();
+    bus_.tervion->Level = record.level();
 
     const int id = std::atoi(view_.CellText(row, 0).c_str());
     selected_ = row;
@@ -459,7 +459,7 @@ int CServoMain::CompareServoModel(int id, const uint8_t identity[5], ServoKind k
 
 bool CServoMain::IdInUse(int id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (i != selected_ && records_[i][5] == id) return true;
+        if (i != selected_ && records_[i].id() == id) return true;
     }
     return false;
 }
@@ -483,8 +483,8 @@ int CServoMain::SwitchPort(int position, int parity) {
 
 void CServoMain::ServoIdChanged(int old_id, int new_id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (records_[i][5] == old_id) {
-            records_[i][5] = static_cast<uint8_t>(new_id);
+        if (records_[i].id() == old_id) {
+            records_[i].set_id(static_cast<uint8_t>(new_id));
             break;
         }
     }

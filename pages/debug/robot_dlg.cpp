@@ -317,10 +317,10 @@ void CRobotDlg::ShowFeedback(const Feedback& f, int speed_scale) {
 bool CRobotDlg::SyncIds(bool same_order_only, uint8_t* ids, int* n) const {
     *n = 0;
     if (!records_ || selected_index_ < 0 || selected_index_ >= found_count_) return false;
-    const uint8_t order = records_[selected_index_][2];
+    const uint8_t order = records_[selected_index_].byte_order();
     for (int i = 0; i < found_count_ && i < kMaxServos; ++i) {
-        if (same_order_only && records_[i][2] != order) continue;
-        ids[(*n)++] = records_[i][5];
+        if (same_order_only && records_[i].byte_order() != order) continue;
+        ids[(*n)++] = records_[i].id();
     }
     return *n > 0;
 }

@@ -129,8 +129,8 @@ int RunProgramming(const CliOptions& o, CQVComm& port, std::ostream& out, std::o
         return 1;
     }
     // Selected as a click on its row would select it.
-    t.End = hit->record[2];
-    t.Level = hit->record[8];
+    t.End = hit->record.byte_order();
+    t.Level = hit->record.level();
     CliServices services(setup, t, m, lock, port, search);
     services.selected_ = id;
     QueuedDispatcher ui;
