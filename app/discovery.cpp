@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "app/probe_line.h"
-#include "app/servo_main.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 Discovery::Discovery(CQVComm& port, ServoSetup* setup, BusLock& lock)
@@ -12,14 +12,9 @@ Discovery::Discovery(CQVComm& port, ServoSetup* setup, BusLock& lock)
 
 bool Discovery::OrderRates(const std::vector<int>& chosen, std::vector<int>& ordered) {
     ordered.clear();
-    for (int baud : chosen) {
-        bool known = false;
-        for (int p = 0; p < CServoMain::kBaudRateCount; ++p)
-            known |= CServoMain::BaudRateAt(p) == baud;
-        if (!known) return false;
-    }
-    for (int p = 0; p < CServoMain::kBaudRateCount; ++p) {
-        const int baud = CServoMain::BaudRateAt(p);
+    for (int baud : chosen)
+        if (bus_rates::PositionOf(baud) < 0) return false;
+    for (int baud : bus_rates::kRates) {
         if (chosen.empty() || std::find(chosen.begin(), chosen.end(), baud) != chosen.end())
             ordered.push_back(baud);
     }

@@ -9,7 +9,8 @@
 #include "modbus/rtu.h"
 #include "protocol/qvs.h"
 
-bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5], int kind) {
+bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5],
+                         ServoKind kind) {
     std::lock_guard<BusLock> g(lock);
     const uint8_t bus_id = static_cast<uint8_t>(id);
     if (kind == kKindServo) {
@@ -35,7 +36,7 @@ bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t iden
 }
 
 int CompareModelOnBus(ServoSetup& setup, QVS& qvs, Rtu& rtu, BusLock& lock, int id,
-                      const uint8_t identity[5], int kind) {
+                      const uint8_t identity[5], ServoKind kind) {
     // The keys come back from the lookups themselves: a poll's lookup on another thread
     // between the calls cannot swap the kept key.
     std::array<uint8_t, 4> kept{}, now{};

@@ -4,6 +4,7 @@
 // offers the same.
 #include <cstdint>
 
+#include "definitions/servo_types.h"
 #include "platform/bus_lock.h"
 
 class QVS;
@@ -11,7 +12,8 @@ class Rtu;
 class ServoSetup;
 
 // Five identity bytes of the servo of the given kind at id; true when all were read.
-bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5], int kind);
+bool ReadIdentityFromBus(QVS& qvs, Rtu& rtu, BusLock& lock, int id, uint8_t identity[5],
+                         ServoKind kind);
 // 0 same memory table, 2 another one, 1 when either side matches none or the read fails.
 int CompareModelOnBus(ServoSetup& setup, QVS& qvs, Rtu& rtu, BusLock& lock, int id,
-                      const uint8_t identity[5], int kind);
+                      const uint8_t identity[5], ServoKind kind);

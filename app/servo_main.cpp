@@ -16,6 +16,7 @@
 #include "platform/system.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -42,15 +43,7 @@ enum TextId : int {
     kTextDiscoveryPing = 13213,
 };
 
-const char* const kBaudRates[] = {"1000000", "500000", "250000", "256000", "128000",
-                                  "115200",  "76800",  "57600",  "56000",  "38400",
-                                  "19200",   "14400",  "9600",   "4800"};
-constexpr int kDefaultBaudPosition = 5;
 const char* const kParities[] = {"NONE", "ODD", "EVEN"};
-
-// Baud-combo position per servo baud-rate index 0..12; -1 where the kind has no such rate.
-constexpr int kServoBaudPositions[13] = {0, 1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 3};
-constexpr int kModbusBaudPositions[13] = {3, 4, 5, 7, 8, 9, 10, 11, 12, 13, -1, -1, -1};
 
 // The table texts carry one "%d" for the id.
 std::string WithId(const std::string& pattern, int id) {
@@ -72,12 +65,6 @@ std::string WithNumbers(const std::string& pattern, std::initializer_list<int> n
         from = at + text.size();
     }
     return out;
-}
-
-int BaudPosition(int baud) {
-    for (int p = 0; p < static_cast<int>(std::size(kBaudRates)); ++p)
-        if (std::atoi(kBaudRates[p]) == baud) return p;
-    return -1;
 }
 
 }  // namespace
@@ -102,12 +89,6 @@ CQVComm& CServoMain::comm() const { return *bus_.tervion->Comm; }
 
 std::string CServoMain::Str(int id) const { return strings_.Get(id); }
 
-std::string CServoMain::FileOfKind(int kind) const {
-    if (kind == kKindPwm) return bus_.setup->PwmName();
-    if (kind == kKindModbus) return bus_.setup->ModbusName();
-    return bus_.setup->MainName();
-}
-
 void CServoMain::PostToUi(std::function<void()> fn) { ui_.Post(std::move(fn)); }
 
 void CServoMain::OnInitDialog() {
@@ -122,8 +103,9 @@ void CServoMain::OnInitDialog() {
 
     view_.ClearCombo(kBaudCombo);
     int position = 0;
-    for (const char* baud : kBaudRates) view_.InsertComboItem(kBaudCombo, position++, baud);
-    view_.SelectComboItem(kBaudCombo, kDefaultBaudPosition);
+    for (int rate : bus_rates::kRates)
+        view_.InsertComboItem(kBaudCombo, position++, std::to_string(rate));
+    view_.SelectComboItem(kBaudCombo, bus_rates::kDefaultPosition);
 
     view_.ClearCombo(kParityCombo);
     position = 0;
@@ -328,10 +310,6 @@ void CServoMain::OnSearchEnded() {
     searching_ = false;
     search_active_ = false;
     if (found_count_ != count_before_search_) selected_ = -1;
-    // The search left the file of its last probe current; the selected servo's pages read
-    // the file of its own kind.
-    if (selected_ >= 0 && selected_ < found_count_)
-        search_->SelectFile(FileOfKind(kinds_[selected_]));
     view_.SetText(kStatusLine, Str(kTextStop));
     view_.SetText(kSearchButton, Str(kTextSearch));
     view_.Enable(kAllRatesCheck, true);
@@ -340,7 +318,7 @@ void CServoMain::OnSearchEnded() {
     // A device picked during an all-rate search: its rate now that the search is done
     // with the port.
     if (pending_baud_ > 0 && pending_baud_ != comm().BaudRate.load() && port_open_.load()) {
-        const int position = BaudPosition(pending_baud_);
+        const int position = bus_rates::PositionOf(pending_baud_);
         if (position >= 0) SwitchPort(position, view_.ComboSelection(kParityCombo));
     }
     pending_baud_ = 0;
@@ -376,7 +354,7 @@ void CServoMain::SwitchToRowRate(int row) {
         return;
     }
     if (baud == comm().BaudRate.load()) return;
-    const int position = BaudPosition(baud);
+    const int position = bus_rates::PositionOf(baud);
     if (position >= 0 && port_open_.load())
         SwitchPort(position, view_.ComboSelection(kParityCombo));
 }
@@ -391,14 +369,13 @@ void CServoMain::OnListClicked(int row) {
     // A device found at another rate is talked to at its rate.
     SwitchToRowRate(row);
     const ServoInfo& record = records_[row];
-    bus_.tervion->End = record[2];
-    bus_.tervion->Level = record[8];
+    bus_.tervion->End = record.byte_order();
+    bus_.tervion->Level = record.level();
 
     const int id = std::atoi(view_.CellText(row, 0).c_str());
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
-    search_->SelectFile(FileOfKind(kinds_[row]));
-    const int kind = kinds_[row];
+    const ServoKind kind = kinds_[row];
     if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
     if (pages_.programming) pages_.programming->SelectServo(id, record, kind);
     if (pages_.upgrade)
@@ -464,55 +441,43 @@ void CServoMain::OnCtrlN() {
 
 void CServoMain::SetStatusText(const std::string& text) { view_.SetText(kStatusLine, text); }
 
-bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], int kind) {
+bool CServoMain::ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) {
     return ReadIdentityFromBus(*bus_.tervion, *bus_.modbus, *bus_.lock, id, identity, kind);
 }
 
-int CServoMain::CompareServoModel(int id, const uint8_t identity[5], int kind) {
+int CServoMain::CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) {
     return CompareModelOnBus(*bus_.setup, *bus_.tervion, *bus_.modbus, *bus_.lock, id, identity,
                              kind);
 }
 
 bool CServoMain::IdInUse(int id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (i != selected_ && records_[i][5] == id) return true;
+        if (i != selected_ && records_[i].id() == id) return true;
     }
     return false;
 }
 
-int CServoMain::BaudComboPosition(int index, int kind) {
-    if (index < 0 || index > 12) return -1;
-    return kind == kKindModbus ? kModbusBaudPositions[index] : kServoBaudPositions[index];
-}
-
-int CServoMain::BaudRateAt(int position) {
-    static_assert(std::size(kBaudRates) == kBaudRateCount);
-    if (position < 0 || position >= kBaudRateCount) return 0;
-    return std::atoi(kBaudRates[position]);
-}
-
-int CServoMain::BaudOfIndex(int index, int kind) {
-    return BaudRateAt(BaudComboPosition(index, kind));
-}
-
-int CServoMain::FollowBaudChange(int index, int parity, int kind) {
-    const int position = BaudComboPosition(index, kind);
-    if (position < 0) return comm().BaudRate.load();
-    return SwitchPort(position, parity);
+int CServoMain::FollowBaudChange(int index, int parity, ServoKind kind) {
+    // The combos show the rate the port is moved to.
+    const int position = bus_rates::PositionOfIndex(index, kind == kKindModbus);
+    if (position >= 0) {
+        view_.SelectComboItem(kBaudCombo, position);
+        view_.SelectComboItem(kParityCombo, parity);
+    }
+    return bus_rates::FollowServoRate(comm(), *bus_.lock, index, parity, kind == kKindModbus);
 }
 
 int CServoMain::SwitchPort(int position, int parity) {
     view_.SelectComboItem(kBaudCombo, position);
     view_.SelectComboItem(kParityCombo, parity);
-    const int baud = std::atoi(view_.Text(kBaudCombo).c_str());
     std::lock_guard<BusLock> g(*bus_.lock);
-    return comm().SetBaud(baud, parity);
+    return comm().SetBaud(bus_rates::RateAt(position), parity);
 }
 
 void CServoMain::ServoIdChanged(int old_id, int new_id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (records_[i][5] == old_id) {
-            records_[i][5] = static_cast<uint8_t>(new_id);
+        if (records_[i].id() == old_id) {
+            records_[i].set_id(static_cast<uint8_t>(new_id));
             break;
         }
     }

@@ -83,10 +83,10 @@ class CServoMain : public MainWindowServices {
 
     // Services for the pages.
     void SetStatusText(const std::string& text) override;
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override;
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override;
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override;
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override;
     bool IdInUse(int id) override;
-    int FollowBaudChange(int index, int parity, int kind) override;
+    int FollowBaudChange(int index, int parity, ServoKind kind) override;
     void ServoIdChanged(int old_id, int new_id) override;
 
     // State (user-interface thread).
@@ -97,17 +97,9 @@ class CServoMain : public MainWindowServices {
     bool searching() const { return search_active_; }
     bool chinese() const { return chinese_; }
     const ServoInfo* records() const { return records_.data(); }
-    const int* kinds() const { return kinds_.data(); }
+    const ServoKind* kinds() const { return kinds_.data(); }
     // The rate each row's device answered at in an all-rate search; 0 for a plain search.
     const int* row_bauds() const { return bauds_.data(); }
-
-    // Baud-combo position for a servo's baud-rate index, or -1 for none.
-    static int BaudComboPosition(int index, int kind);
-    // The baud combo's entries, in its order (kBaudRateCount of them).
-    static constexpr int kBaudRateCount = 14;
-    static int BaudRateAt(int position);
-    // Baud rate of a servo's baud-rate index, or 0 for none.
-    static int BaudOfIndex(int index, int kind);
 
   private:
     void FillPortCombo();
@@ -129,7 +121,6 @@ class CServoMain : public MainWindowServices {
     void JoinWorker();
     CQVComm& comm() const;
     std::string Str(int id) const;
-    std::string FileOfKind(int kind) const;
     // Runs fn on the user-interface thread unless the window is gone by then.
     void PostToUi(std::function<void()> fn);
 
@@ -143,7 +134,7 @@ class CServoMain : public MainWindowServices {
     std::function<bool(const std::string&)> port_access_denied_;
 
     std::array<ServoInfo, kMaxServos> records_{};
-    std::array<int, kMaxServos> kinds_{};
+    std::array<ServoKind, kMaxServos> kinds_{};
     std::array<int, kMaxServos> bauds_{};
     // Ids whose replies collided, with their rates: rows after the devices, never selected.
     std::vector<std::pair<int, int>> garbled_;

@@ -343,10 +343,6 @@ void ServoMainWidget::SetProgress(int done, int total) {
 
 void ServoMainWidget::ShowMessage(const std::string& text, const std::string& caption,
                                   MessageIcon icon) {
-    if (message_hook_) {
-        message_hook_(text, caption, icon);
-        return;
-    }
     QMessageBox box(icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::Warning,
                     Q(caption), Q(text), QMessageBox::Ok, this);
     box.exec();

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QWidget>
 #include <array>
-#include <functional>
 
 #include "app/servo_main_view.h"
 
@@ -45,11 +44,6 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     QToolButton* pane_toggle() const { return pane_toggle_; }
     // Connects the controls to the logic.
     void SetLogic(CServoMain* logic) { logic_ = logic; }
-    // Replaces the modal message box (tests).
-    void SetMessageHook(
-        std::function<void(const std::string&, const std::string&, MessageIcon)> hook) {
-        message_hook_ = std::move(hook);
-    }
 
     // For tests: the controls.
     QPushButton* open_button() const { return open_; }
@@ -111,5 +105,4 @@ class ServoMainWidget : public QWidget, public ServoMainView {
     QSplitter* right_;
     QToolButton* pane_toggle_ = nullptr;
     bool pane_sized_ = false;
-    std::function<void(const std::string&, const std::string&, MessageIcon)> message_hook_;
 };

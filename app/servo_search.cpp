@@ -14,10 +14,6 @@ std::string ServoSearch::LookupIn(const std::string& file, ServoInfo& record) {
     return setup_->LookupModelName(file, record.data());
 }
 
-void ServoSearch::SelectFile(const std::string& file) {
-    if (setup_ != nullptr) setup_->SelectFile(file);
-}
-
 std::optional<SearchHit> ServoSearch::Probe(int id) {
     answered_ = false;
     if (id < 0 || id > 253) return std::nullopt;

@@ -14,7 +14,7 @@ class ServoSetup;
 
 struct SearchHit {
     ServoInfo record{};
-    int kind = kKindServo;
+    ServoKind kind = kKindServo;
     std::string name;  // raw setup-file bytes (code page 936 in the Chinese files)
 };
 
@@ -35,11 +35,8 @@ class ServoSearch {
     // came back without it were noise or colliding replies.
     bool LastProbeAnswered() const { return answered_; }
 
-    // The model name of record in the named setup file; the file other lookups read when
-    // they name none stays as it is.
+    // The model name of record in the named setup file.
     std::string LookupIn(const std::string& file, ServoInfo& record);
-    // ServoSetup::SelectFile: the file that lookups naming no file read.
-    void SelectFile(const std::string& file);
 
   private:
     std::optional<SearchHit> ProbeInstruction(int id);

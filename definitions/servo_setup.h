@@ -1,7 +1,7 @@
 #pragma once
 // Owns the three setup files: their names and folders, the refresh from the update server,
 // and the four lookups keyed by a servo's identification bytes. Nothing is cached: every
-// lookup reads its file anew under the object's lock.
+// lookup reads its file anew.
 #include <array>
 #include <cstdint>
 #include <mutex>
@@ -20,16 +20,11 @@ class ServoSetup {
     bool RefreshFromServer();
     int IsFileCurrent(const std::string& name, const std::string& folder);
     int StoreFileDate(const std::string& name, const std::string& date);
-    void SelectFile(const std::string& name);
     void UseLocalFiles();
 
-    // The four lookups name the setup file they read: MainName(), ModbusName(), PwmName(),
-    // or FileForKind(kind) for a found servo. A lookup then never depends on the file
-    // another thread selected meanwhile (the search selects as it probes). Moving a caller
-    // over is one line:
-    //     setup.LookupDebugRow(record, row)
-    //  -> setup.LookupDebugRow(setup.FileForKind(kind), record, row)
-    // The forms without a file name read the file last chosen with SelectFile.
+    // Each lookup reads the setup file it names: MainName(), ModbusName(), PwmName(), or
+    // FileForKind(kind) for a found servo. Nothing is shared between lookups, so they may
+    // run on several threads at once.
 
     // Fills entries[0..count-1] and always leaves a "NULL" row at entries[count]
     // (count <= capacity - 1). Returns count. A section with more entries than fit before
@@ -37,9 +32,8 @@ class ServoSetup {
     // entries read so far.
     int LoadMemoryTable(const std::string& file, MemoryEntry* entries, int capacity,
                         const uint8_t* ident);
-    // 1 when the file has a memory section for ident. The matched key is also copied to
-    // *matched (read under the lookup's lock, so no other lookup can change it first, as it
-    // can the MemoryKey() field).
+    // 1 when the file has a memory section for ident; the matched key is then copied to
+    // *matched.
     int HasMemoryTable(const std::string& file, const uint8_t* ident,
                        std::array<uint8_t, 4>* matched = nullptr);
     // The model name as raw file bytes (code page 936 in the Chinese files), or
@@ -47,23 +41,13 @@ class ServoSetup {
     std::string LookupModelName(const std::string& file, uint8_t* ident);
     int LookupDebugRow(const std::string& file, const uint8_t* ident, DebugRow& row);
 
-    // The same lookups in the file last chosen with SelectFile.
-    int LoadMemoryTable(MemoryEntry* entries, int capacity, const uint8_t* ident);
-    int HasMemoryTable(const uint8_t* ident, std::array<uint8_t, 4>* matched = nullptr);
-    std::string LookupModelName(uint8_t* ident);
-    int LookupDebugRow(const uint8_t* ident, DebugRow& row);
-
     // The setup file of a servo kind: the PWM file for kKindPwm, the Modbus file for
     // kKindModbus, the main file for any other kind.
-    const std::string& FileForKind(int kind) const;
-
-    // Last memory key matched by HasMemoryTable / LoadMemoryTable.
-    std::array<uint8_t, 4> MemoryKey() const;
+    const std::string& FileForKind(ServoKind kind) const;
 
     const std::string& MainName() const { return main_name_; }
     const std::string& ModbusName() const { return modbus_name_; }
     const std::string& PwmName() const { return pwm_name_; }
-    std::string CurrentName() const;
     // Folder for tests and the demo: all three files are read from here.
     void SetFolders(const std::string& folder);
 
@@ -81,19 +65,12 @@ class ServoSetup {
     bool Download(const std::string& name, const std::string& folder);
 
     SettingsStore& settings_;
-    // Held for the whole of each lookup; guards the scratch fields below it.
-    mutable std::mutex lock_;
-    int section_state_ = -1;
-    std::array<uint8_t, 4> memory_key_{};
-    std::array<uint8_t, 4> model_key_{};
-    DebugRow debug_row_{};
     // Read-only word of the interface language, in file bytes: the access given to an
     // entry line that lacks its access field.
     std::string read_only_word_;
-    // Guards the current name and the folders, which the UI thread changes while lookups
-    // run on timer threads. Never held while waiting for lock_.
+    // Guards the folders, which the user-interface thread changes while lookups run on
+    // timer threads.
     mutable std::mutex names_lock_;
-    std::string current_name_;
     std::string main_folder_, modbus_folder_, pwm_folder_;
     std::string main_name_, modbus_name_, pwm_name_;
 };

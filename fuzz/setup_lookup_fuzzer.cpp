@@ -27,23 +27,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ready || folder.path.empty() || size < 6) return 0;
 
     uint8_t ident[9] = {data[0], data[1], data[2], data[3], data[4], 0, 0, 0, 0};
-    const std::string file = folder.path + "/" + setup.MainName();
-    if (FILE* f = std::fopen(file.c_str(), "wb")) {
+    const std::string path = folder.path + "/" + setup.MainName();
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data + 6, 1, size - 6, f);
         std::fclose(f);
     }
-    setup.SelectFile(setup.MainName());
 
     // Exactly as many rows as the caller has, so a row written past them is caught.
     const int capacity = 1 + data[5] % 254;
     std::vector<MemoryEntry> entries(static_cast<size_t>(capacity));
-    const int count = setup.LoadMemoryTable(entries.data(), capacity, ident);
+    const int count = setup.LoadMemoryTable(setup.MainName(), entries.data(), capacity, ident);
     // Readers walk the list up to the "NULL" row: it must be inside the array.
     if (count < 0 || count >= capacity || entries[count].field[0] != "NULL") abort();
     std::array<uint8_t, 4> matched{};
-    setup.HasMemoryTable(ident, &matched);
-    setup.LookupModelName(ident);
+    setup.HasMemoryTable(setup.MainName(), ident, &matched);
+    setup.LookupModelName(setup.MainName(), ident);
     DebugRow row{};
-    setup.LookupDebugRow(ident, row);
+    setup.LookupDebugRow(setup.MainName(), ident, row);
     return 0;
 }

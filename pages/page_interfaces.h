@@ -7,7 +7,8 @@
 class DebugPage {
   public:
     virtual ~DebugPage() = default;
-    virtual void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) = 0;
+    virtual void SelectServo(int id, const ServoInfo* records, int index, int count,
+                             ServoKind kind) = 0;
     virtual void StartPolling() = 0;
     virtual void StopPolling() = 0;
 };
@@ -15,7 +16,7 @@ class DebugPage {
 class ProgrammingPage {
   public:
     virtual ~ProgrammingPage() = default;
-    virtual void SelectServo(int id, const ServoInfo& record, int kind) = 0;
+    virtual void SelectServo(int id, const ServoInfo& record, ServoKind kind) = 0;
     virtual void StartRefresh() = 0;       // timer, then SetTorqueByte(0)
     virtual void StopRefresh() = 0;        // timer, then SetTorqueByte(1)
     virtual void StartRefreshTimer() = 0;  // timer only
@@ -26,7 +27,7 @@ class ProgrammingPage {
 class UpgradePage {
   public:
     virtual ~UpgradePage() = default;
-    virtual void SetServo(int id, const ServoInfo* records, int index, int count, int kind,
+    virtual void SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
                           const std::string& model_name) = 0;
     virtual void StopTest() = 0;
     // True from "Upgrade" until the port is restored: the exchange owns the line meanwhile.

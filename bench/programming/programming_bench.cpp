@@ -36,10 +36,10 @@ using Clock = std::chrono::steady_clock;
 class NoServices : public MainWindowServices {
   public:
     void SetStatusText(const std::string&) override {}
-    bool ReadServoIdentity(int, uint8_t[5], int) override { return false; }
-    int CompareServoModel(int, const uint8_t[5], int) override { return 1; }
+    bool ReadServoIdentity(int, uint8_t[5], ServoKind) override { return false; }
+    int CompareServoModel(int, const uint8_t[5], ServoKind) override { return 1; }
     bool IdInUse(int) override { return false; }
-    int FollowBaudChange(int, int, int) override { return 0; }
+    int FollowBaudChange(int, int, ServoKind) override { return 0; }
     void ServoIdChanged(int, int) override {}
 };
 

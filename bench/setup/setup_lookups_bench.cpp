@@ -28,27 +28,28 @@ int main() {
     ServoSetup setup(strings, settings);
     setup.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup/");
     std::vector<MemoryEntry> rows(254);
+    const std::string& file = setup.MainName();
     const int kRounds = 2000;
     Measure("LookupModelName (VX62, second model line)", kRounds, [&] {
         uint8_t ident[5] = {5, 2, 1, 6, 2};
-        setup.LookupModelName(ident);
+        setup.LookupModelName(file, ident);
     });
     Measure("LookupModelName (no match, whole file)", kRounds, [&] {
         uint8_t ident[5] = {9, 9, 9, 9, 9};
-        setup.LookupModelName(ident);
+        setup.LookupModelName(file, ident);
     });
     Measure("LoadMemoryTable (VX62, 50 entries)", kRounds, [&] {
         const uint8_t ident[5] = {5, 2, 1, 6, 2};
-        setup.LoadMemoryTable(rows.data(), 254, ident);
+        setup.LoadMemoryTable(file, rows.data(), 254, ident);
     });
     Measure("HasMemoryTable (VX62)", kRounds, [&] {
         const uint8_t ident[5] = {5, 2, 1, 6, 2};
-        setup.HasMemoryTable(ident);
+        setup.HasMemoryTable(file, ident);
     });
     Measure("LookupDebugRow (VX62)", kRounds, [&] {
         const uint8_t ident[5] = {5, 2, 1, 6, 2};
         DebugRow row{};
-        setup.LookupDebugRow(ident, row);
+        setup.LookupDebugRow(file, ident, row);
     });
     return 0;
 }

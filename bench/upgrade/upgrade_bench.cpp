@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         << std::string(static_cast<size_t>(blocks) * 64, 'U');
     ServoInfo record{};
     record[5] = 1;
-    page.SetServo(1, &record, 0, 1, 0, "");
+    page.SetServo(1, &record, 0, 1, kKindServo, "");
     page.OnOpen();
     const auto start = Clock::now();
     page.OnUpgrade();
@@ -139,12 +139,12 @@ int main(int argc, char** argv) {
     // Communication test: reported reply time beside the read's wire time.
     DebugRow row{};
     const ServoInfo ident{3, 6, 0, 4, 0, 1, 0, 0, 1};
-    setup.LookupDebugRow(ident.data(), row);
+    setup.LookupDebugRow(setup.MainName(), ident.data(), row);
     const int length = row[5] - row[4] + 1;
     for (int baud : {115200, 1000000}) {
         comm.ConfigurePort(baud, 0, 25);
         ServoInfo r{3, 6, 0, 4, 0, static_cast<uint8_t>(baud == 115200 ? 1 : 2), 0, 0, 1};
-        page.SetServo(r[5], &r, 0, 1, 0, "");
+        page.SetServo(r[5], &r, 0, 1, kKindServo, "");
         std::vector<long long> replies;
         const int passes = 50;
         for (int k = 0; k < passes; ++k) {

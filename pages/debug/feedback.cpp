@@ -14,7 +14,7 @@ uint16_t Field16(const FeedbackBlock& b, int offset, uint8_t end) {
 
 }  // namespace
 
-int FeedbackLength(uint16_t start, uint16_t end, int kind) {
+int FeedbackLength(uint16_t start, uint16_t end, ServoKind kind) {
     const int limit = kind == kKindPwm ? kPwmFeedbackSize : kFeedbackBlockSize;
     if (end < start) return limit;
     const int span = end - start + 1;
@@ -44,7 +44,7 @@ int16_t SignMagnitude(uint16_t raw, int sign_bit) {
     return static_cast<int16_t>(-static_cast<int>(raw & ~sign & 0xFFFF));
 }
 
-Feedback DecodeBlock(const FeedbackBlock& block, uint8_t end, int kind, uint8_t error) {
+Feedback DecodeBlock(const FeedbackBlock& block, uint8_t end, ServoKind kind, uint8_t error) {
     auto value = [&](int offset, int sign_bit) -> int16_t {
         const uint16_t raw = Field16(block, offset, end);
         // The PWM family sends plain two's complement.
@@ -95,7 +95,7 @@ int ReadInt(const std::string& text) {
     return static_cast<int>(v);
 }
 
-uint16_t EncodeSpeed(int speed, int kind) {
+uint16_t EncodeSpeed(int speed, ServoKind kind) {
     if (kind != kKindServo || speed >= 0) return static_cast<uint16_t>(speed);
     const unsigned magnitude = 0u - static_cast<unsigned>(speed);
     return static_cast<uint16_t>((magnitude & 0x7FFF) | 0x8000);

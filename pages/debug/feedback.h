@@ -35,14 +35,14 @@ struct Feedback {
 // Number of bytes the poll reads for a debug row's feedback start and end addresses: the
 // span, at most the block size of the kind (17, or 16 for the PWM family); an end below the
 // start reads the whole block.
-int FeedbackLength(uint16_t start, uint16_t end, int kind);
+int FeedbackLength(uint16_t start, uint16_t end, ServoKind kind);
 
 // Moves the PWM family's fields (16 bytes) into the instruction-protocol layout.
 FeedbackBlock ReorderPwmBlock(const uint8_t* pwm);
 
 // Decodes a feedback block of kind 0 (sign-magnitude) or kind 1 (two's complement) read with
 // byte order end (0 low byte first, otherwise high byte first).
-Feedback DecodeBlock(const FeedbackBlock& block, uint8_t end, int kind, uint8_t error);
+Feedback DecodeBlock(const FeedbackBlock& block, uint8_t end, ServoKind kind, uint8_t error);
 
 // Decodes the ten Modbus feedback registers from register 256.
 Feedback DecodeModbus(const uint16_t* registers);
@@ -55,7 +55,7 @@ int16_t SignMagnitude(uint16_t raw, int sign_bit);
 int ReadInt(const std::string& text);
 
 // Speed as sent: for kind 0 a negative speed is its magnitude with bit 15 set.
-uint16_t EncodeSpeed(int speed, int kind);
+uint16_t EncodeSpeed(int speed, ServoKind kind);
 // Time as sent (every kind): a negative time is its magnitude with bit 10 set.
 uint16_t EncodeTime(int time);
 

@@ -137,7 +137,8 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
 
 // ---- Selection and polling --------------------------------------------------------------
 
-void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count, int kind) {
+void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count,
+                            ServoKind kind) {
     DebugRow row{};
     const bool found =
         records && index >= 0 && index < count &&
@@ -310,10 +311,10 @@ void CRobotDlg::ShowFeedback(const Feedback& f, int speed_scale) {
 bool CRobotDlg::SyncIds(bool same_order_only, uint8_t* ids, int* n) const {
     *n = 0;
     if (!records_ || selected_index_ < 0 || selected_index_ >= found_count_) return false;
-    const uint8_t order = records_[selected_index_][2];
+    const uint8_t order = records_[selected_index_].byte_order();
     for (int i = 0; i < found_count_ && i < kMaxServos; ++i) {
-        if (same_order_only && records_[i][2] != order) continue;
-        ids[(*n)++] = records_[i][5];
+        if (same_order_only && records_[i].byte_order() != order) continue;
+        ids[(*n)++] = records_[i].id();
     }
     return *n > 0;
 }
@@ -406,7 +407,7 @@ int CRobotDlg::EditInt(int control) const { return ReadInt(view_->Text(control))
 void CRobotDlg::SetInt(int control, int value) { view_->SetText(control, std::to_string(value)); }
 
 CRobotDlg::Motion CRobotDlg::ReadMotionEdits() const {
-    const int kind = Snapshot().kind;
+    const ServoKind kind = Snapshot().kind;
     Motion m;
     m.acc = EditInt(kAccEdit);
     m.speed = EncodeSpeed(EditInt(kSpeedEdit), kind);
@@ -448,62 +449,6 @@ void CRobotDlg::OnGoalSliderScroll() {
 void CRobotDlg::OnCtrlS() {
     view_->Show(kGoalCheck, true);
     view_->Show(kFastSlowCheck, true);
-}
-
-// ---- Graph controls ---------------------------------------------------------------------
-
-void CRobotDlg::OnGraphCheck(int control) {
-    uint32_t bit = 0;
-    switch (control) {
-        case kPositionCheck:
-            bit = chart::kPositionBit;
-            break;
-        case kTorqueGraphCheck:
-            bit = chart::kTorqueBit;
-            break;
-        case kSpeedCheck:
-            bit = chart::kSpeedBit;
-            break;
-        case kGoalCheck:
-            bit = chart::kGoalBit;
-            break;
-        case kFastSlowCheck:
-            bit = chart::kFastSlowBit;
-            break;
-        case kCurrentCheck:
-            bit = chart::kCurrentBit;
-            break;
-        case kVoltageCheck:
-            bit = chart::kVoltageBit;
-            break;
-        case kTemperatureCheck:
-            bit = chart::kTemperatureBit;
-            break;
-        default:
-            return;
-    }
-    graph_.SetChannel(bit, view_->IsChecked(control));
-    graph_.Redraw();
-}
-
-void CRobotDlg::OnZoomScroll() {
-    graph_.SetZoom(view_->SliderPos(kZoomSlider));
-    graph_.Redraw();
-}
-
-void CRobotDlg::OnShiftScroll() {
-    graph_.SetShift(view_->SliderPos(kShiftSlider));
-    graph_.Redraw();
-}
-
-void CRobotDlg::OnUpChanged() {
-    graph_.SetUpper(EditInt(kUpEdit));
-    graph_.Redraw();
-}
-
-void CRobotDlg::OnLowChanged() {
-    graph_.SetLower(EditInt(kLowEdit));
-    graph_.Redraw();
 }
 
 // ---- Auto debug -------------------------------------------------------------------------

@@ -43,7 +43,8 @@ class CRobotDlg : public DebugPage {
     void AttachView(RobotDlgView* view);
 
     // DebugPage.
-    void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) override;
+    void SelectServo(int id, const ServoInfo* records, int index, int count,
+                     ServoKind kind) override;
     void StartPolling() override;
     void StopPolling() override;
 
@@ -88,7 +89,7 @@ class CRobotDlg : public DebugPage {
     // selections.
     struct Target {
         int id = -1;
-        int kind = 0;
+        ServoKind kind = kKindServo;
         DebugRow row{};
         uint8_t end = 0;
         uint64_t generation = 0;

@@ -6,6 +6,8 @@
 // for its own duration.
 #include <cstdint>
 
+#include "definitions/servo_types.h"
+
 class CQVComm;
 class MainWindowServices;
 class Modbus;
@@ -37,7 +39,7 @@ constexpr int kNoReplyPauseMs = 100;
 
 struct WriteTarget {
     int id = -1;
-    int kind = 0;
+    ServoKind kind = kKindServo;
     int lock_address = -1;  // -1: the model has no lock entry
 };
 

@@ -52,7 +52,7 @@ AreaLayout ComputeAreas(const std::vector<MemoryEntry>& rows) {
     return l;
 }
 
-bool FitsImages(const AreaLayout& layout, int kind) {
+bool FitsImages(const AreaLayout& layout, ServoKind kind) {
     // A byte area goes in one read (at most 253 bytes) and one write (at most 252).
     const int cap = kind == kKindModbus ? kImageRegisters : kMaxAreaBytes;
     for (const AreaSpan& s : layout.area)
@@ -74,7 +74,7 @@ uint16_t EncodeSignMagnitude(int value, int n) {
 
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
                                                     const AreaLayout& layout, const Images& images,
-                                                    int kind, int end) {
+                                                    ServoKind kind, int end) {
     std::vector<std::pair<int, std::string>> out;
     out.reserve(rows.size());
     char buf[16];

@@ -48,7 +48,7 @@ struct AreaLayout {
 AreaLayout ComputeAreas(const std::vector<MemoryEntry>& rows);
 // True when every area can be transferred whole (252 bytes for kinds 0 and 1, 128 registers
 // for kind 2) and none runs backwards; a table that does not is refused.
-bool FitsImages(const AreaLayout& layout, int kind);
+bool FitsImages(const AreaLayout& layout, ServoKind kind);
 
 // What one refresh read: byte images for kinds 0 and 1, register images for kind 2.
 struct Images {
@@ -64,7 +64,7 @@ uint16_t EncodeSignMagnitude(int value, int n);
 // areas, placeholder rows and rows whose bytes lie outside the image keep their text.
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
                                                     const AreaLayout& layout, const Images& images,
-                                                    int kind, int end);
+                                                    ServoKind kind, int end);
 
 // The status box text for the error byte: one line (ending CR LF) per set bit in the order
 // voltage, heat, current, load, sensor, or "Normal".

@@ -93,7 +93,7 @@ void CServoPG::InitDialog(ServoPGView* view) {
 
 // ---- Selection and refresh ----------------------------------------------------------------
 
-void CServoPG::SelectServo(int id, const ServoInfo& record, int kind) {
+void CServoPG::SelectServo(int id, const ServoInfo& record, ServoKind kind) {
     std::copy(record.begin(), record.begin() + 5, identity_);
     std::lock_guard<std::mutex> g(selection_lock_);
     target_.id = id;
@@ -109,7 +109,7 @@ CServoPG::Target CServoPG::Snapshot() const {
 }
 
 int CServoPG::servo_id() const { return Snapshot().id; }
-int CServoPG::kind() const { return Snapshot().kind; }
+ServoKind CServoPG::kind() const { return Snapshot().kind; }
 
 int CServoPG::TotalLength() const {
     std::lock_guard<std::mutex> g(data_lock_);
@@ -156,7 +156,7 @@ void CServoPG::SetTorqueByte(int value) {
     tervion_.WriteByte(Low8(t.id), torque, Low8(value));
 }
 
-int CServoPG::LoadTable(MemoryEntry* rows, const uint8_t* identity, int kind) {
+int CServoPG::LoadTable(MemoryEntry* rows, const uint8_t* identity, ServoKind kind) {
     return setup_.LoadMemoryTable(setup_.FileForKind(kind), rows, kTableRows, identity);
 }
 

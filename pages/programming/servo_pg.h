@@ -42,7 +42,7 @@ class CServoPG : public ProgrammingPage {
     void AttachView(ServoPGView* view);
 
     // ProgrammingPage.
-    void SelectServo(int id, const ServoInfo& record, int kind) override;
+    void SelectServo(int id, const ServoInfo& record, ServoKind kind) override;
     void StartRefresh() override;
     void StopRefresh() override;
     void StartRefreshTimer() override;
@@ -68,7 +68,7 @@ class CServoPG : public ProgrammingPage {
     int FindEntryAddress(const std::string& name) const;
 
     int servo_id() const;
-    int kind() const;
+    ServoKind kind() const;
     const uint8_t* identity() const { return identity_; }
     bool hidden() const { return hidden_; }
     bool Refreshing() const { return worker_.Running(); }
@@ -80,7 +80,7 @@ class CServoPG : public ProgrammingPage {
     using Table = std::vector<MemoryEntry>;
     struct Target {
         int id = -1;
-        int kind = 0;
+        ServoKind kind = kKindServo;
         uint8_t identity[5] = {};
         uint64_t generation = 0;
     };
@@ -98,7 +98,7 @@ class CServoPG : public ProgrammingPage {
     Target Snapshot() const;
     bool Current(uint64_t generation) const { return generation == generation_.load(); }
     // The one call into the setup store, so that where it reads from is decided here.
-    int LoadTable(MemoryEntry* rows, const uint8_t* identity, int kind);
+    int LoadTable(MemoryEntry* rows, const uint8_t* identity, ServoKind kind);
     // Reloads the table on the tick thread; false when the page has no table now.
     void ReloadTable(const Target& t);
     void ApplyTick(const TickResult& r);
@@ -111,7 +111,7 @@ class CServoPG : public ProgrammingPage {
     void ServoIdChanged(int old_id, int new_id);
 
     // Parameter files and online loading.
-    std::string FileFilter(int kind) const;
+    std::string FileFilter(ServoKind kind) const;
     bool LoadImage(pg::FileFormat format, uint8_t* image, int n, const std::string& caption);
     bool LoadXdat(const Target& t, uint8_t* image, int n, const std::string& caption);
     bool LoadMdat(const Target& t, const uint8_t* image, int n, const std::string& caption);

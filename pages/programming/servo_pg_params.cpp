@@ -38,7 +38,7 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-std::string CServoPG::FileFilter(int kind) const {
+std::string CServoPG::FileFilter(ServoKind kind) const {
     if (kind == kKindPwm) return "Servo Files (*.dat)|*.dat||";
     if (kind == kKindModbus) return "Servo Files (*.mdat)|*.mdat||";
     return "Servo Files (*.xdat)|*.xdat||";

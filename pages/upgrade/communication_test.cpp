@@ -120,8 +120,10 @@ std::string CommunicationTest::RunPass(const Selection& s) {
     using Clock = std::chrono::steady_clock;
     for (int k = 0; k < s.count && k < static_cast<int>(s.records.size()); ++k) {
         const ServoInfo& r = s.records[static_cast<size_t>(k)];
-        if (r[0] != selected[0] || r[3] != selected[3] || r[2] != selected[2]) continue;
-        const uint8_t id = r[5];
+        if (r.firmware_major() != selected.firmware_major() ||
+            r.model_major() != selected.model_major() || r.byte_order() != selected.byte_order())
+            continue;
+        const uint8_t id = r.id();
         bool ok;
         Clock::time_point t0, t1;
         {

@@ -24,7 +24,7 @@ class CommunicationTest {
         std::vector<ServoInfo> records;
         int index = -1;
         int count = 0;  // 0 when nothing is selected or the model has no debug row
-        int kind = 0;
+        ServoKind kind = kKindServo;
         int id = -1;
         DebugRow row{};
         std::string model_name;

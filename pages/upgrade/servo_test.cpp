@@ -69,11 +69,11 @@ void CServoTest::PostToUi(std::function<void(ServoTestView&)> fn) {
 
 // The one place the page asks the setup store: the file of the servo's kind, whatever
 // file another thread has selected meanwhile.
-int CServoTest::LookupRow(const ServoInfo& record, int kind, DebugRow& row) {
+int CServoTest::LookupRow(const ServoInfo& record, ServoKind kind, DebugRow& row) {
     return setup_.LookupDebugRow(setup_.FileForKind(kind), record.data(), row);
 }
 
-void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count, int kind,
+void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
                           const std::string& model_name) {
     CommunicationTest::Selection s;
     if (records != nullptr && count > 0) s.records.assign(records, records + count);

@@ -44,7 +44,7 @@ class CServoTest : public UpgradePage {
     void AttachView(ServoTestView* view);
 
     // UpgradePage.
-    void SetServo(int id, const ServoInfo* records, int index, int count, int kind,
+    void SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
                   const std::string& model_name) override;
     void StopTest() override;
     bool UpgradeRunning() const override { return exchange_.running(); }
@@ -79,7 +79,7 @@ class CServoTest : public UpgradePage {
     int servo_count() const;
 
   private:
-    int LookupRow(const ServoInfo& record, int kind, DebugRow& row);
+    int LookupRow(const ServoInfo& record, ServoKind kind, DebugRow& row);
     void SetTestCaption(bool running);
     void LoadFile(const std::string& path);
     void ImageLoaded();

@@ -131,8 +131,8 @@ void CServoTest::OnOnline() {
         listed_name = selection_.model_name;
         kind = selection_.kind;
     }
-    const std::string model = Dotted(record[3], record[4]);
-    const std::string version = Dotted(record[0], record[1]);
+    const std::string model = Dotted(record.model_major(), record.model_minor());
+    const std::string version = Dotted(record.firmware_major(), record.firmware_minor());
     const std::string model_line_format = PickText(chinese_, "Model:", "舵机型号:");
     const std::string version_head = PickText(chinese_, "Version:", "固件版本:");
 

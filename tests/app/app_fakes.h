@@ -124,7 +124,8 @@ class PageLog {
 
 struct FakeDebugPage : DebugPage {
     explicit FakeDebugPage(PageLog& l) : log(l) {}
-    void SelectServo(int id, const ServoInfo* records, int index, int count, int kind) override {
+    void SelectServo(int id, const ServoInfo* records, int index, int count,
+                     ServoKind kind) override {
         log.Add("debug.SelectServo " + std::to_string(id) + " " + std::to_string(index) + " " +
                 std::to_string(count) + " " + std::to_string(kind));
         last_records = records;
@@ -137,7 +138,7 @@ struct FakeDebugPage : DebugPage {
 
 struct FakeProgrammingPage : ProgrammingPage {
     explicit FakeProgrammingPage(PageLog& l) : log(l) {}
-    void SelectServo(int id, const ServoInfo& r, int kind) override {
+    void SelectServo(int id, const ServoInfo& r, ServoKind kind) override {
         log.Add("pg.SelectServo " + std::to_string(id) + " " + std::to_string(r[0]) + "." +
                 std::to_string(r[1]) + " " + std::to_string(kind));
     }
@@ -151,7 +152,7 @@ struct FakeProgrammingPage : ProgrammingPage {
 
 struct FakeUpgradePage : UpgradePage {
     explicit FakeUpgradePage(PageLog& l) : log(l) {}
-    void SetServo(int id, const ServoInfo*, int index, int count, int kind,
+    void SetServo(int id, const ServoInfo*, int index, int count, ServoKind kind,
                   const std::string& name) override {
         log.Add("upgrade.SetServo " + std::to_string(id) + " " + std::to_string(index) + " " +
                 std::to_string(count) + " " + std::to_string(kind) + " " + name);

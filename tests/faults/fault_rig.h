@@ -98,7 +98,6 @@ class FaultRig : public ::testing::Test {
     void SelectServo1() {
         records_[0] = kServo1;
         shared.tervion.End = kServo1[2];
-        shared.setup.SelectFile(shared.setup.MainName());
         debug->SelectServo(1, records_, 0, 1, kKindServo);
     }
 

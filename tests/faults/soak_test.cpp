@@ -57,7 +57,6 @@ class SoakTest : public FaultRig {
 
     // The Programming page refreshing servo 1's memory table while the Debug poll runs too.
     void ProgrammingRefreshRound() {
-        shared.setup.SelectFile(shared.setup.MainName());
         pg->SelectServo(1, kServo1, kKindServo);
         pg->StartRefreshTimer();
         WaitFor([] { return false; }, 1500ms);

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/servo_identity.h"
-#include "app/servo_main.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/programming/main_window_services.h"
@@ -24,6 +23,7 @@
 #include "tests/support/modbus_crc.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace pg_test {
@@ -111,17 +111,16 @@ class FakeServices : public MainWindowServices {
     FakeServices(ServoSetup& s, Tervion& t, Modbus& m, BusLock& l, CQVComm& c)
         : setup(s), tervion(t), modbus(m), lock(l), comm(c) {}
     void SetStatusText(const std::string&) override {}
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override {
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override {
         return ReadIdentityFromBus(tervion, modbus, lock, id, identity, kind);
     }
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override {
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override {
         return CompareModelOnBus(setup, tervion, modbus, lock, id, identity, kind);
     }
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
-    int FollowBaudChange(int index, int parity, int kind) override {
+    int FollowBaudChange(int index, int parity, ServoKind kind) override {
         followed.push_back({index, parity, kind});
-        std::lock_guard<BusLock> g(lock);
-        return comm.SetBaud(CServoMain::BaudOfIndex(index, kind), parity);
+        return bus_rates::FollowServoRate(comm, lock, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int old_id, int new_id) override { ids.push_back({old_id, new_id}); }
 
@@ -166,12 +165,9 @@ class PgTest : public ::testing::Test {
     }
 
     // Selects a servo as the main window does, then runs one refresh.
-    void Select(int id, const ServoInfo& record, int kind) {
+    void Select(int id, const ServoInfo& record, ServoKind kind) {
         tervion.End = record[2];
         tervion.Level = record[8];
-        setup->SelectFile(kind == kKindPwm      ? setup->PwmName()
-                          : kind == kKindModbus ? setup->ModbusName()
-                                                : setup->MainName());
         page->SelectServo(id, record, kind);
         Tick();
     }

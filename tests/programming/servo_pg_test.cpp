@@ -30,7 +30,6 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     page->SelectServo(1, kVx40_1, kKindServo);
     page->RefreshTick();
     const int rebuilds = view.rebuilds;
-    setup->SelectFile(setup->ModbusName());
     page->SelectServo(6, kVxm8_6, kKindModbus);
     ui.Drain();
     EXPECT_EQ(view.rebuilds, rebuilds);
@@ -47,7 +46,6 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
 
     // No servo answers: "Timeout", values kept, and nothing of it can be saved.
     page->SelectServo(9, kVx40_1, kKindServo);
-    setup->SelectFile(setup->MainName());
     Tick();
     EXPECT_EQ(view.Text(kStatusBox), "Timeout");
     EXPECT_EQ(view.Value("Max angle limit"), "4095");
@@ -119,7 +117,6 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
 }
 
 TEST_F(PgTest, ModbusWritesGoThroughRegister133) {
-    setup->SelectFile(setup->ModbusName());
     Select(6, kVxm8_6, kKindModbus);
     bus.RecordRequests(true);
     EXPECT_TRUE(Write("Max temperature", "80"));
@@ -177,7 +174,6 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
     page->StartRefresh();
     for (int round = 0; round < 6; ++round) {
         const bool modbus_now = round % 2 == 0;  // every round shows another table
-        setup->SelectFile(modbus_now ? setup->ModbusName() : setup->MainName());
         const int rebuilds = view.rebuilds;
         page->SelectServo(modbus_now ? 6 : 1, modbus_now ? kVxm8_6 : kVx40_1,
                           modbus_now ? kKindModbus : kKindServo);

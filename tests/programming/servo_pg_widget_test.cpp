@@ -51,7 +51,6 @@ class PgWidgetTest : public PgTest {
         w.resize(820, 560);
         w.show();
         tervion.End = kVx40_1[2];
-        files.SelectFile(files.MainName());
         qt_page.SelectServo(1, kVx40_1, kKindServo);
         qt_page.StartRefresh();
         PgTableModel& model = *w.Model();

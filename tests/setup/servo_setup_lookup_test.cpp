@@ -44,6 +44,9 @@ class SetupTest : public ::testing::Test {
     SettingsStore settings_;
     ServoSetup setup_;
     std::vector<MemoryEntry> rows_ = std::vector<MemoryEntry>(254);
+    // The file the lookups read: the main file of the interface language unless a case
+    // names another.
+    std::string file_ = setup_.MainName();
 };
 
 class SampleEnglish : public SetupTest {
@@ -58,30 +61,30 @@ class SampleChinese : public SetupTest {
 
 TEST_F(SampleEnglish, ModelNamesOfEveryKind) {
     uint8_t vx40[5] = {3, 6, 0, 4, 0};
-    EXPECT_EQ(setup_.LookupModelName(vx40), "VX40 servo (4096 steps)");
+    EXPECT_EQ(setup_.LookupModelName(file_, vx40), "VX40 servo (4096 steps)");
     uint8_t vx40hv[5] = {3, 6, 0, 4, 12};
-    EXPECT_EQ(setup_.LookupModelName(vx40hv), "VX40-HV servo (4096 steps)");
+    EXPECT_EQ(setup_.LookupModelName(file_, vx40hv), "VX40-HV servo (4096 steps)");
     uint8_t vx62[5] = {5, 2, 1, 6, 2};
-    EXPECT_EQ(setup_.LookupModelName(vx62), "VX62 servo (1024 steps)");
+    EXPECT_EQ(setup_.LookupModelName(file_, vx62), "VX62 servo (1024 steps)");
     uint8_t wrong_variant[5] = {5, 2, 0, 6, 2};
-    EXPECT_EQ(setup_.LookupModelName(wrong_variant), kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(file_, wrong_variant), kUnknown);
 
     // The record the search builds for a pulse-width servo: byte 2 becomes the variant.
     uint8_t pwm[9] = {7, 1, 255, 9, 255, 1, 5, 255, 1};
-    EXPECT_EQ(setup_.LookupModelName(pwm), kUnknown);  // not in the main file
+    EXPECT_EQ(setup_.LookupModelName(file_, pwm), kUnknown);  // not in the main file
     EXPECT_EQ(pwm[2], 255);
-    setup_.SelectFile("setup_pwm_en.log");
-    EXPECT_EQ(setup_.LookupModelName(pwm), "VXP9 pulse-width servo");
+    file_ = "setup_pwm_en.log";
+    EXPECT_EQ(setup_.LookupModelName(file_, pwm), "VXP9 pulse-width servo");
     EXPECT_EQ(pwm[2], 0);
 
     uint8_t modbus[9] = {2, 10, 1, 8, 5, 1, 2, 255, 1};
-    setup_.SelectFile("setup_modbus_en.log");
-    EXPECT_EQ(setup_.LookupModelName(modbus), "VXM8 Modbus servo");
+    file_ = "setup_modbus_en.log";
+    EXPECT_EQ(setup_.LookupModelName(file_, modbus), "VXM8 Modbus servo");
 }
 
 TEST_F(SampleEnglish, MemoryTablesAndDebugRows) {
     const uint8_t vx40[5] = {3, 6, 0, 4, 0};
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, vx40), 59);
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, vx40), 59);
     EXPECT_EQ(rows_[0].field,
               (Fields{"0", "Firmware major", "1", "3", "-1", "EPROM", "r", "-1", "-1"}));
     EXPECT_EQ(rows_[5].field, (Fields{"5", "ID", "1", "1", "-1", "EPROM", "rw", "0", "253"}));
@@ -92,39 +95,40 @@ TEST_F(SampleEnglish, MemoryTablesAndDebugRows) {
     EXPECT_EQ(rows_[59].field[0], "NULL");
 
     DebugRow row{};
-    ASSERT_EQ(setup_.LookupDebugRow(vx40, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, vx40, row), 1);
     EXPECT_EQ(row, (DebugRow{3, 0, 20, 0, 56, 72, 41, 1, 4, 42, 40, 0, 0}));
 
     const uint8_t vx62[5] = {5, 2, 1, 6, 2};
-    EXPECT_EQ(setup_.HasMemoryTable(vx62), 1);
-    EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{5, 0, 30, 1}));
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, vx62), 50);
+    std::array<uint8_t, 4> key{};
+    EXPECT_EQ(setup_.HasMemoryTable(file_, vx62, &key), 1);
+    EXPECT_EQ(key, (std::array<uint8_t, 4>{5, 0, 30, 1}));
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, vx62), 50);
     EXPECT_EQ(rows_[49].field,
               (Fields{"97", "Speed I gain", "1", "10", "-1", "EPROM1", "rw", "0", "254"}));
-    ASSERT_EQ(setup_.LookupDebugRow(vx62, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, vx62, row), 1);
     EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0}));
 
-    setup_.SelectFile("setup_pwm_en.log");
+    file_ = "setup_pwm_en.log";
     const uint8_t pwm[5] = {7, 1, 0, 9, 255};
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 28);
-    ASSERT_EQ(setup_.LookupDebugRow(pwm, row), 1);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, pwm), 28);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, pwm, row), 1);
     EXPECT_EQ(row, (DebugRow{7, 0, 9, 0, 40, 55, 0, 1, 4, 34, 32, 0, 0}));
 
-    setup_.SelectFile("setup_modbus_en.log");
+    file_ = "setup_modbus_en.log";
     const uint8_t modbus[5] = {2, 10, 1, 8, 5};
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, modbus), 37);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, modbus), 37);
     EXPECT_EQ(rows_[4].field, (Fields{"10", "ID", "1", "1", "-1", "EPROM", "rw", "1", "247"}));
-    ASSERT_EQ(setup_.LookupDebugRow(modbus, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, modbus, row), 1);
     EXPECT_EQ(row, (DebugRow{2, 0, 99, 1, 256, 265, 128, 1, 4, 128, 129, 0, 0}));
 }
 
 TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
     uint8_t vx40[5] = {3, 6, 0, 4, 0};
-    EXPECT_EQ(setup_.LookupModelName(vx40), "VX40 \xB6\xE6\xBB\xFA(4096\xB2\xBD)");
+    EXPECT_EQ(setup_.LookupModelName(file_, vx40), "VX40 \xB6\xE6\xBB\xFA(4096\xB2\xBD)");
     uint8_t vx62[5] = {5, 2, 1, 6, 2};
-    EXPECT_EQ(setup_.LookupModelName(vx62), "VX62 \xB6\xE6\xBB\xFA(1024\xB2\xBD)");
+    EXPECT_EQ(setup_.LookupModelName(file_, vx62), "VX62 \xB6\xE6\xBB\xFA(1024\xB2\xBD)");
 
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, vx40), 59);
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, vx40), 59);
     // Read-write word, and no CR left on the last field.
     EXPECT_EQ(rows_[5].field,
               (Fields{"5", "ID", "1", "1", "-1", "EPROM", "\xB6\xC1\xD0\xB4", "0", "253"}));
@@ -134,20 +138,21 @@ TEST_F(SampleChinese, CodePage936NamesAndCrLfLines) {
     EXPECT_EQ(rows_[43].field, (Fields{"55", "\xCB\xF8\xB1\xEA\xD6\xBE", "1", "1", "-1", "SRAM",
                                        "\xB6\xC1\xD0\xB4", "0", "1"}));  // Lock
     DebugRow row{};
-    ASSERT_EQ(setup_.LookupDebugRow(vx62, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, vx62, row), 1);
     EXPECT_EQ(row, (DebugRow{5, 0, 30, 1, 56, 72, 41, 4, 3, 42, 40, 0, 0}));
-    EXPECT_EQ(setup_.HasMemoryTable(vx62), 1);
-    EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{5, 0, 30, 1}));
+    std::array<uint8_t, 4> key{};
+    EXPECT_EQ(setup_.HasMemoryTable(file_, vx62, &key), 1);
+    EXPECT_EQ(key, (std::array<uint8_t, 4>{5, 0, 30, 1}));
 
     uint8_t pwm[5] = {7, 1, 255, 9, 255};
-    setup_.SelectFile("setup_pwm.log");
-    EXPECT_EQ(setup_.LookupModelName(pwm), "VXP9 PWM\xB6\xE6\xBB\xFA");
+    file_ = "setup_pwm.log";
+    EXPECT_EQ(setup_.LookupModelName(file_, pwm), "VXP9 PWM\xB6\xE6\xBB\xFA");
     EXPECT_EQ(pwm[2], 0);
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, pwm), 28);
-    setup_.SelectFile("setup_modbus.log");
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, pwm), 28);
+    file_ = "setup_modbus.log";
     uint8_t modbus[5] = {2, 10, 1, 8, 5};
-    EXPECT_EQ(setup_.LookupModelName(modbus), "VXM8 Modbus\xB6\xE6\xBB\xFA");
-    EXPECT_EQ(setup_.LookupDebugRow(modbus, row), 1);
+    EXPECT_EQ(setup_.LookupModelName(file_, modbus), "VXM8 Modbus\xB6\xE6\xBB\xFA");
+    EXPECT_EQ(setup_.LookupDebugRow(file_, modbus, row), 1);
 }
 
 TEST_F(SetupTest, MemoryKeyRules) {
@@ -157,8 +162,9 @@ TEST_F(SetupTest, MemoryKeyRules) {
               "1,Empty range,1,0,-1,EPROM,r,-1,-1\nNULL\n" + kMemEnd + "\n" + kMem + "\n" +
               "7,2,5,255\n" + "1,Any variant,1,0,-1,EPROM,r,-1,-1\nNULL\n" + kMemEnd + "\n");
     auto first_name = [&](std::array<uint8_t, 3> ident) {
-        return setup_.LoadMemoryTable(rows_.data(), 254, ident.data()) == 1 ? rows_[0].field[1]
-                                                                            : std::string("-");
+        return setup_.LoadMemoryTable(file_, rows_.data(), 254, ident.data()) == 1
+                   ? rows_[0].field[1]
+                   : std::string("-");
     };
     EXPECT_EQ(first_name({7, 2, 3}), "Variant three");
     EXPECT_EQ(first_name({7, 5, 3}), "Variant three");
@@ -170,10 +176,11 @@ TEST_F(SetupTest, MemoryKeyRules) {
     EXPECT_EQ(first_name({8, 3, 3}), "-");
 
     const uint8_t any[3] = {7, 4, 9};
-    EXPECT_EQ(setup_.HasMemoryTable(any), 1);
-    EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{7, 2, 5, 255}));
+    std::array<uint8_t, 4> key{};
+    EXPECT_EQ(setup_.HasMemoryTable(file_, any, &key), 1);
+    EXPECT_EQ(key, (std::array<uint8_t, 4>{7, 2, 5, 255}));
     const uint8_t none[3] = {7, 9, 9};
-    EXPECT_EQ(setup_.HasMemoryTable(none), 0);
+    EXPECT_EQ(setup_.HasMemoryTable(file_, none), 0);
 }
 
 TEST_F(SetupTest, KeyNumbersKeepTheirLowBits) {
@@ -182,16 +189,16 @@ TEST_F(SetupTest, KeyNumbersKeepTheirLowBits) {
               kDebugEnd + "\n");
     const uint8_t ident[3] = {7, 200, 255};
     std::array<uint8_t, 4> matched{};
-    EXPECT_EQ(setup_.HasMemoryTable(ident, &matched), 1);  // 263 -> 7, 511 -> 255, -1 -> 255
-    EXPECT_EQ(setup_.MemoryKey(), (std::array<uint8_t, 4>{7, 0, 255, 255}));
+    EXPECT_EQ(setup_.HasMemoryTable(file_, ident, &matched), 1);  // 263 -> 7, 511 -> 255, -1 -> 255
+    EXPECT_EQ(matched, (std::array<uint8_t, 4>{7, 0, 255, 255}));
     EXPECT_EQ(matched, (std::array<uint8_t, 4>{7, 0, 255, 255}));
     DebugRow row{};
     // Debug values keep 16 bits: -1 is 65535, which no variant byte equals; 65545 is 9.
     const uint8_t debug_ident[3] = {7, 9, 255};
-    ASSERT_EQ(setup_.LookupDebugRow(debug_ident, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, debug_ident, row), 1);
     EXPECT_EQ(row, (DebugRow{7, 0, 9, 255, 300, 4464, 41, 1, 10, 0, 40, 0, 0}));
     const uint8_t above[3] = {7, 10, 255};
-    EXPECT_EQ(setup_.LookupDebugRow(above, row), 0);
+    EXPECT_EQ(setup_.LookupDebugRow(file_, above, row), 0);
 }
 
 TEST_F(SetupTest, ModelKeyRules) {
@@ -201,32 +208,32 @@ TEST_F(SetupTest, ModelKeyRules) {
               "6,0,9,2,After the comma line\n" + "9,0,0,5,Wild\n" + kModelEnd + "\n" + kModel +
               "\n" + "8,0,9,1,Second section\n" + kModelEnd + "\n");
     uint8_t a[5] = {0, 0, 1, 4, 4};
-    EXPECT_EQ(setup_.LookupModelName(a), "Plain");
+    EXPECT_EQ(setup_.LookupModelName(file_, a), "Plain");
     uint8_t b[5] = {0, 0, 1, 4, 19};
-    EXPECT_EQ(setup_.LookupModelName(b), "Upper range");
+    EXPECT_EQ(setup_.LookupModelName(file_, b), "Upper range");
     uint8_t c[5] = {0, 0, 2, 4, 4};  // only the reversed line has variant 2
-    EXPECT_EQ(setup_.LookupModelName(c), kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(file_, c), kUnknown);
     uint8_t d[5] = {0, 0, 1, 4, 20};
-    EXPECT_EQ(setup_.LookupModelName(d), kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(file_, d), kUnknown);
     EXPECT_EQ(d[2], 1);
 
     // A variant of 255 takes the first line with the right major number, whatever its
     // ranges, even the reversed one, and learns that line's variant.
     uint8_t wild[5] = {0, 0, 255, 4, 200};
-    EXPECT_EQ(setup_.LookupModelName(wild), "Reversed range");
+    EXPECT_EQ(setup_.LookupModelName(file_, wild), "Reversed range");
     EXPECT_EQ(wild[2], 2);
     uint8_t wild9[5] = {0, 0, 255, 9, 77};
-    EXPECT_EQ(setup_.LookupModelName(wild9), "Wild");
+    EXPECT_EQ(setup_.LookupModelName(file_, wild9), "Wild");
     EXPECT_EQ(wild9[2], 5);
 
     // A matching line whose name holds a comma ends the lookup without a name.
     uint8_t comma[5] = {0, 0, 1, 6, 3};
-    EXPECT_EQ(setup_.LookupModelName(comma), kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(file_, comma), kUnknown);
     uint8_t after[5] = {0, 0, 2, 6, 3};
-    EXPECT_EQ(setup_.LookupModelName(after), "After the comma line");
+    EXPECT_EQ(setup_.LookupModelName(file_, after), "After the comma line");
     // Only the first model section is read.
     uint8_t second[5] = {0, 0, 1, 8, 1};
-    EXPECT_EQ(setup_.LookupModelName(second), kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(file_, second), kUnknown);
 }
 
 TEST_F(SetupTest, DebugRowNeedsThirteenNumbersAndAnExactVariant) {
@@ -237,18 +244,18 @@ TEST_F(SetupTest, DebugRowNeedsThirteenNumbersAndAnExactVariant) {
               "3,0,9,0,1,1,1,1,1,1,1,1,1\n" + kDebugEnd + "\n" + "3,0,9,1,9,9,9,9,9,9,9,9,9\n");
     DebugRow row{};
     const uint8_t ident[3] = {3, 4, 0};
-    ASSERT_EQ(setup_.LookupDebugRow(ident, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, ident, row), 1);
     EXPECT_EQ(row, (DebugRow{3, 0, 9, 0, 56, 72, 41, 4, 15, 42, 40, 11, 12}));
     const uint8_t wild[3] = {3, 4, 255};
-    ASSERT_EQ(setup_.LookupDebugRow(wild, row), 1);
+    ASSERT_EQ(setup_.LookupDebugRow(file_, wild, row), 1);
     EXPECT_EQ(row, (DebugRow{3, 0, 9, 255, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
 
     DebugRow untouched{};
     untouched.fill(77);
     const uint8_t after_end[3] = {3, 4, 1};
-    EXPECT_EQ(setup_.LookupDebugRow(after_end, untouched), 0);
+    EXPECT_EQ(setup_.LookupDebugRow(file_, after_end, untouched), 0);
     const uint8_t outside[3] = {3, 10, 0};
-    EXPECT_EQ(setup_.LookupDebugRow(outside, untouched), 0);
+    EXPECT_EQ(setup_.LookupDebugRow(file_, outside, untouched), 0);
     EXPECT_EQ(untouched[0], 77);
     EXPECT_EQ(untouched[12], 77);
 }
@@ -261,7 +268,7 @@ TEST_F(SetupTest, EntriesUpToTheNullLine) {
     text += "NULL,end,x\n0,After null,1,0,-1,SRAM,rw,0,9\n" + kMemEnd + "\n";
     WriteMain(text);
     const uint8_t ident[3] = {3, 1, 0};
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 10);
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 10);
     EXPECT_EQ(rows_[9].field, (Fields{"9", "P9", "1", "0", "-1", "SRAM", "rw", "0", "9"}));
     EXPECT_EQ(rows_[10].field[0], "NULL");
     EXPECT_EQ(rows_[10].field[1], "end");
@@ -269,7 +276,7 @@ TEST_F(SetupTest, EntriesUpToTheNullLine) {
 
     // Exactly room for ten entries and the "NULL" row.
     std::vector<MemoryEntry> eleven(11);
-    EXPECT_EQ(setup_.LoadMemoryTable(eleven.data(), 11, ident), 10);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, eleven.data(), 11, ident), 10);
     EXPECT_EQ(eleven[10].field[0], "NULL");
 }
 
@@ -279,17 +286,17 @@ TEST_F(SetupTest, SectionTooLongForTheCallersArrayIsRefused) {
     text += "NULL\n" + kMemEnd + "\n";
     WriteMain(text);
     const uint8_t ident[3] = {3, 1, 0};
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 0);
     EXPECT_EQ(rows_[0].field[0], "NULL");
 
     std::vector<MemoryEntry> ten(10);
-    EXPECT_EQ(setup_.LoadMemoryTable(ten.data(), 10, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, ten.data(), 10, ident), 0);
     EXPECT_EQ(ten[0].field[0], "NULL");
     MemoryEntry one;
-    EXPECT_EQ(setup_.LoadMemoryTable(&one, 1, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, &one, 1, ident), 0);
     EXPECT_EQ(one.field[0], "NULL");
-    EXPECT_EQ(setup_.LoadMemoryTable(nullptr, 10, ident), 0);
-    EXPECT_EQ(setup_.LoadMemoryTable(ten.data(), 0, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, nullptr, 10, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, ten.data(), 0, ident), 0);
 }
 
 TEST_F(SetupTest, SectionWithoutNullLineEndsWithAnAddedNullRow) {
@@ -298,25 +305,26 @@ TEST_F(SetupTest, SectionWithoutNullLineEndsWithAnAddedNullRow) {
     WriteMain(kMem + "\n3,0,9,255\n0,A,1,0,-1,SRAM,rw,0,9\n1,B,1,0,-1,SRAM,rw,0,9\n" + kMemEnd +
               "\n");
     rows_[2].field[0] = "stale";
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 2);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 2);
     EXPECT_EQ(rows_[2].field[0], "NULL");
     // Ends at the end of the file, without a final line end.
     WriteMain(kMem + "\n3,0,9,255\n0,A,1,0,-1,SRAM,rw,0,9\n1,B,1,0,-1,SRAM,rw,0,9");
     rows_[2].field[0] = "stale";
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 2);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 2);
     EXPECT_EQ(rows_[1].field[8], "9");
     EXPECT_EQ(rows_[2].field[0], "NULL");
     // Runs into the next section: its lines are not entries of this one.
     WriteMain(kMem + "\n3,0,9,255\n0,A,1,0,-1,SRAM,rw,0,9\n" + kMem + "\n3,0,9,255\n" +
               "5,Other,1,0,-1,SRAM,rw,0,9\nNULL\n" + kMemEnd + "\n" + kModel + "\n");
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 1);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 1);
     EXPECT_EQ(rows_[1].field[0], "NULL");
 }
 
 TEST_F(SetupTest, ShortEntryLinesGetInertDefaults) {
     WriteMain(kMem + "\n3,0,9,255\n4,Speed\n\n5\n6,Mode,1,2,-1,SRAM\nNULL\n" + kMemEnd + "\n");
     const uint8_t ident[3] = {3, 1, 0};
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 3);  // the blank line is no entry
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident),
+              3);  // the blank line is no entry
     EXPECT_EQ(rows_[0].field, (Fields{"4", "Speed", "1", "0", "-1", "", "r", "-1", "-1"}));
     EXPECT_EQ(rows_[1].field, (Fields{"5", "--", "1", "0", "-1", "", "r", "-1", "-1"}));
     EXPECT_EQ(rows_[2].field, (Fields{"6", "Mode", "1", "2", "-1", "SRAM", "r", "-1", "-1"}));
@@ -325,7 +333,7 @@ TEST_F(SetupTest, ShortEntryLinesGetInertDefaults) {
     ServoSetup zh(chinese, settings_);
     WriteFile(dir_.path() + "setup.log", kMem + "\r\n3,0,9,255\r\n4,Speed\r\nNULL\r\n");
     zh.SetFolders(dir_.path());
-    ASSERT_EQ(zh.LoadMemoryTable(rows_.data(), 254, ident), 1);
+    ASSERT_EQ(zh.LoadMemoryTable(zh.MainName(), rows_.data(), 254, ident), 1);
     EXPECT_EQ(rows_[0].field[6], "\xD6\xBB\xB6\xC1");
 }
 
@@ -337,13 +345,13 @@ TEST_F(SetupTest, LineEndsAndUntrimmedFields) {
               kMemEnd + "\r\n" + kModel + " \r\n" + "4,0,9,1,Blank marker\r\n" + kModel +
               "\r\n4,0,9,1,Name\r\n" + kModelEnd + "\r\n");
     const uint8_t ident[5] = {3, 1, 1, 4, 0};
-    ASSERT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 2);
+    ASSERT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 2);
     EXPECT_EQ(rows_[0].field, (Fields{"0", " Name ", "1", "0", "-1", "SRAM", "rw", "0", "9"}));
     EXPECT_EQ(rows_[1].field[1], "A\rB");
     uint8_t model[5] = {3, 1, 1, 4, 0};
     // The marker with a trailing blank opens nothing, and the first real model section's
     // line is read without its CR.
-    EXPECT_EQ(setup_.LookupModelName(model), "Name");
+    EXPECT_EQ(setup_.LookupModelName(file_, model), "Name");
 }
 
 TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
@@ -351,16 +359,16 @@ TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
     uint8_t ident[5] = {3, 1, 0, 4, 0};
     DebugRow row{};
     rows_[0].field[0] = "stale";
-    EXPECT_EQ(setup_.LoadMemoryTable(rows_.data(), 254, ident), 0);
+    EXPECT_EQ(setup_.LoadMemoryTable(file_, rows_.data(), 254, ident), 0);
     EXPECT_EQ(rows_[0].field[0], "NULL");
-    EXPECT_EQ(setup_.HasMemoryTable(ident), 0);
-    EXPECT_EQ(setup_.LookupModelName(ident), kUnknown);
-    EXPECT_EQ(setup_.LookupDebugRow(ident, row), 0);
+    EXPECT_EQ(setup_.HasMemoryTable(file_, ident), 0);
+    EXPECT_EQ(setup_.LookupModelName(file_, ident), kUnknown);
+    EXPECT_EQ(setup_.LookupDebugRow(file_, ident, row), 0);
 
     WriteMain(kModel + "\n4,0,9,0,First\n" + kModelEnd + "\n");
-    EXPECT_EQ(setup_.LookupModelName(ident), "First");
+    EXPECT_EQ(setup_.LookupModelName(file_, ident), "First");
     WriteMain(kModel + "\n4,0,9,0,Second\n" + kModelEnd + "\n");
-    EXPECT_EQ(setup_.LookupModelName(ident), "Second");
+    EXPECT_EQ(setup_.LookupModelName(file_, ident), "Second");
 }
 
 // Ctrl+N: the lookups read the working folder even when a copy sits in the download folder.
@@ -372,17 +380,17 @@ TEST_F(SetupTest, UseLocalFilesReadsTheWorkingFolder) {
     ASSERT_EQ(chdir(work.path().c_str()), 0);
     setup_.SetFolders(dir_.path());
     uint8_t ident[5] = {0, 0, 0, 4, 0};
-    const std::string before = setup_.LookupModelName(ident);
+    const std::string before = setup_.LookupModelName(file_, ident);
     setup_.UseLocalFiles();
-    const std::string after = setup_.LookupModelName(ident);
+    const std::string after = setup_.LookupModelName(file_, ident);
     ASSERT_EQ(chdir(previous.c_str()), 0);
     EXPECT_EQ(before, "Downloaded");
     EXPECT_EQ(after, "Local copy");
 }
 
-// Lookups on timer threads while the UI thread switches files: each lookup reads one whole
-// file and never a mixture; run under TSan to check the locking.
-TEST_F(SampleEnglish, ConcurrentLookupsAndFileSelection) {
+// Lookups on timer threads, each naming its file, while the UI thread changes the folders:
+// each lookup reads one whole file and never a mixture; run under TSan to check the locking.
+TEST_F(SampleEnglish, ConcurrentLookupsAndFolderChanges) {
     std::atomic<bool> stop{false};
     std::atomic<int> bad{0};
     const std::set<std::string> names = {"VX40 servo (4096 steps)", "VXP9 pulse-width servo",
@@ -391,24 +399,24 @@ TEST_F(SampleEnglish, ConcurrentLookupsAndFileSelection) {
     for (int t = 0; t < 3; ++t) {
         workers.emplace_back([&, t] {
             std::vector<MemoryEntry> rows(254);
+            const std::string& file = t == 0 ? setup_.MainName() : setup_.PwmName();
             for (int i = 0; i < 150; ++i) {
                 uint8_t vx40[5] = {3, 6, 0, 4, 0};
                 uint8_t pwm[5] = {7, 1, 255, 9, 255};
-                if (!names.count(setup_.LookupModelName(t == 0 ? vx40 : pwm))) ++bad;
-                const int count = setup_.LoadMemoryTable(rows.data(), 254, vx40);
+                if (!names.count(setup_.LookupModelName(file, t == 0 ? vx40 : pwm))) ++bad;
+                const int count = setup_.LoadMemoryTable(file, rows.data(), 254, vx40);
                 if ((count != 0 && count != 59) || rows[count].field[0] != "NULL") ++bad;
                 DebugRow row{};
-                if (setup_.LookupDebugRow(vx40, row) == 1 && row[7] != 1) ++bad;
+                if (setup_.LookupDebugRow(file, vx40, row) == 1 && row[7] != 1) ++bad;
                 const uint8_t vx62[3] = {5, 2, 1};
-                if (setup_.HasMemoryTable(vx62) == 1 && setup_.MemoryKey()[0] == 0) ++bad;
+                std::array<uint8_t, 4> key{};
+                if (setup_.HasMemoryTable(setup_.MainName(), vx62, &key) != 1 || key[0] != 5) ++bad;
             }
         });
     }
     std::thread ui([&] {
-        for (int i = 0; !stop; ++i) {
-            setup_.SelectFile(i % 2 ? setup_.PwmName() : setup_.MainName());
-            if (i % 7 == 0) setup_.SetFolders(kSampleDir);
-            (void)setup_.CurrentName();
+        while (!stop) {
+            setup_.SetFolders(kSampleDir);
             std::this_thread::yield();
         }
     });

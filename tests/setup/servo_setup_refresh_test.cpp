@@ -143,13 +143,13 @@ TEST_F(RefreshTest, FreshDownloadThenSameDateKeepsTheLocalCopy) {
               (std::set<std::string>{"setup_en.log", "setup_modbus_en.log", "setup_pwm_en.log"}));
     // The lookups now read the downloaded copies.
     uint8_t vx40[5] = {3, 6, 0, 4, 0};
-    EXPECT_EQ(setup_.LookupModelName(vx40), "VX40 servo (4096 steps)");
+    EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "VX40 servo (4096 steps)");
 
     // Same date on the server: the local copy is used as it is, not written again.
     WriteFile(temp_.path() + "setup_en.log", kModel + "\n4,0,9,0,Edited here\n" + kModelEnd + "\n");
     EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 1);
     ASSERT_TRUE(setup_.RefreshFromServer());
-    EXPECT_EQ(setup_.LookupModelName(vx40), "Edited here");
+    EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "Edited here");
 
     // A new date on the server: downloaded again.
     Manifest("[setup_en.log]\ncreatedDate=1700000000009\n");
@@ -198,9 +198,8 @@ TEST_F(RefreshTest, DataNullKeepsALocalCopyAndCountsOtherwise) {
     EXPECT_FALSE(LocalExists("setup_modbus_en.log"));
     EXPECT_FALSE(settings_.Read("setup_modbus_en.log").has_value());
     EXPECT_FALSE(settings_.Read("setup_pwm_en.log").has_value());
-    setup_.SelectFile(setup_.ModbusName());
     uint8_t modbus[5] = {2, 10, 1, 8, 5};
-    EXPECT_EQ(setup_.LookupModelName(modbus), setup_test::kUnknown);
+    EXPECT_EQ(setup_.LookupModelName(setup_.ModbusName(), modbus), setup_test::kUnknown);
 }
 
 TEST_F(RefreshTest, AllThreeFailingIsFalse) {

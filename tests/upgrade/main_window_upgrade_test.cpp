@@ -61,7 +61,7 @@ TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
     upgrade_view.file = dir.path() + "/fw.bin";
     ServoInfo record{};
     record[5] = 1;
-    upgrade.SetServo(1, &record, 0, 1, 0, "");
+    upgrade.SetServo(1, &record, 0, 1, kKindServo, "");
     main->OnTabChanged(CServoMain::kTabUpgrade);
     upgrade.OnOpen();
     upgrade.OnUpgrade();

@@ -141,7 +141,7 @@ class SimPage : public ::testing::Test, protected PageObjects {
     bool Upgrade(int id, const std::string& file) {
         ServoInfo record{};
         record[5] = static_cast<uint8_t>(id);
-        page_->SetServo(id, &record, 0, 1, 0, "");
+        page_->SetServo(id, &record, 0, 1, kKindServo, "");
         view_.file = file;
         page_->OnOpen();
         view_.ended.clear();

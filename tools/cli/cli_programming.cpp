@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "app/servo_identity.h"
-#include "app/servo_main.h"
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
@@ -16,6 +15,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tools/cli/cli_console_view.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -28,19 +28,16 @@ class CliServices : public MainWindowServices {
         : setup_(setup), t_(t), m_(m), lock_(lock), port_(port), search_(search) {}
 
     void SetStatusText(const std::string&) override {}
-    bool ReadServoIdentity(int id, uint8_t identity[5], int kind) override {
+    bool ReadServoIdentity(int id, uint8_t identity[5], ServoKind kind) override {
         return ReadIdentityFromBus(t_, m_, lock_, id, identity, kind);
     }
-    int CompareServoModel(int id, const uint8_t identity[5], int kind) override {
+    int CompareServoModel(int id, const uint8_t identity[5], ServoKind kind) override {
         return CompareModelOnBus(setup_, t_, m_, lock_, id, identity, kind);
     }
     // Another servo has this id when something other than the selected servo answers it.
     bool IdInUse(int id) override { return id != selected_ && search_.Probe(id).has_value(); }
-    int FollowBaudChange(int index, int parity, int kind) override {
-        const int baud = CServoMain::BaudOfIndex(index, kind);
-        if (baud == 0) return port_.BaudRate.load();
-        std::lock_guard<BusLock> g(lock_);
-        return port_.SetBaud(baud, parity);
+    int FollowBaudChange(int index, int parity, ServoKind kind) override {
+        return bus_rates::FollowServoRate(port_, lock_, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int, int new_id) override { selected_ = new_id; }
 
@@ -54,12 +51,6 @@ class CliServices : public MainWindowServices {
     CQVComm& port_;
     ServoSearch& search_;
 };
-
-std::string FileOfKind(const ServoSetup& setup, int kind) {
-    if (kind == kKindPwm) return setup.PwmName();
-    if (kind == kKindModbus) return setup.ModbusName();
-    return setup.MainName();
-}
 
 // Status box lines, without their CR LF.
 std::vector<std::string> StatusLines(const std::string& text) {
@@ -138,9 +129,8 @@ int RunProgramming(const CliOptions& o, CQVComm& port, std::ostream& out, std::o
         return 1;
     }
     // Selected as a click on its row would select it.
-    t.End = hit->record[2];
-    t.Level = hit->record[8];
-    search.SelectFile(FileOfKind(setup, hit->kind));
+    t.End = hit->record.byte_order();
+    t.Level = hit->record.level();
     CliServices services(setup, t, m, lock, port, search);
     services.selected_ = id;
     QueuedDispatcher ui;

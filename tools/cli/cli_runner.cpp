@@ -18,6 +18,7 @@
 #include "tools/cli/cli_bus_monitor.h"
 #include "tools/cli/cli_programming.h"
 #include "tools/cli/cli_pwm.h"
+#include "tools/cli/cli_scan.h"
 #include "tools/cli/cli_update.h"
 #include "tools/cli/cli_upgrade.h"
 #include "transport/cqv_comm.h"

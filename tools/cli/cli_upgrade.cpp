@@ -199,8 +199,8 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
         // noise to it. The image is loaded before anything goes on the line.
         const int id = static_cast<int>(o.numbers[0]);
         ServoInfo record{};
-        record[5] = static_cast<uint8_t>(id);
-        page.SetServo(id, &record, 0, 1, 0, "");
+        record.set_id(static_cast<uint8_t>(id));
+        page.SetServo(id, &record, 0, 1, kKindServo, "");
         page.OnKey(static_cast<char>(DeviceKey(o.words[1])));
         view.log_to_err = true;
         page.OnOpen();
@@ -218,7 +218,7 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     std::vector<uint8_t> ids =
         o.command == "commtest" ? o.ids : std::vector<uint8_t>{uint8_t(o.numbers[0])};
     std::vector<ServoInfo> records;
-    int kind = 0;
+    ServoKind kind = kKindServo;
     std::string name;
     for (size_t k = 0; k < ids.size(); ++k) {
         const std::optional<SearchHit> hit = search.Probe(ids[k]);
@@ -235,10 +235,10 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     }
 
     if (o.command == "commtest") {
-        page.SetServo(records[0][5], records.data(), 0, static_cast<int>(records.size()), kind,
+        page.SetServo(records[0].id(), records.data(), 0, static_cast<int>(records.size()), kind,
                       name);
         if (page.servo_count() == 0) {
-            err << "no debug row for the model of servo " << int(records[0][5]) << "\n";
+            err << "no debug row for the model of servo " << int(records[0].id()) << "\n";
             return 1;
         }
         page.SetPassLimit(static_cast<int>(o.numbers[0]));

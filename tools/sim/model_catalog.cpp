@@ -45,9 +45,9 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
     SettingsStore settings(setup_dir_);
     ServoSetup setup(strings, settings);
     setup.SetFolders(setup_dir_);
-    setup.SelectFile(family == Family::kModbus ? setup.ModbusName()
-                     : family == Family::kPwm  ? setup.PwmName()
-                                               : setup.MainName());
+    const std::string& file = family == Family::kModbus ? setup.ModbusName()
+                              : family == Family::kPwm  ? setup.PwmName()
+                                                        : setup.MainName();
     uint8_t ident[9] = {identity.fw_major,
                         identity.fw_minor,
                         identity.variant,
@@ -58,7 +58,7 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
                         0,
                         0};
     std::vector<MemoryEntry> rows(kCapacity);
-    const int count = setup.LoadMemoryTable(rows.data(), kCapacity, ident);
+    const int count = setup.LoadMemoryTable(file, rows.data(), kCapacity, ident);
     if (count <= 0) return std::nullopt;
 
     ServoModel m;
@@ -67,7 +67,7 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
     m.fw_minor = identity.fw_minor;
     m.model_major = identity.model_major;
     m.model_minor = identity.model_minor;
-    m.name = setup.LookupModelName(ident);
+    m.name = setup.LookupModelName(file, ident);
     for (int i = 0; i < count; ++i) {
         const MemoryEntry& row = rows[i];
         ModelEntry e;
@@ -89,7 +89,7 @@ std::optional<ServoModel> ModelCatalog::FromSetup(Family family,
         m.entries.push_back(e);
     }
     DebugRow row{};
-    if (setup.LookupDebugRow(ident, row)) {
+    if (setup.LookupDebugRow(file, ident, row)) {
         m.debug.present = true;
         m.debug.feedback_start = row[4] & 0xFF;
         m.debug.feedback_end = row[5] & 0xFF;
