@@ -14,7 +14,7 @@
 
 #include "modbus/modbus.h"
 #include "protocol/tervion.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"

@@ -38,7 +38,7 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"

@@ -7,7 +7,7 @@
 
 #include "../app/app_fakes.h"
 #include "../app/shared_objects.h"
-#include "../server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
 #include "tools/sim/model_catalog.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "../server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/upgrade/servo_test.h"
