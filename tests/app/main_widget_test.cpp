@@ -59,7 +59,7 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     std::string error;
     ASSERT_TRUE(bus.Start(&error)) << error;
 
-    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_qt").string());
+    SharedObjects shared;
     StringTable& strings = shared.strings;
     QtUiDispatcher ui;
     PageLog log;

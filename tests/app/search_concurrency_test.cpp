@@ -31,7 +31,7 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
                     nullptr);
     ASSERT_TRUE(bus.Start());
 
-    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_tsan").string());
+    SharedObjects shared;
     Tervion& tervion = shared.tervion;
     BusLock& lock = shared.lock;
     FakeView view;

@@ -26,8 +26,6 @@ using Calls = std::vector<std::string>;
 
 class SearchSimTest : public ::testing::Test {
   protected:
-    SearchSimTest() : shared((std::filesystem::temp_directory_path() / "vexa_app_sim").string()) {}
-
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
         sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);

@@ -15,18 +15,19 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
 
-// The shared bus objects on a real CQVComm.
+// The shared bus objects on a real CQVComm, with the settings in a scratch folder of their own.
 struct SharedObjects {
-    explicit SharedObjects(const std::string& settings_folder)
-        : settings(settings_folder), setup(strings, settings) {
+    SharedObjects() : settings(folder.path()), setup(strings, settings) {
         setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
         tervion.Comm = &comm;
         modbus.Port = &comm;
     }
     MainBus Bus() { return {&setup, &tervion, &modbus, &lock}; }
 
+    TestFolder folder;
     StringTable strings{false};
     SettingsStore settings;
     ServoSetup setup;

@@ -253,7 +253,7 @@ void Screenshots(bool chinese, const char* file) {
             return w.search_button()->isEnabled() && w.servo_list()->rowCount() == 7 &&
                    !rig.window->logic().searching();
         },
-        120));
+        120000));
     QTableWidget* list = w.servo_list();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(1, 1)).center());

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "pty_pair.h"
+#include "tests/support/test_folder.h"
 #include "transport/line_control.h"
 #include "transport/line_settings.h"
 
@@ -301,14 +302,11 @@ TEST(LineSettings, RawEightBitsWithTheChosenParity) {
 class PortTree : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vexa_tty_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        root_ = folder_.path();
         fs::create_directories(root_ / "class");
         fs::create_directories(root_ / "drivers/usbserial");
         fs::create_directories(root_ / "drivers/serial8250");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     // A tty entry; `device` empty means none, `driver` empty means no driver bound.
     void AddTty(const std::string& name, const std::string& device, const std::string& driver) {
@@ -322,6 +320,7 @@ class PortTree : public ::testing::Test {
     }
     std::string Class() const { return (root_ / "class").string(); }
 
+    TestFolder folder_;
     fs::path root_;
 };
 

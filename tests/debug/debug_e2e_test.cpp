@@ -46,13 +46,8 @@ const ServoInfo kModbus5 = {2, 12, 1, 4, 1, 5, 2, 0xFF, 1};
 class DebugEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_e2e_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
+        dir_ = folder_.path();
+        folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -84,8 +79,6 @@ class DebugEndToEnd : public ::testing::Test {
         page_.reset();
         comm_.ClosePort();
         bus_.Stop();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
     }
 
     // Selects like the main window: byte order, setup file, then the page.
@@ -128,7 +121,8 @@ class DebugEndToEnd : public ::testing::Test {
         return p;
     }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
     sim::SimBus bus_;

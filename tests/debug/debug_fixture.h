@@ -28,6 +28,7 @@
 #include "protocol/tervion.h"
 #include "tests/support/control_flag.h"
 #include "tests/support/modbus_crc.h"
+#include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
 
 namespace debug_test {
@@ -183,13 +184,8 @@ inline std::string SetupFileText() {
 class PageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);  // the record file lives in the working folder
+        dir_ = folder_.path();
+        folder_.Enter();  // the record file lives in the working folder
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -202,11 +198,7 @@ class PageTest : public ::testing::Test {
         modbus_.Port = &comm_;
         MakePage(false);
     }
-    void TearDown() override {
-        page_.reset();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { page_.reset(); }
 
     void MakePage(bool chinese) {
         page_.reset();
@@ -235,7 +227,8 @@ class PageTest : public ::testing::Test {
 
     std::string Shown(int control) const { return view_.Text(control); }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
     ScriptedComm comm_;

@@ -61,12 +61,8 @@ class DebugWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
         App();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_widget_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
+        dir_ = folder_.path();
+        folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -83,11 +79,10 @@ class DebugWidgetTest : public ::testing::Test {
     void TearDown() override {
         comm_.ClosePort();
         bus_.Stop();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
     }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
     sim::SimBus bus_;

@@ -53,10 +53,7 @@ inline std::chrono::microseconds ProcessCpuTime() {
 
 class FaultRig : public ::testing::Test {
   protected:
-    FaultRig()
-        : link_(LinkPath()),
-          bus({.link_path = link_}),
-          shared((std::filesystem::temp_directory_path() / "vexa_faults").string()) {}
+    FaultRig() : link_(LinkPath()), bus({.link_path = link_}) {}
 
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");

@@ -22,6 +22,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tests/support/modbus_crc.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -152,8 +153,7 @@ class PgTest : public ::testing::Test {
         comm.ConfigurePort(115200, 0, 25);
         tervion.Comm = &comm;
         modbus.Port = &comm;
-        settings = std::make_unique<SettingsStore>(
-            (std::filesystem::temp_directory_path() / "vexa_pg_settings").string());
+        settings = std::make_unique<SettingsStore>(scratch.path());
         setup = std::make_unique<ServoSetup>(StringTable(false), *settings);
         setup->SetFolders(dir);
         services = std::make_unique<FakeServices>(*setup, tervion, modbus, lock, comm);
@@ -204,6 +204,7 @@ class PgTest : public ::testing::Test {
     static constexpr ServoInfo kVxp9_5 = {7, 1, 0, 9, 255, 5, 5, 255, 1};
     static constexpr ServoInfo kVxm8_6 = {2, 10, 1, 8, 5, 6, 2, 255, 1};
 
+    TestFolder scratch;  // settings and the files a test saves
     sim::SimBus bus;
     CQVComm comm;
     Tervion tervion;

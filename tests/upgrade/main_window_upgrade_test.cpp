@@ -7,9 +7,9 @@
 
 #include "../app/app_fakes.h"
 #include "../app/shared_objects.h"
-#include "tests/support/test_folder.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -40,7 +40,7 @@ TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
                     nullptr);
     ASSERT_TRUE(bus.Start());
     TestFolder dir;
-    SharedObjects shared(dir.path());
+    SharedObjects shared;
     FakeView view;
     QueuedDispatcher ui;
     PageLog log;
