@@ -50,15 +50,6 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 // One process per test (ctest), so each test may choose its scale before Qt starts.
 struct Rig {
     Rig(bool chinese, const char* scale, const std::string& port = "")
@@ -248,7 +239,7 @@ void Screenshots(bool chinese, const char* file) {
         if (edit->text() == "25") edit->setText("5");
     QTest::mouseClick(w.open_button(), Qt::LeftButton);
     QTest::mouseClick(w.search_button(), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return w.search_button()->isEnabled() && w.servo_list()->rowCount() == 7 &&
                    !rig.window->logic().searching();

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "tests/debug/debug_fixture.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/sim_bus.h"
 
 using namespace debug_test;
@@ -103,14 +104,10 @@ class DebugEndToEnd : public ::testing::Test {
     // Lets the poll run (showing its results) until pred holds or the time is up.
     template <class P>
     bool WaitFor(P pred, std::chrono::milliseconds limit = 8000ms) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
+        return WaitUntil(pred, limit, [this] {
             ui_.Drain();
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        ui_.Drain();
-        return pred();
+            std::this_thread::sleep_for(2ms);
+        });
     }
     bool Shows(int control, const std::string& text) {
         return WaitFor([&] { return view_.Text(control) == text; });

@@ -49,14 +49,6 @@ QString Caption(const CRobotDlgWidget& w, int id) {
     return {};
 }
 
-bool WaitFor(const std::function<bool()>& pred, int ms = 8000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (pred()) return true;
-        QTest::qWait(20);
-    }
-    return pred();
-}
-
 class DebugWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -119,10 +111,9 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
         slider->setSliderPosition(target);  // as a drag does
         QTest::qWait(0);                    // the page handles the move once it is in place
         EXPECT_EQ(Caption(widget, kGoalEdit), QString::number(target));
-        EXPECT_TRUE(WaitFor([&] {
-            return Caption(widget, kPositionStatic) == QString::number(target);
-        })) << "position "
-            << Caption(widget, kPositionStatic).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return Caption(widget, kPositionStatic) == QString::number(target); }, 8000))
+            << "position " << Caption(widget, kPositionStatic).toStdString();
         QTest::qWait(250);
     }
     EXPECT_EQ(Caption(widget, kMovingStatic), "0");
@@ -172,7 +163,7 @@ TEST_F(DebugWidgetTest, ChineseCaptions) {
     EXPECT_EQ(Caption(widget, kPositionCheck), "位置(黑)");
     EXPECT_EQ(Caption(widget, kStateStatic), "通信正常");
     // Nothing selected: the poll shows "Timeout".
-    EXPECT_TRUE(WaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
 }
 
 // Goal writes the simulator received (instruction 3 at the motion block 41), as positions.
@@ -242,7 +233,7 @@ TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedCon
 
     auto* edit = widget->Control(kAccEdit);
     edit->setFocus();
-    ASSERT_TRUE(WaitFor([&] { return edit->hasFocus(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
     QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(widget->Control(kGoalCheck)->isVisibleTo(widget));
     EXPECT_TRUE(widget->Control(kFastSlowCheck)->isVisibleTo(widget));

@@ -23,6 +23,7 @@
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/support/wait_until.h"
 #include "tests/upgrade/upgrade_fixture.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -102,14 +103,10 @@ class FaultRig : public ::testing::Test {
     // Runs the window's posted work until pred holds or the time is up.
     template <class P>
     bool WaitFor(P pred, std::chrono::milliseconds limit = 10000ms) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
+        return WaitUntil(pred, limit, [this] {
             ui.Drain();
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        ui.Drain();
-        return pred();
+            std::this_thread::sleep_for(2ms);
+        });
     }
     // Serves the window for `span` and gives the share of one core the whole process used
     // meanwhile, printed under `what`.

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/test_folder.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/upgrade/servo_test.h"
@@ -22,6 +21,8 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -128,13 +129,11 @@ class SimPage : public ::testing::Test, protected PageObjects {
     // Serves posted calls until done() holds or 10 s pass.
     template <typename Done>
     bool Until(Done done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+        const bool done_in_time = WaitUntil(done, std::chrono::seconds(10), [this] {
             if (ui_.Drain() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        });
         ui_.Drain();
-        return true;
+        return done_in_time;
     }
 
     // Opens file and presses "Upgrade" for servo id; true when the exchange succeeded.
