@@ -16,7 +16,9 @@
 #include <thread>
 
 #include "pty_pair.h"
+#include "tests/support/bytes_waiting.h"
 #include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "transport/line_control.h"
 #include "transport/line_settings.h"
 
@@ -224,7 +226,7 @@ TEST(SerialPort, PurgeDropsWhatHasArrived) {
     ASSERT_EQ(port.OpenPort(pty.path()), 1);
     port.ConfigurePort(115200, 0, 20);
     ASSERT_EQ(::write(pty.master(), "\xFF\xFF\x01", 3), 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return BytesWaiting(pty.path()) == 3; }));
     port.PurgeReceive();
     ASSERT_EQ(::write(pty.master(), "\x42", 1), 1);
     uint8_t buf[4] = {};

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/debug/debug_fixture.h"
+#include "tests/support/wait_until.h"
 
 using namespace debug_test;
 using namespace std::chrono_literals;
@@ -93,15 +94,26 @@ TEST_F(PageTest, PollThreadNeverMixesSelections) {
             view.expected = "444";
         }
     };
+    // Until the poll has read `more` times again; `serve` drains the window's posted work.
+    auto polled = [&](int more, bool serve) {
+        const int target = comm.reads() + more;
+        return WaitUntil([&] { return comm.reads() >= target; }, 10s,
+                         [&] {
+                             if (serve) ui_.Drain();
+                             std::this_thread::sleep_for(2ms);
+                         });
+    };
     bool servo = true;
     select(servo);
     for (int i = 0; i < 8; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 90 : 130));
-        ui_.Drain();  // results of the current selection
+        // Three reads: the second is surely of this selection, and its result is posted
+        // before the third goes out.
+        ASSERT_TRUE(polled(3, true));
+        ui_.Drain();
         // Slider moves on this thread compete with the poll for the bus.
         view.pos[kGoalSlider] = 100;
         page->OnGoalSliderScroll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 130 : 90));
+        ASSERT_TRUE(polled(1 + i % 2, false));  // results of this selection wait in the queue
         servo = !servo;
         select(servo);
         ui_.Drain();  // results read for the previous selection must not be shown
@@ -110,14 +122,13 @@ TEST_F(PageTest, PollThreadNeverMixesSelections) {
     ui_.Drain();
     page->OnExport();
 
-    EXPECT_GT(comm.reads(), 10);
-    EXPECT_GT(view.shown, 5);
+    EXPECT_GE(view.shown, 8);
     EXPECT_EQ(view.wrong, 0);
     EXPECT_EQ(view.timeouts, 0);
 
     // Results still queued when the page goes are dropped.
     page->StartPolling();
-    std::this_thread::sleep_for(120ms);
+    ASSERT_TRUE(polled(2, false));
     page.reset();
     const int shown = view.shown;
     ui_.Drain();

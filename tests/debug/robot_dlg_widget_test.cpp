@@ -212,24 +212,33 @@ TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedCon
     ASSERT_NE(slider, nullptr);
 
     bus_.RecordRequests(true);
+    std::vector<int> goals;  // goals the simulated servo has received since the last clear
+    auto goals_arrive = [&](size_t n) {
+        return QTest::qWaitFor(
+            [&] {
+                for (int goal : GoalsSent(bus_)) goals.push_back(goal);
+                return goals.size() >= n;
+            },
+            5000);
+    };
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     QTest::keyClick(slider, Qt::Key_Right);  // already at the end: the value stays
     QTest::keyClick(slider, Qt::Key_End);
-    QTest::qWait(50);
-    EXPECT_EQ(GoalsSent(bus_), (std::vector<int>{4095, 4095, 4095}));
+    EXPECT_TRUE(goals_arrive(3));
+    EXPECT_EQ(goals, (std::vector<int>{4095, 4095, 4095}));
+    goals.clear();
     // A click on the thumb and its release, without moving it.
     const QPoint thumb = ThumbCentre(*slider);
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
-    QTest::qWait(50);
-    const std::vector<int> clicked = GoalsSent(bus_);
-    EXPECT_GE(clicked.size(), 2u);
-    for (int goal : clicked) EXPECT_EQ(goal, 4095);
-    // A position the page sets itself sends nothing.
+    EXPECT_TRUE(goals_arrive(2));
+    for (int goal : goals) EXPECT_EQ(goal, 4095);
+    goals.clear();
+    // A position the page sets itself sends nothing: only the Set button's own goal.
     page.OnSet();
-    QTest::qWait(50);
-    EXPECT_EQ(GoalsSent(bus_).size(), 1u);
+    EXPECT_TRUE(goals_arrive(1));
+    EXPECT_EQ(goals.size(), 1u);
 
     auto* edit = widget->Control(kAccEdit);
     edit->setFocus();
