@@ -119,10 +119,21 @@ class FakeServices : public MainWindowServices {
         return CompareModelOnBus(setup, tervion, modbus, lock, id, identity, kind);
     }
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
+    // Follows like the main window: the servo's baud-rate index names a rate per protocol;
+    // an index without a rate leaves the port as it is.
     int FollowBaudChange(int index, int parity, int kind) override {
         followed.push_back({index, parity, kind});
+        static constexpr int kServoRates[13] = {1000000, 500000, 250000, 128000, 115200,
+                                                76800,   57600,  38400,  19200,  14400,
+                                                9600,    4800,   256000};
+        static constexpr int kModbusRates[13] = {256000, 128000, 115200, 57600, 56000, 38400, 19200,
+                                                 14400,  9600,   4800,   0,     0,     0};
+        const int baud = index < 0 || index > 12 ? 0
+                         : kind == kKindModbus   ? kModbusRates[index]
+                                                 : kServoRates[index];
         std::lock_guard<BusLock> g(lock);
-        return comm.SetBaud(CServoMain::BaudOfIndex(index, kind), parity);
+        if (baud == 0) return comm.BaudRate.load();
+        return comm.SetBaud(baud, parity);
     }
     void ServoIdChanged(int old_id, int new_id) override { ids.push_back({old_id, new_id}); }
 
