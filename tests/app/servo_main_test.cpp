@@ -17,6 +17,7 @@
 #include "protocol/tervion.h"
 #include "shared_objects.h"
 #include "test_bus.h"
+#include "tests/support/fake_port.h"
 #include "tests/support/test_folder.h"
 
 namespace {
@@ -78,7 +79,7 @@ class MainWindowTest : public ::testing::Test {
     StringTable strings;
     SettingsStore settings;
     ServoSetup setup;
-    ScriptedPort port;
+    FakePort port;
     TestBus bus;
     Tervion tervion;
     Modbus modbus;

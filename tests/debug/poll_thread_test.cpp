@@ -15,48 +15,36 @@ namespace {
 
 // Answers feedback reads like two servos: id 1 (kind 0, 17 bytes, position 111) and id 4
 // (PWM family, 16 bytes, position 444). A read with another id or length gets no answer.
-class TwoServoComm : public CQVComm {
+class TwoServoComm : public FakePort {
   public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        pending_.insert(pending_.end(), buffer, buffer + n);
-        while (pending_.size() >= 4 && pending_.size() >= size_t(pending_[3]) + 4u) {
-            const uint8_t id = pending_[2], instruction = pending_[4];
-            const uint8_t count = pending_.size() > 6 ? pending_[6] : 0;
-            pending_.erase(pending_.begin(), pending_.begin() + pending_[3] + 4);
-            if (instruction != 0x02) continue;
-            ++reads_;
-            if (id == 1 && count == 17) {
-                Queue(ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0}));
-            } else if (id == 4 && count == 16) {
-                Queue(ServoReply(4, 0,
-                                 {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0}));
+    TwoServoComm() {
+        device = [this](const Bytes& request) {
+            Bytes reply;
+            size_t at = 0;
+            while (at + 6 <= request.size()) {  // each whole frame written since the last read
+                const size_t size = request[at + 3] + 4u;
+                if (size < 6 || at + size > request.size()) break;
+                const uint8_t id = request[at + 2], instruction = request[at + 4];
+                const uint8_t count = request[at + 6 < at + size ? at + 6 : at + 5];
+                at += size;
+                if (instruction != 0x02) continue;
+                ++reads_;
+                Bytes r;
+                if (id == 1 && count == 17) {
+                    r = ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0});
+                } else if (id == 4 && count == 16) {
+                    r = ServoReply(4, 0,
+                                   {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0});
+                }
+                reply.insert(reply.end(), r.begin(), r.end());
             }
-        }
-        return n;
+            return reply;
+        };
     }
-    int ReadBytes(uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        int got = 0;
-        while (got < n && !replies_.empty()) {
-            buffer[got++] = replies_.front();
-            replies_.pop_front();
-        }
-        return got;
-    }
-    int reads() {
-        std::lock_guard<std::mutex> g(m_);
-        return reads_;
-    }
+    int reads() const { return reads_.load(); }
 
   private:
-    void Queue(const std::vector<uint8_t>& r) {
-        replies_.insert(replies_.end(), r.begin(), r.end());
-    }
-    std::mutex m_;
-    std::vector<uint8_t> pending_;
-    std::deque<uint8_t> replies_;
-    int reads_ = 0;
+    std::atomic<int> reads_{0};
 };
 
 // Checks every position and state text against the selection the test made last.
