@@ -25,6 +25,7 @@
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -45,10 +46,7 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
+    ASSERT_EQ(StartDemoBus(bus), "");
 
     SharedObjects shared;
     StringTable& strings = shared.strings;

@@ -38,6 +38,7 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -227,10 +228,7 @@ TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
 // The window against the simulated bus, at 1360x860 with the monitor open.
 void Screenshots(bool chinese, const char* file) {
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
+    ASSERT_EQ(StartDemoBus(bus), "");
     Rig rig(chinese, nullptr, bus.port_path());
     ServoMainWidget& w = rig.w();
     w.resize(1360, 860);

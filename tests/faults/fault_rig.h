@@ -23,6 +23,7 @@
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/wait_until.h"
 #include "tests/upgrade/upgrade_fixture.h"
 #include "tools/sim/model_catalog.h"
@@ -57,10 +58,7 @@ class FaultRig : public ::testing::Test {
     FaultRig() : link_(LinkPath()), bus({.link_path = link_}) {}
 
     void SetUp() override {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus.Start(&error)) << error;
+        ASSERT_EQ(StartDemoBus(bus), "");
         debug = std::make_unique<CRobotDlg>(shared.setup, shared.modbus, shared.tervion,
                                             shared.lock, false, ui);
         main = std::make_unique<CServoMain>(view, ui, shared.strings);

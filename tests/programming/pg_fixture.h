@@ -21,6 +21,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
@@ -152,14 +153,7 @@ class PgTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::string dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
-        const sim::ModelCatalog catalog(dir);
-        auto model = [&](sim::Family f, sim::ModelIdentity id) { return catalog.Resolve(f, id); };
-        bus.AddServo(model(sim::Family::kServo, {3, 6, 0, 4, 0}), {.id = 1});
-        bus.AddServo(model(sim::Family::kServo, {3, 6, 0, 4, 0}), {.id = 2});
-        bus.AddServo(model(sim::Family::kServo, {5, 2, 1, 6, 2}), {.id = 3, .end = 1});
-        bus.AddServo(model(sim::Family::kPwm, {7, 1, 0, 9, 0}), {.id = 5});
-        bus.AddModbusServo(model(sim::Family::kModbus, {2, 10, 1, 8, 5}), {.id = 6});
-        ASSERT_TRUE(bus.Start());
+        ASSERT_EQ(StartFiveServoBus(bus), "");
         ASSERT_TRUE(comm.OpenPort(bus.port_path()));
         comm.ConfigurePort(115200, 0, 25);
         tervion.Comm = &comm;

@@ -9,6 +9,7 @@
 #include "../app/shared_objects.h"
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
@@ -37,9 +38,7 @@ struct QuietView : ServoTestView {
 
 TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
     sim::SimBus bus({.wire_time = true});
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    ASSERT_TRUE(bus.Start());
+    ASSERT_EQ(StartDemoBus(bus), "");
     TestFolder dir;
     SharedObjects shared;
     FakeView view;

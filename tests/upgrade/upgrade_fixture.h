@@ -21,6 +21,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
@@ -98,16 +99,7 @@ struct PageObjects {
 class SimPage : public ::testing::Test, protected PageObjects {
   protected:
     void SetUp() override {
-        sim::ModelCatalog catalog(std::string(VEXA_RESOURCE_DIR) + "/setup");
-        const sim::ModelIdentity low{3, 6, 0, 4, 0}, high{5, 2, 1, 6, 2}, pwm{7, 1, 0, 9, 0},
-            modbus{2, 10, 1, 8, 5};
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, low, nullptr), {.id = 1});
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, low, nullptr), {.id = 2});
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, high, nullptr), {.id = 3, .end = 1});
-        bus_.AddServo(catalog.Resolve(sim::Family::kPwm, pwm, nullptr), {.id = 5});
-        bus_.AddModbusServo(catalog.Resolve(sim::Family::kModbus, modbus, nullptr), {.id = 6});
-        std::string error;
-        ASSERT_TRUE(bus_.Start(&error)) << error;
+        ASSERT_EQ(StartFiveServoBus(bus_), "");
         ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
         comm_.ConfigurePort(115200, 0, 25);
         page_ = std::make_unique<CServoTest>(modbus_, tervion_, setup_, lock_, false, ui_);
