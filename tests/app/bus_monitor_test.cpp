@@ -10,7 +10,7 @@
 #include "app/bus_monitor_view.h"
 #include "app/trace_decoder.h"
 #include "app/window_geometry.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "transport/transfer_log.h"
 
 namespace {

@@ -14,7 +14,8 @@
 
 #include "modbus/modbus.h"
 #include "protocol/tervion.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/demo_bus.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -42,10 +43,7 @@ TEST(BusMonitorWidget, ScriptedExchangeDecodedFilteredAndSaved) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
+    ASSERT_EQ(StartDemoBus(bus), "");
 
     CQVComm comm;
     ASSERT_EQ(comm.OpenPort(bus.port_path()), 1);

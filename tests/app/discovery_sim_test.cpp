@@ -16,9 +16,6 @@ namespace {
 
 class DiscoverySimTest : public ::testing::Test {
   protected:
-    DiscoverySimTest()
-        : shared((std::filesystem::temp_directory_path() / "vexa_discovery_sim").string()) {}
-
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
         sim::AddDevices(bus, catalog, sim::SpreadDemoDevices(), nullptr);

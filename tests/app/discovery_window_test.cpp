@@ -20,9 +20,6 @@ using Calls = std::vector<std::string>;
 
 class DiscoveryWindowTest : public ::testing::Test {
   protected:
-    DiscoveryWindowTest()
-        : shared((std::filesystem::temp_directory_path() / "vexa_discovery_window").string()) {}
-
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
         sim::AddDevices(bus, catalog, sim::SpreadDemoDevices(), nullptr);

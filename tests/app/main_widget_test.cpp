@@ -25,6 +25,7 @@
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -38,15 +39,6 @@ extern "C" const char* __tsan_default_suppressions() {
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int argc = 1;
@@ -54,12 +46,9 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
+    ASSERT_EQ(StartDemoBus(bus), "");
 
-    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_qt").string());
+    SharedObjects shared;
     StringTable& strings = shared.strings;
     QtUiDispatcher ui;
     PageLog log;
@@ -106,9 +95,10 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         QTest::mouseClick(window.search_button(), Qt::LeftButton);
         EXPECT_EQ(window.search_button()->text(), "Stop");
         // The window keeps working while the worker probes: progress reaches the status line.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10000));
         ASSERT_TRUE(
-            WaitFor([&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10));
-        ASSERT_TRUE(WaitFor([&] { return window.search_button()->text() == "Search"; }, 120))
+            QTest::qWaitFor([&] { return window.search_button()->text() == "Search"; }, 120000))
             << "search did not end";
         EXPECT_EQ(window.status_line()->text(), "Stop");
         // Long status texts show their start; the whole text is the tool tip.
@@ -147,10 +137,10 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
 
         // Closing the window mid-search stops and joins the worker.
         QTest::mouseClick(window.search_button(), Qt::LeftButton);
-        ASSERT_TRUE(
-            WaitFor([&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return window.status_line()->text().startsWith("Ping ID:"); }, 10000));
         window.close();  // returns once the worker has been joined
-        ASSERT_TRUE(WaitFor([&] { return !main.searching(); }, 2));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !main.searching(); }, 2000));
         EXPECT_EQ(window.search_button()->text(), "Search");
         debug.StopPolling();
         debug.AttachView(nullptr);

@@ -5,12 +5,13 @@
 
 #include <filesystem>
 
+#include "tests/support/test_folder.h"
+
 namespace fs = std::filesystem;
 
 TEST(PortNames, AdapterShownByItsStableAlias) {
-    const fs::path dir = fs::temp_directory_path() / ("vexa_by_id_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const TestFolder folder;
+    const fs::path dir = folder.path();
     fs::create_symlink("/dev/null", dir / "usb-Acme_RS485_A1-if00-port0");
     fs::create_symlink("/dev/zero", dir / "usb-Acme_RS485_B2-if00-port0");
     fs::create_symlink(dir / "missing", dir / "usb-dangling");
@@ -20,5 +21,4 @@ TEST(PortNames, AdapterShownByItsStableAlias) {
     EXPECT_EQ(StablePortName("/dev/full", dir.string()), "/dev/full");
     EXPECT_EQ(StablePortName("/dev/null", (dir / "nothing").string()), "/dev/null");
     EXPECT_EQ(StablePortName("/dev/ttyVEXA-none", dir.string()), "/dev/ttyVEXA-none");
-    fs::remove_all(dir);
 }

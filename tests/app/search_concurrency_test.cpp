@@ -18,6 +18,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -27,11 +28,9 @@ namespace {
 
 TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    ASSERT_TRUE(bus.Start());
+    ASSERT_EQ(StartDemoBus(bus), "");
 
-    SharedObjects shared((std::filesystem::temp_directory_path() / "vexa_app_tsan").string());
+    SharedObjects shared;
     Tervion& tervion = shared.tervion;
     BusLock& lock = shared.lock;
     FakeView view;

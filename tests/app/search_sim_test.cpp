@@ -15,6 +15,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -26,13 +27,8 @@ using Calls = std::vector<std::string>;
 
 class SearchSimTest : public ::testing::Test {
   protected:
-    SearchSimTest() : shared((std::filesystem::temp_directory_path() / "vexa_app_sim").string()) {}
-
     void SetUp() override {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus.Start(&error)) << error;
+        ASSERT_EQ(StartDemoBus(bus), "");
         main = std::make_unique<CServoMain>(view, ui, shared.strings);
         main->Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
         main->SetPreferredPort(bus.port_path());

@@ -17,23 +17,18 @@
 #include "protocol/tervion.h"
 #include "shared_objects.h"
 #include "test_bus.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
 using Calls = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-std::string TempDir(const char* tag) {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("vexa_app_" + std::string(tag) + "_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
 class MainWindowTest : public ::testing::Test {
   protected:
     explicit MainWindowTest(bool chinese = false)
-        : strings(chinese), settings(TempDir("settings")), setup(strings, settings) {}
+        : strings(chinese), settings(folder.path()), setup(strings, settings) {}
 
     void SetUp() override {
         port.device = [this](const Bytes& q) { return bus.Answer(q); };
@@ -80,10 +75,11 @@ class MainWindowTest : public ::testing::Test {
         FinishSearch();
     }
 
+    TestFolder folder;
     StringTable strings;
     SettingsStore settings;
     ServoSetup setup;
-    ScriptedPort port;
+    FakePort port;
     TestBus bus;
     Tervion tervion;
     Modbus modbus;

@@ -9,6 +9,7 @@
 #include "modbus/modbus.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
+#include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -55,14 +56,11 @@ struct Recorder {
     }
 };
 
-std::string Folder() {
-    return (std::filesystem::temp_directory_path() / "vexa_app_startup").string();
-}
-
 TEST(Startup, NewerVersionWarnsOnceAndTheWindowStillOpens) {
     Recorder r;
     r.version = -4;
-    CServoPCApp app(r.Hooks(), Folder());
+    TestFolder folder;
+    CServoPCApp app(r.Hooks(), folder.path());
     EXPECT_TRUE(app.InitInstance());
     EXPECT_EQ(r.calls, (Calls{"language", "version", "message", "refresh", "window"}));
     ASSERT_EQ(r.messages.size(), 1u);
@@ -79,7 +77,8 @@ TEST(Startup, ChineseUserGetsChineseWarningAndFiles) {
     Recorder r;
     r.chinese = true;
     r.version = -4;
-    CServoPCApp app(r.Hooks(), Folder());
+    TestFolder folder;
+    CServoPCApp app(r.Hooks(), folder.path());
     EXPECT_TRUE(app.InitInstance());
     ASSERT_EQ(r.messages.size(), 1u);
     EXPECT_EQ(r.messages[0].first, "检测到新版本,请使用VexaUpdate下载!");
@@ -94,7 +93,8 @@ TEST(Startup, OtherVersionResultsSayNothing) {
     for (int result : {0, -1, -2, -3, 1}) {
         Recorder r;
         r.version = result;
-        CServoPCApp app(r.Hooks(), Folder());
+        TestFolder folder;
+        CServoPCApp app(r.Hooks(), folder.path());
         EXPECT_TRUE(app.InitInstance());
         EXPECT_TRUE(r.messages.empty()) << result;
         EXPECT_EQ(r.calls, (Calls{"language", "version", "refresh", "window"})) << result;
@@ -106,7 +106,8 @@ TEST(Startup, UnusableSetupFilesEndBeforeAnyWindow) {
         Recorder r;
         r.chinese = chinese;
         r.refresh = false;
-        CServoPCApp app(r.Hooks(), Folder());
+        TestFolder folder;
+        CServoPCApp app(r.Hooks(), folder.path());
         EXPECT_FALSE(app.InitInstance());
         EXPECT_EQ(r.calls, (Calls{"language", "version", "refresh", "message"}));
         ASSERT_EQ(r.messages.size(), 1u);
@@ -126,7 +127,8 @@ TEST(Startup, WindowCreationFailureIsAFailedStart) {
     Recorder r;
     StartupHooks h = r.Hooks();
     h.create_main_window = [](CServoPCApp&) { return false; };
-    CServoPCApp app(h, Folder());
+    TestFolder folder;
+    CServoPCApp app(h, folder.path());
     EXPECT_FALSE(app.InitInstance());
 }
 

@@ -15,18 +15,20 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "transport/cqv_comm.h"
 
-// The shared bus objects on a real CQVComm.
+// The shared bus objects on a real CQVComm, with the settings in a scratch folder of their own.
 struct SharedObjects {
-    explicit SharedObjects(const std::string& settings_folder)
-        : settings(settings_folder), setup(strings, settings) {
+    SharedObjects() : settings(folder.path()), setup(strings, settings) {
         setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
         tervion.Comm = &comm;
         modbus.Port = &comm;
     }
     MainBus Bus() { return {&setup, &tervion, &modbus, &lock}; }
 
+    TestFolder folder;
     StringTable strings{false};
     SettingsStore settings;
     ServoSetup setup;
@@ -38,11 +40,11 @@ struct SharedObjects {
 
 // Drains the posted work until the search has ended; fails the test after `limit`.
 inline void RunSearchToEnd(CServoMain& main, QueuedDispatcher& ui, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (main.searching()) {
-        ui.Drain();
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "search did not end";
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    const bool ended = WaitUntil([&] { return !main.searching(); }, limit,
+                                 [&] {
+                                     ui.Drain();
+                                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                                 });
     ui.Drain();
+    ASSERT_TRUE(ended) << "search did not end";
 }

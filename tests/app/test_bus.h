@@ -1,5 +1,5 @@
 #pragma once
-// The far end of ScriptedPort for the main-window tests: a handful of devices that answer
+// The far end of the fake port for the main-window tests: a handful of devices that answer
 // instruction-protocol reads and Modbus holding-register reads, written from the wire
 // formats (not with the code's own helpers).
 #include <atomic>

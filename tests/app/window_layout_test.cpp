@@ -38,7 +38,8 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/demo_bus.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -49,15 +50,6 @@ extern "C" const char* __tsan_default_suppressions() {
 }
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 // One process per test (ctest), so each test may choose its scale before Qt starts.
 struct Rig {
@@ -236,10 +228,7 @@ TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
 // The window against the simulated bus, at 1360x860 with the monitor open.
 void Screenshots(bool chinese, const char* file) {
     sim::SimBus bus;
-    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                    nullptr);
-    std::string error;
-    ASSERT_TRUE(bus.Start(&error)) << error;
+    ASSERT_EQ(StartDemoBus(bus), "");
     Rig rig(chinese, nullptr, bus.port_path());
     ServoMainWidget& w = rig.w();
     w.resize(1360, 860);
@@ -248,12 +237,12 @@ void Screenshots(bool chinese, const char* file) {
         if (edit->text() == "25") edit->setText("5");
     QTest::mouseClick(w.open_button(), Qt::LeftButton);
     QTest::mouseClick(w.search_button(), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return w.search_button()->isEnabled() && w.servo_list()->rowCount() == 7 &&
                    !rig.window->logic().searching();
         },
-        120));
+        120000));
     QTableWidget* list = w.servo_list();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(1, 1)).center());

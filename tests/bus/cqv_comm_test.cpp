@@ -16,6 +16,9 @@
 #include <thread>
 
 #include "pty_pair.h"
+#include "tests/support/bytes_waiting.h"
+#include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "transport/line_control.h"
 #include "transport/line_settings.h"
 
@@ -223,7 +226,7 @@ TEST(SerialPort, PurgeDropsWhatHasArrived) {
     ASSERT_EQ(port.OpenPort(pty.path()), 1);
     port.ConfigurePort(115200, 0, 20);
     ASSERT_EQ(::write(pty.master(), "\xFF\xFF\x01", 3), 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitUntil([&] { return BytesWaiting(pty.path()) == 3; }));
     port.PurgeReceive();
     ASSERT_EQ(::write(pty.master(), "\x42", 1), 1);
     uint8_t buf[4] = {};
@@ -301,14 +304,11 @@ TEST(LineSettings, RawEightBitsWithTheChosenParity) {
 class PortTree : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vexa_tty_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
+        root_ = folder_.path();
         fs::create_directories(root_ / "class");
         fs::create_directories(root_ / "drivers/usbserial");
         fs::create_directories(root_ / "drivers/serial8250");
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     // A tty entry; `device` empty means none, `driver` empty means no driver bound.
     void AddTty(const std::string& name, const std::string& device, const std::string& driver) {
@@ -322,6 +322,7 @@ class PortTree : public ::testing::Test {
     }
     std::string Class() const { return (root_ / "class").string(); }
 
+    TestFolder folder_;
     fs::path root_;
 };
 

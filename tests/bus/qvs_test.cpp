@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "byte_script.h"
 #include "protocol/tervion.h"
+#include "tests/support/byte_script.h"
+#include "tests/support/fake_port.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -188,34 +189,11 @@ TEST(QvsStatus, StatusPacketsAreCheckedUnlessNoneIsSent) {
     }
 }
 
-// Tervion bound to a port whose two byte operations are recorded.
-class RecordingPort : public CQVComm {
-  public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        sent.insert(sent.end(), buffer, buffer + n);
-        writes.push_back(HexOf(std::vector<uint8_t>(buffer, buffer + n)));
-        return n;
-    }
-    int ReadBytes(uint8_t* buffer, int n) override {
-        int k = 0;
-        for (; k < n && !line.empty(); ++k, line.pop_front()) buffer[k] = line.front();
-        return k;
-    }
-    std::string Take() {
-        const std::string s = HexOf(sent);
-        sent.clear();
-        return s;
-    }
-    std::vector<uint8_t> sent;
-    std::vector<std::string> writes;  // one entry per WriteBytes call
-    std::deque<uint8_t> line;
-};
-
 TEST(TervionPort, EachRequestLeavesInOneWriteBeforeItsAnswerIsRead) {
-    RecordingPort port;
+    FakePort port;
     Tervion t;
     t.Comm = &port;
-    port.line.assign({0xFF, 0xFF, 0x01, 0x04, 0x00, 0x0A, 0x0B, 0xE5});
+    port.Reply({0xFF, 0xFF, 0x01, 0x04, 0x00, 0x0A, 0x0B, 0xE5});
     uint8_t buf[2];
     EXPECT_EQ(t.Read(1, 56, buf, 2), 2);
     t.Level = 0;
@@ -224,29 +202,29 @@ TEST(TervionPort, EachRequestLeavesInOneWriteBeforeItsAnswerIsRead) {
     const uint8_t ids[2] = {1, 2};
     const uint8_t data[2] = {0x10, 0x00};
     t.SyncWrite(ids, 2, 42, data, 2);
-    EXPECT_EQ(port.writes, (std::vector<std::string>{
-                               "FF FF 01 04 02 38 02 BE",
-                               "FF FF 01 04 03 28 01 CE",
-                               "FF FF 01 02 05 F7",
-                               "FF FF FE 0A 83 2A 02 01 10 00 02 10 00 25",
-                           }));
+    EXPECT_EQ(port.TakeWrites(), (std::vector<std::string>{
+                                     "FF FF 01 04 02 38 02 BE",
+                                     "FF FF 01 04 03 28 01 CE",
+                                     "FF FF 01 02 05 F7",
+                                     "FF FF FE 0A 83 2A 02 01 10 00 02 10 00 25",
+                                 }));
     // Bytes handed over without the end of a request still go out before a read.
-    port.writes.clear();
+    port.TakeWrites();
     t.WriteRaw(data, 2);
     t.ReadRaw(buf, 1);
-    EXPECT_EQ(port.writes, std::vector<std::string>{"10 00"});
+    EXPECT_EQ(port.TakeWrites(), std::vector<std::string>{"10 00"});
 }
 
 TEST(TervionMotion, BlockIsAccelerationPositionTimeSpeedWithSignMagnitudePosition) {
-    RecordingPort port;
+    FakePort port;
     Tervion t;
     t.Comm = &port;
     t.PosAddress = 42;
-    port.line.assign({0xFF, 0xFF, 0x01, 0x02, 0x00, 0xFC});
+    port.Reply({0xFF, 0xFF, 0x01, 0x02, 0x00, 0xFC});
     EXPECT_NE(t.WritePosition(1, -1, 10, 1000, 0), 0);  // status read through the port
     EXPECT_EQ(port.Take(), "FF FF 01 0A 03 2A 0A 01 80 00 00 E8 03 51");
     EXPECT_EQ(t.WritePosition(1, -1, 10, 1000, 0), 0);  // no second status
-    port.sent.clear();
+    port.Take();
 
     t.Level = 0;
     t.End = 1;

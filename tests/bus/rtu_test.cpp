@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_script.h"
 #include "modbus/modbus.h"
+#include "tests/support/byte_script.h"
 #include "transport/cqv_comm.h"
 
 namespace {

@@ -82,15 +82,15 @@ TEST(ChartLists, HoldWidthOverEightAndDropTheOldest) {
     ChartState st;
     c.Snapshot(st);
     ASSERT_EQ(st.samples[kTorque].size(), 100u);
-    EXPECT_EQ(st.samples[kTorque].front(), 134 * 2 + 2000);  // newest first
-    EXPECT_EQ(st.samples[kTorque].back(), 35 * 2 + 2000);    // oldest kept
+    EXPECT_EQ(st.samples[kTorque].front(), 2268);  // newest first (torque 134)
+    EXPECT_EQ(st.samples[kTorque].back(), 2070);   // oldest kept (torque 35)
 
     // A smaller canvas keeps the newest that fit.
     c.InitCanvas(80, 1000);
     c.Snapshot(st);
     ASSERT_EQ(st.samples[kTorque].size(), 10u);
-    EXPECT_EQ(st.samples[kTorque].front(), 134 * 2 + 2000);
-    EXPECT_EQ(st.samples[kTorque].back(), 125 * 2 + 2000);
+    EXPECT_EQ(st.samples[kTorque].front(), 2268);
+    EXPECT_EQ(st.samples[kTorque].back(), 2250);
 
     // Before the canvas exists there is no room, and adding is harmless.
     CPIC none;

@@ -14,6 +14,7 @@
 #include "pages/debug/chart_geometry.h"
 #include "pages/debug/cpic.h"
 #include "pages/debug/cpic_widget.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -228,9 +229,8 @@ TEST_F(ChartWidget, WheelDragAndDoubleClickExploreTheTimeAxis) {
 TEST_F(ChartWidget, SaveImageWritesThePictureAsShown) {
     widget_->resize(300, 160);
     for (int i = 0; i < 200; ++i) chart_.AddTorque(i % 50 * 10);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("chart_" + std::to_string(getpid()) + ".png"))
-            .string();
+    const TestFolder folder;
+    const std::string path = folder.path() + "/chart.png";
     ASSERT_TRUE(widget_->SaveImage(QString::fromStdString(path)));
     std::ifstream f(path, std::ios::binary);
     char magic[8] = {};

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/server/update_server.h"
 

@@ -9,44 +9,27 @@
 #include <string>
 #include <vector>
 
-#include "../bus/byte_script.h"
 #include "definitions/servo_setup.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
+#include "tests/support/byte_script.h"
+#include "tests/support/fake_port.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/cli_runner.h"
 #include "transport/cqv_comm.h"
 
 namespace {
 
-class ScriptedPort : public CQVComm {
+// The far side answers each request found in `replies` (hex to hex) and ignores the rest.
+class ScriptedPort : public FakePort {
   public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        pending.insert(pending.end(), buffer, buffer + n);
-        wire.insert(wire.end(), buffer, buffer + n);
-        return n;
-    }
-    int ReadBytes(uint8_t* buffer, int n) override {
-        if (!pending.empty()) {  // the request is complete once the master listens
-            requests.push_back(HexOf(pending));
-            const auto it = replies.find(requests.back());
-            if (it != replies.end()) {
-                const auto bytes = Hex(it->second);
-                line.insert(line.end(), bytes.begin(), bytes.end());
-            }
-            pending.clear();
-        }
-        int k = 0;
-        while (k < n && !line.empty()) {
-            buffer[k++] = line.front();
-            line.pop_front();
-        }
-        return k;
+    ScriptedPort() {
+        device = [this](const Bytes& request) {
+            const auto it = replies.find(HexOf(request));
+            return it == replies.end() ? Bytes{} : Hex(it->second);
+        };
     }
     std::map<std::string, std::string> replies;
-    std::vector<std::string> requests;
-    std::vector<uint8_t> pending, wire;
-    std::deque<uint8_t> line;
 };
 
 struct CliRun {
@@ -145,26 +128,26 @@ TEST(CliCommands, InstructionProtocolCommands) {
     EXPECT_EQ(RunOn(port, {"write", "3", "41", "1", "2"}).status, 1);  // no status packet
     EXPECT_EQ(RunOn(port, {"--level", "0", "write", "3", "41", "1", "2"}).status, 0);
 
-    port.wire.clear();
+    port.Take();
     EXPECT_EQ(RunOn(port, {"syncwrite", "40", "2", "1,2", "5", "6"}).status, 0);
-    EXPECT_EQ(HexOf(port.wire), "FF FF FE 0A 83 28 02 01 05 06 02 05 06 31");
+    EXPECT_EQ(port.Take(), "FF FF FE 0A 83 28 02 01 05 06 02 05 06 31");
 
-    port.wire.clear();
+    port.Take();
     EXPECT_EQ(RunOn(port, {"--level", "0", "--pos-address", "42", "position", "3", "-100", "5",
                            "1000", "0"})
                   .status,
               0);
-    EXPECT_EQ(HexOf(port.wire), "FF FF 03 0A 03 2A 05 64 80 00 00 E8 03 F1");
+    EXPECT_EQ(port.Take(), "FF FF 03 0A 03 2A 05 64 80 00 00 E8 03 F1");
 
-    port.wire.clear();
+    port.Take();
     EXPECT_EQ(RunOn(port, {"--end", "1", "--level", "0", "writeword", "3", "42", "0x0203"}).status,
               0);
-    EXPECT_EQ(HexOf(port.wire), "FF FF 03 05 03 2A 02 03 C5");
+    EXPECT_EQ(port.Take(), "FF FF 03 05 03 2A 02 03 C5");
 
-    port.wire.clear();
+    port.Take();
     EXPECT_EQ(RunOn(port, {"action", "3"}).status, 0);
     EXPECT_EQ(RunOn(port, {"backup", "3"}).status, 1);
-    EXPECT_EQ(HexOf(port.wire), "FF FF 03 02 05 F5 FF FF 03 02 09 F1");
+    EXPECT_EQ(port.Take(), "FF FF 03 02 05 F5 FF FF 03 02 09 F1");
 }
 
 TEST(CliCommands, ModbusCommandsReportTheStatusCode) {
@@ -186,9 +169,9 @@ TEST(CliCommands, ModbusCommandsReportTheStatusCode) {
 
     EXPECT_EQ(RunOn(port, {"mb-write", "7", "129", "1"}).status, 0);
     EXPECT_EQ(RunOn(port, {"mb-write", "7", "128", "1", "2"}).status, 0);
-    port.wire.clear();
+    port.Take();
     EXPECT_EQ(RunOn(port, {"mb-restart", "1"}).status, 0);
-    EXPECT_EQ(HexOf(port.wire), "01 41 C0 10");
+    EXPECT_EQ(port.Take(), "01 41 C0 10");
 }
 
 TEST(CliCommands, ScanProbesInSearchOrderWithBothProtocols) {
@@ -201,13 +184,13 @@ TEST(CliCommands, ScanProbesInSearchOrderWithBothProtocols) {
     const CliRun r = RunOn(port, {"scan"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "3 0 10 3 0 48 5 3 0 0 1\n7 2 3 12 1 12 34 7 4 255 1\n");
-    ASSERT_GE(port.requests.size(), 3u);
-    EXPECT_EQ(port.requests[0], "FF FF FD 04 02 00 09 F3");  // 253 first; no Modbus id 253
-    EXPECT_EQ(port.requests[1], "FF FF 00 04 02 00 09 F0");
-    EXPECT_EQ(port.requests[2], "00 03 00 00 00 04 45 D8");
+    ASSERT_GE(port.requests().size(), 3u);
+    EXPECT_EQ(HexOf(port.requests()[0]), "FF FF FD 04 02 00 09 F3");  // 253 first; no Modbus id 253
+    EXPECT_EQ(HexOf(port.requests()[1]), "FF FF 00 04 02 00 09 F0");
+    EXPECT_EQ(HexOf(port.requests()[2]), "00 03 00 00 00 04 45 D8");
     // 254 instruction reads, Modbus reads for 0..247 except the found instruction servo,
     // and the second reads of ids 7 and 9.
-    EXPECT_EQ(port.requests.size(), 254u + 247u + 2u);
+    EXPECT_EQ(port.requests().size(), 254u + 247u + 2u);
 }
 
 TEST(CliCommands, ScanWithSetupFilesNamesEachKindOfDevice) {

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "tests/debug/debug_fixture.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/sim_bus.h"
 
 using namespace debug_test;
@@ -46,13 +47,8 @@ const ServoInfo kModbus5 = {2, 12, 1, 4, 1, 5, 2, 0xFF, 1};
 class DebugEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_e2e_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
+        dir_ = folder_.path();
+        folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -84,8 +80,6 @@ class DebugEndToEnd : public ::testing::Test {
         page_.reset();
         comm_.ClosePort();
         bus_.Stop();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
     }
 
     // Selects like the main window: byte order, then the page.
@@ -107,14 +101,10 @@ class DebugEndToEnd : public ::testing::Test {
     // Lets the poll run (showing its results) until pred holds or the time is up.
     template <class P>
     bool WaitFor(P pred, std::chrono::milliseconds limit = 8000ms) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
+        return WaitUntil(pred, limit, [this] {
             ui_.Drain();
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        ui_.Drain();
-        return pred();
+            std::this_thread::sleep_for(2ms);
+        });
     }
     bool Shows(int control, const std::string& text) {
         return WaitFor([&] { return view_.Text(control) == text; });
@@ -125,7 +115,8 @@ class DebugEndToEnd : public ::testing::Test {
         return p;
     }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
     sim::SimBus bus_;

@@ -1,7 +1,6 @@
 #pragma once
-// Shared pieces of the Debug page tests: a view that records what the page shows, a serial
-// port that records the bytes written and plays scripted replies, a setup file with debug
-// rows for every case, and a fixture that wires a page to them.
+// Shared pieces of the Debug page tests: a view that records what the page shows, a setup file with
+// debug rows for every case, and a fixture that wires a page to them.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -27,21 +26,12 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tests/support/control_flag.h"
+#include "tests/support/fake_port.h"
 #include "tests/support/modbus_crc.h"
+#include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
 
 namespace debug_test {
-
-inline std::string HexOf(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char buf[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        if (!out.empty()) out += ' ';
-        out += buf;
-    }
-    return out;
-}
 
 class FakeView : public RobotDlgView {
   public:
@@ -85,41 +75,6 @@ class FakeView : public RobotDlgView {
     std::map<int, int> timers;
     std::vector<std::string>
         errors;  // error boxes shown, "caption: text"  // running window timers and their intervals
-};
-
-// A port that keeps every byte written and answers reads from a script.
-class ScriptedComm : public CQVComm {
-  public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        written_.insert(written_.end(), buffer, buffer + n);
-        return n;
-    }
-    int ReadBytes(uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        int got = 0;
-        while (got < n && !replies_.empty()) {
-            buffer[got++] = replies_.front();
-            replies_.pop_front();
-        }
-        return got;
-    }
-    void Reply(const std::vector<uint8_t>& bytes) {
-        std::lock_guard<std::mutex> g(m_);
-        replies_.insert(replies_.end(), bytes.begin(), bytes.end());
-    }
-    // Everything written since the last call, as hex.
-    std::string Take() {
-        std::lock_guard<std::mutex> g(m_);
-        std::string out = HexOf(written_);
-        written_.clear();
-        return out;
-    }
-
-  private:
-    std::mutex m_;
-    std::vector<uint8_t> written_;
-    std::deque<uint8_t> replies_;
 };
 
 // Reply frames as a servo would send them, built independently of the protocol code.
@@ -183,13 +138,8 @@ inline std::string SetupFileText() {
 class PageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);  // the record file lives in the working folder
+        dir_ = folder_.path();
+        folder_.Enter();  // the record file lives in the working folder
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -202,11 +152,7 @@ class PageTest : public ::testing::Test {
         modbus_.Port = &comm_;
         MakePage(false);
     }
-    void TearDown() override {
-        page_.reset();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { page_.reset(); }
 
     void MakePage(bool chinese) {
         page_.reset();
@@ -235,10 +181,11 @@ class PageTest : public ::testing::Test {
 
     std::string Shown(int control) const { return view_.Text(control); }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
-    ScriptedComm comm_;
+    FakePort comm_;
     Tervion tervion_;
     Modbus modbus_;
     BusLock lock_;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/debug/debug_fixture.h"
+#include "tests/support/wait_until.h"
 
 using namespace debug_test;
 using namespace std::chrono_literals;
@@ -14,48 +15,36 @@ namespace {
 
 // Answers feedback reads like two servos: id 1 (kind 0, 17 bytes, position 111) and id 4
 // (PWM family, 16 bytes, position 444). A read with another id or length gets no answer.
-class TwoServoComm : public CQVComm {
+class TwoServoComm : public FakePort {
   public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        pending_.insert(pending_.end(), buffer, buffer + n);
-        while (pending_.size() >= 4 && pending_.size() >= size_t(pending_[3]) + 4u) {
-            const uint8_t id = pending_[2], instruction = pending_[4];
-            const uint8_t count = pending_.size() > 6 ? pending_[6] : 0;
-            pending_.erase(pending_.begin(), pending_.begin() + pending_[3] + 4);
-            if (instruction != 0x02) continue;
-            ++reads_;
-            if (id == 1 && count == 17) {
-                Queue(ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0}));
-            } else if (id == 4 && count == 16) {
-                Queue(ServoReply(4, 0,
-                                 {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0}));
+    TwoServoComm() {
+        device = [this](const Bytes& request) {
+            Bytes reply;
+            size_t at = 0;
+            while (at + 6 <= request.size()) {  // each whole frame written since the last read
+                const size_t size = request[at + 3] + 4u;
+                if (size < 6 || at + size > request.size()) break;
+                const uint8_t id = request[at + 2], instruction = request[at + 4];
+                const uint8_t count = request[at + 6 < at + size ? at + 6 : at + 5];
+                at += size;
+                if (instruction != 0x02) continue;
+                ++reads_;
+                Bytes r;
+                if (id == 1 && count == 17) {
+                    r = ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0});
+                } else if (id == 4 && count == 16) {
+                    r = ServoReply(4, 0,
+                                   {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0});
+                }
+                reply.insert(reply.end(), r.begin(), r.end());
             }
-        }
-        return n;
+            return reply;
+        };
     }
-    int ReadBytes(uint8_t* buffer, int n) override {
-        std::lock_guard<std::mutex> g(m_);
-        int got = 0;
-        while (got < n && !replies_.empty()) {
-            buffer[got++] = replies_.front();
-            replies_.pop_front();
-        }
-        return got;
-    }
-    int reads() {
-        std::lock_guard<std::mutex> g(m_);
-        return reads_;
-    }
+    int reads() const { return reads_.load(); }
 
   private:
-    void Queue(const std::vector<uint8_t>& r) {
-        replies_.insert(replies_.end(), r.begin(), r.end());
-    }
-    std::mutex m_;
-    std::vector<uint8_t> pending_;
-    std::deque<uint8_t> replies_;
-    int reads_ = 0;
+    std::atomic<int> reads_{0};
 };
 
 // Checks every position and state text against the selection the test made last.
@@ -93,15 +82,26 @@ TEST_F(PageTest, PollThreadNeverMixesSelections) {
             view.expected = "444";
         }
     };
+    // Until the poll has read `more` times again; `serve` drains the window's posted work.
+    auto polled = [&](int more, bool serve) {
+        const int target = comm.reads() + more;
+        return WaitUntil([&] { return comm.reads() >= target; }, 10s,
+                         [&] {
+                             if (serve) ui_.Drain();
+                             std::this_thread::sleep_for(2ms);
+                         });
+    };
     bool servo = true;
     select(servo);
     for (int i = 0; i < 8; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 90 : 130));
-        ui_.Drain();  // results of the current selection
+        // Three reads: the second is surely of this selection, and its result is posted
+        // before the third goes out.
+        ASSERT_TRUE(polled(3, true));
+        ui_.Drain();
         // Slider moves on this thread compete with the poll for the bus.
         view.pos[kGoalSlider] = 100;
         page->OnGoalSliderScroll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 2 ? 130 : 90));
+        ASSERT_TRUE(polled(1 + i % 2, false));  // results of this selection wait in the queue
         servo = !servo;
         select(servo);
         ui_.Drain();  // results read for the previous selection must not be shown
@@ -110,14 +110,13 @@ TEST_F(PageTest, PollThreadNeverMixesSelections) {
     ui_.Drain();
     page->OnExport();
 
-    EXPECT_GT(comm.reads(), 10);
-    EXPECT_GT(view.shown, 5);
+    EXPECT_GE(view.shown, 8);
     EXPECT_EQ(view.wrong, 0);
     EXPECT_EQ(view.timeouts, 0);
 
     // Results still queued when the page goes are dropped.
     page->StartPolling();
-    std::this_thread::sleep_for(120ms);
+    ASSERT_TRUE(polled(2, false));
     page.reset();
     const int shown = view.shown;
     ui_.Drain();

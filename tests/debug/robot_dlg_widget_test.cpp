@@ -49,24 +49,12 @@ QString Caption(const CRobotDlgWidget& w, int id) {
     return {};
 }
 
-bool WaitFor(const std::function<bool()>& pred, int ms = 8000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (pred()) return true;
-        QTest::qWait(20);
-    }
-    return pred();
-}
-
 class DebugWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
         App();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vexa_debug_widget_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
+        dir_ = folder_.path();
+        folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
@@ -83,11 +71,10 @@ class DebugWidgetTest : public ::testing::Test {
     void TearDown() override {
         comm_.ClosePort();
         bus_.Stop();
-        std::filesystem::current_path(old_cwd_);
-        std::filesystem::remove_all(dir_);
     }
 
-    std::filesystem::path dir_, old_cwd_;
+    TestFolder folder_;
+    std::filesystem::path dir_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<ServoSetup> setup_;
     sim::SimBus bus_;
@@ -124,10 +111,9 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
         slider->setSliderPosition(target);  // as a drag does
         QTest::qWait(0);                    // the page handles the move once it is in place
         EXPECT_EQ(Caption(widget, kGoalEdit), QString::number(target));
-        EXPECT_TRUE(WaitFor([&] {
-            return Caption(widget, kPositionStatic) == QString::number(target);
-        })) << "position "
-            << Caption(widget, kPositionStatic).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return Caption(widget, kPositionStatic) == QString::number(target); }, 8000))
+            << "position " << Caption(widget, kPositionStatic).toStdString();
         QTest::qWait(250);
     }
     EXPECT_EQ(Caption(widget, kMovingStatic), "0");
@@ -177,7 +163,7 @@ TEST_F(DebugWidgetTest, ChineseCaptions) {
     EXPECT_EQ(Caption(widget, kPositionCheck), "位置(黑)");
     EXPECT_EQ(Caption(widget, kStateStatic), "通信正常");
     // Nothing selected: the poll shows "Timeout".
-    EXPECT_TRUE(WaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Caption(widget, kStateStatic) == "通信超时"; }, 2000));
 }
 
 // Goal writes the simulator received (instruction 3 at the motion block 41), as positions.
@@ -226,28 +212,37 @@ TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedCon
     ASSERT_NE(slider, nullptr);
 
     bus_.RecordRequests(true);
+    std::vector<int> goals;  // goals the simulated servo has received since the last clear
+    auto goals_arrive = [&](size_t n) {
+        return QTest::qWaitFor(
+            [&] {
+                for (int goal : GoalsSent(bus_)) goals.push_back(goal);
+                return goals.size() >= n;
+            },
+            5000);
+    };
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     QTest::keyClick(slider, Qt::Key_Right);  // already at the end: the value stays
     QTest::keyClick(slider, Qt::Key_End);
-    QTest::qWait(50);
-    EXPECT_EQ(GoalsSent(bus_), (std::vector<int>{4095, 4095, 4095}));
+    EXPECT_TRUE(goals_arrive(3));
+    EXPECT_EQ(goals, (std::vector<int>{4095, 4095, 4095}));
+    goals.clear();
     // A click on the thumb and its release, without moving it.
     const QPoint thumb = ThumbCentre(*slider);
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
-    QTest::qWait(50);
-    const std::vector<int> clicked = GoalsSent(bus_);
-    EXPECT_GE(clicked.size(), 2u);
-    for (int goal : clicked) EXPECT_EQ(goal, 4095);
-    // A position the page sets itself sends nothing.
+    EXPECT_TRUE(goals_arrive(2));
+    for (int goal : goals) EXPECT_EQ(goal, 4095);
+    goals.clear();
+    // A position the page sets itself sends nothing: only the Set button's own goal.
     page.OnSet();
-    QTest::qWait(50);
-    EXPECT_EQ(GoalsSent(bus_).size(), 1u);
+    EXPECT_TRUE(goals_arrive(1));
+    EXPECT_EQ(goals.size(), 1u);
 
     auto* edit = widget->Control(kAccEdit);
     edit->setFocus();
-    ASSERT_TRUE(WaitFor([&] { return edit->hasFocus(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
     QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(widget->Control(kGoalCheck)->isVisibleTo(widget));
     EXPECT_TRUE(widget->Control(kFastSlowCheck)->isVisibleTo(widget));

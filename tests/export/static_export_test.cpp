@@ -13,7 +13,7 @@
 #include <set>
 #include <sstream>
 
-#include "../server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "platform/settings_store.h"

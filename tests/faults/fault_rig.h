@@ -23,6 +23,8 @@
 #include "tests/app/shared_objects.h"
 #include "tests/debug/debug_fixture.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/support/demo_bus.h"
+#include "tests/support/wait_until.h"
 #include "tests/upgrade/upgrade_fixture.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -53,16 +55,10 @@ inline std::chrono::microseconds ProcessCpuTime() {
 
 class FaultRig : public ::testing::Test {
   protected:
-    FaultRig()
-        : link_(LinkPath()),
-          bus({.link_path = link_}),
-          shared((std::filesystem::temp_directory_path() / "vexa_faults").string()) {}
+    FaultRig() : link_(LinkPath()), bus({.link_path = link_}) {}
 
     void SetUp() override {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, sim::DemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus.Start(&error)) << error;
+        ASSERT_EQ(StartDemoBus(bus), "");
         debug = std::make_unique<CRobotDlg>(shared.setup, shared.modbus, shared.tervion,
                                             shared.lock, false, ui);
         main = std::make_unique<CServoMain>(view, ui, shared.strings);
@@ -104,14 +100,10 @@ class FaultRig : public ::testing::Test {
     // Runs the window's posted work until pred holds or the time is up.
     template <class P>
     bool WaitFor(P pred, std::chrono::milliseconds limit = 10000ms) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
+        return WaitUntil(pred, limit, [this] {
             ui.Drain();
-            if (pred()) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        ui.Drain();
-        return pred();
+            std::this_thread::sleep_for(2ms);
+        });
     }
     // Serves the window for `span` and gives the share of one core the whole process used
     // meanwhile, printed under `what`.

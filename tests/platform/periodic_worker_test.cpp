@@ -5,6 +5,8 @@
 #include <atomic>
 #include <thread>
 
+#include "tests/support/wait_until.h"
+
 using namespace std::chrono_literals;
 
 TEST(PeriodicWorker, TicksNeverOverlapAndStopJoins) {
@@ -17,12 +19,11 @@ TEST(PeriodicWorker, TicksNeverOverlapAndStopJoins) {
         --inside;
         ++ticks;
     });
-    std::this_thread::sleep_for(60ms);
+    ASSERT_TRUE(WaitUntil([&] { return ticks.load() >= 4; }));
     w.Stop();
     const int after_stop = ticks.load();
-    std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(20ms);  // time for a stray tick to show, if Stop let one run
     EXPECT_EQ(max_inside.load(), 1);
-    EXPECT_GT(after_stop, 1);
     EXPECT_EQ(ticks.load(), after_stop);  // nothing runs after Stop returned
     EXPECT_FALSE(w.Running());
 }
@@ -33,10 +34,9 @@ TEST(PeriodicWorker, RestartAndStopWithoutStartAreSafe) {
     std::atomic<int> a{0}, b{0};
     w.Start(1ms, [&] { ++a; });
     w.Start(1ms, [&] { ++b; });  // restart replaces the first callback
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(WaitUntil([&] { return b.load() > 0; }));
     w.Stop();
     const int a_final = a.load();
-    EXPECT_GT(b.load(), 0);
-    std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(10ms);  // time for a stray tick of the first callback
     EXPECT_EQ(a.load(), a_final);
 }

@@ -20,10 +20,11 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/modbus_crc.h"
+#include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
-#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace pg_test {
@@ -118,9 +119,21 @@ class FakeServices : public MainWindowServices {
         return CompareModelOnBus(setup, tervion, modbus, lock, id, identity, kind);
     }
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
+    // Follows like the main window: the servo's baud-rate index names a rate per protocol;
+    // an index without a rate leaves the port as it is.
     int FollowBaudChange(int index, int parity, ServoKind kind) override {
         followed.push_back({index, parity, kind});
-        return bus_rates::FollowServoRate(comm, lock, index, parity, kind == kKindModbus);
+        static constexpr int kServoRates[13] = {1000000, 500000, 250000, 128000, 115200,
+                                                76800,   57600,  38400,  19200,  14400,
+                                                9600,    4800,   256000};
+        static constexpr int kModbusRates[13] = {256000, 128000, 115200, 57600, 56000, 38400, 19200,
+                                                 14400,  9600,   4800,   0,     0,     0};
+        const int baud = index < 0 || index > 12 ? 0
+                         : kind == kKindModbus   ? kModbusRates[index]
+                                                 : kServoRates[index];
+        std::lock_guard<BusLock> g(lock);
+        if (baud == 0) return comm.BaudRate.load();
+        return comm.SetBaud(baud, parity);
     }
     void ServoIdChanged(int old_id, int new_id) override { ids.push_back({old_id, new_id}); }
 
@@ -139,20 +152,12 @@ class PgTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const std::string dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
-        const sim::ModelCatalog catalog(dir);
-        auto model = [&](sim::Family f, sim::ModelIdentity id) { return catalog.Resolve(f, id); };
-        bus.AddServo(model(sim::Family::kServo, {3, 6, 0, 4, 0}), {.id = 1});
-        bus.AddServo(model(sim::Family::kServo, {3, 6, 0, 4, 0}), {.id = 2});
-        bus.AddServo(model(sim::Family::kServo, {5, 2, 1, 6, 2}), {.id = 3, .end = 1});
-        bus.AddServo(model(sim::Family::kPwm, {7, 1, 0, 9, 0}), {.id = 5});
-        bus.AddModbusServo(model(sim::Family::kModbus, {2, 10, 1, 8, 5}), {.id = 6});
-        ASSERT_TRUE(bus.Start());
+        ASSERT_EQ(StartFiveServoBus(bus), "");
         ASSERT_TRUE(comm.OpenPort(bus.port_path()));
         comm.ConfigurePort(115200, 0, 25);
         tervion.Comm = &comm;
         modbus.Port = &comm;
-        settings = std::make_unique<SettingsStore>(
-            (std::filesystem::temp_directory_path() / "vexa_pg_settings").string());
+        settings = std::make_unique<SettingsStore>(scratch.path());
         setup = std::make_unique<ServoSetup>(StringTable(false), *settings);
         setup->SetFolders(dir);
         services = std::make_unique<FakeServices>(*setup, tervion, modbus, lock, comm);
@@ -200,6 +205,7 @@ class PgTest : public ::testing::Test {
     static constexpr ServoInfo kVxp9_5 = {7, 1, 0, 9, 255, 5, 5, 255, 1};
     static constexpr ServoInfo kVxm8_6 = {2, 10, 1, 8, 5, 6, 2, 255, 1};
 
+    TestFolder scratch;  // settings and the files a test saves
     sim::SimBus bus;
     CQVComm comm;
     Tervion tervion;

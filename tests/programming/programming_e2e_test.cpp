@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tests/support/sim_child.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/server/update_server.h"

@@ -49,7 +49,7 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     Tick();
     EXPECT_EQ(view.Text(kStatusBox), "Timeout");
     EXPECT_EQ(view.Value("Max angle limit"), "4095");
-    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_never.xdat").string();
+    view.path = (std::filesystem::path(scratch.path()) / "never.xdat").string();
     EXPECT_FALSE(page->OnSave());
     EXPECT_EQ(view.boxes.back(),
               "E Parameter saving: No values have been read from the servo yet; nothing was "
@@ -154,7 +154,7 @@ TEST_F(PgTest, LoadFailingHalfWayLeavesTheLockClosed) {
     file.push_back(80);
     file.push_back(253);
     file.resize(file.size() + 253, 0);
-    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_halfway.xdat").string();
+    view.path = (std::filesystem::path(scratch.path()) / "halfway.xdat").string();
     {
         std::ofstream(view.path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
@@ -194,7 +194,7 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
 
 TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     Select(1, kVx40_1, kKindServo);
-    const auto dir = std::filesystem::temp_directory_path() / "vexa_pg_no_such_dir";
+    const auto dir = std::filesystem::path(scratch.path()) / "no_such_dir";
     std::filesystem::remove_all(dir);
     view.path = (dir / "set.xdat").string();
     EXPECT_FALSE(page->OnSave());
@@ -204,7 +204,7 @@ TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     EXPECT_FALSE(std::filesystem::exists(dir));
 
     // A model whose SRAM runs from 0 to 254 does not fit a 254-byte image: no list, "Timeout".
-    const auto folder = std::filesystem::temp_directory_path() / "vexa_pg_wide_setup";
+    const auto folder = std::filesystem::path(scratch.path()) / "wide_setup";
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "setup_en.log", std::ios::binary)
         << "\x5B\xC4\xDA\xB4\xE6\x5D\n3,0,20,255\n0,A,1,0,-1,SRAM,rw,-1,-1\n"
@@ -253,7 +253,7 @@ TEST_F(PgTest, AnUnreadEpromIsNeitherShownNorTrustedNorSaved) {
     EXPECT_EQ(view.Text(kStatusBox), "Normal");
     EXPECT_EQ(tervion.Level.load(), 1) << "the reply level of a zero image";
     EXPECT_EQ(view.Value("Max angle limit"), "4095") << "the setup file's text, not a 0";
-    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_unread.xdat").string();
+    view.path = (std::filesystem::path(scratch.path()) / "unread.xdat").string();
     EXPECT_FALSE(page->OnSave());
     EXPECT_EQ(view.boxes.back(),
               "E Parameter saving: Not every area of this file has been read from the servo "
@@ -271,7 +271,7 @@ TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
     for (int a = 0; a < 40; ++a) file.push_back(Peek(2, a));
     file[2 + 13] = 77;
     file.insert(file.end(), {80, 0});
-    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_no_default.xdat").string();
+    view.path = (std::filesystem::path(scratch.path()) / "no_default.xdat").string();
     std::ofstream(view.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
     const int timeout = comm.Timeout();
@@ -288,7 +288,7 @@ TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
     std::vector<uint8_t> mdat = {0, 0, 30, 0, 210, 0, 0x25, 0x03};
     mdat.resize(mdat.size() + 28 * 2, 0);
     mdat.insert(mdat.end(), {10, 0, 3, 0, 6, 0, 0, 0, 0, 0, 0, 1, 0, 0});
-    view.path = (std::filesystem::temp_directory_path() / "vexa_pg_long_info.mdat").string();
+    view.path = (std::filesystem::path(scratch.path()) / "long_info.mdat").string();
     std::ofstream(view.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(mdat.data()), static_cast<long>(mdat.size()));
     Sent();

@@ -24,13 +24,6 @@ int g_argc = 1;
 char g_name[] = "programming_widget_tests";
 char* g_argv[] = {g_name, nullptr};
 
-bool WaitFor(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000) QTest::qWait(20);
-    return done();
-}
-
 int RowNamed(const PgTableModel& m, const std::string& name) {
     for (int r = 0; r < m.rowCount(); ++r)
         if (m.Cell(r, 1) == name) return r;
@@ -54,7 +47,7 @@ class PgWidgetTest : public PgTest {
         qt_page.SelectServo(1, kVx40_1, kKindServo);
         qt_page.StartRefresh();
         PgTableModel& model = *w.Model();
-        ASSERT_TRUE(WaitFor([&] { return model.rowCount() == 59; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() == 59; }, 5000));
         EXPECT_EQ(model.headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                   chinese ? QString::fromUtf8("数值") : QString("Value"));
         // The name column takes its 160 pixels and whatever room the table has beyond.
@@ -84,7 +77,7 @@ class PgWidgetTest : public PgTest {
         EXPECT_EQ(shown, chinese ? QString::fromUtf8("参数保存成功")
                                  : QString("Parameters saved successfully"));
         const std::string want = chinese ? "85" : "88";
-        ASSERT_TRUE(WaitFor([&] { return model.Cell(row, 2) == want; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.Cell(row, 2) == want; }, 5000));
         // The refresh left the user's selection where it was.
         EXPECT_TRUE(w.Table()->selectionModel()->isRowSelected(row, {}));
         QTest::qWait(250);

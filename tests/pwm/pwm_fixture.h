@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "../bus/byte_script.h"
 #include "pages/pwm/servo_pwm.h"
 #include "platform/bus_lock.h"
 #include "protocol/tervion.h"
+#include "tests/support/byte_script.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
 

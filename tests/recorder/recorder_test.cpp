@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "pages/debug/data_recorder.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,19 +33,9 @@ RecordSample Sample(int16_t base) {
 
 class Recorder : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() /
-            ("vexa_recorder_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = (dir_ / "record.txt").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
-    std::string file_;
+    TestFolder folder_;
+    const fs::path dir_ = folder_.path();
+    const std::string file_ = (dir_ / "record.txt").string();
     DataRecorder rec_;
 };
 

@@ -6,7 +6,7 @@
 
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tests/support/server_child.h"
 #include "tools/server/update_server.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "raw_http_server.h"
+#include "tests/support/raw_http_server.h"
 
 TEST(ServerFile, RepliesAreFoundOrSayWhyNot) {
     EXPECT_EQ(ReadServerReply("").result, ServerResult::kNoReply);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "definitions/server_query.h"
-#include "raw_http_server.h"
+#include "tests/support/raw_http_server.h"
 
 namespace {
 

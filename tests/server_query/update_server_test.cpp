@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "definitions/server_query.h"
-#include "test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

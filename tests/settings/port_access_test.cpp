@@ -10,22 +10,21 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/test_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 struct Folder {
-    Folder() : path(fs::temp_directory_path() / ("vexa_access_" + std::to_string(getpid()))) {
-        fs::create_directories(path);
-    }
-    ~Folder() { fs::remove_all(path); }
     std::string Make(const std::string& name, mode_t mode) const {
         const fs::path p = path / name;
         std::ofstream(p).put('x');
         chmod(p.c_str(), mode);
         return p.string();
     }
-    fs::path path;
+    TestFolder scratch;
+    fs::path path = scratch.path();
 };
 
 // The answers as an ordinary user sees them. Root may open anything, so under root the

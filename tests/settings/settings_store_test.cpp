@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "env_value.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,14 +21,6 @@ namespace {
 
 class SettingsStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vexa-settings-XXXXXX").string();
-        folder_ = mkdtemp(pattern.data());
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
     std::string FileText(const std::string& leaf = "settings.txt") const {
         std::ifstream in(folder_ + "/" + leaf, std::ios::binary);
         std::stringstream text;
@@ -38,7 +31,8 @@ class SettingsStoreTest : public ::testing::Test {
         std::ofstream(folder_ + "/" + leaf, std::ios::binary) << text;
     }
 
-    std::string folder_;
+    TestFolder scratch_;
+    const std::string folder_ = scratch_.path();
 };
 
 }  // namespace

@@ -19,7 +19,6 @@ using setup_test::kMemEnd;
 using setup_test::kModel;
 using setup_test::kModelEnd;
 using setup_test::kUnknown;
-using setup_test::TempDir;
 using setup_test::WriteFile;
 
 namespace {
@@ -31,15 +30,15 @@ using Fields = std::array<std::string, 9>;
 class SetupTest : public ::testing::Test {
   protected:
     explicit SetupTest(bool chinese = false)
-        : strings_(chinese), settings_(dir_.path() + "config"), setup_(strings_, settings_) {}
+        : strings_(chinese), settings_(dir_.dir() + "config"), setup_(strings_, settings_) {}
 
     // Writes the main file of the English interface and points every lookup at it.
     void WriteMain(const std::string& text) {
-        WriteFile(dir_.path() + "setup_en.log", text);
-        setup_.SetFolders(dir_.path());
+        WriteFile(dir_.dir() + "setup_en.log", text);
+        setup_.SetFolders(dir_.dir());
     }
 
-    TempDir dir_;
+    TestFolder dir_;
     StringTable strings_;
     SettingsStore settings_;
     ServoSetup setup_;
@@ -331,8 +330,8 @@ TEST_F(SetupTest, ShortEntryLinesGetInertDefaults) {
 
     StringTable chinese(true);
     ServoSetup zh(chinese, settings_);
-    WriteFile(dir_.path() + "setup.log", kMem + "\r\n3,0,9,255\r\n4,Speed\r\nNULL\r\n");
-    zh.SetFolders(dir_.path());
+    WriteFile(dir_.dir() + "setup.log", kMem + "\r\n3,0,9,255\r\n4,Speed\r\nNULL\r\n");
+    zh.SetFolders(dir_.dir());
     ASSERT_EQ(zh.LoadMemoryTable(zh.MainName(), rows_.data(), 254, ident), 1);
     EXPECT_EQ(rows_[0].field[6], "\xD6\xBB\xB6\xC1");
 }
@@ -355,7 +354,7 @@ TEST_F(SetupTest, LineEndsAndUntrimmedFields) {
 }
 
 TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
-    setup_.SetFolders(dir_.path());
+    setup_.SetFolders(dir_.dir());
     uint8_t ident[5] = {3, 1, 0, 4, 0};
     DebugRow row{};
     rows_[0].field[0] = "stale";
@@ -373,12 +372,12 @@ TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
 
 // Ctrl+N: the lookups read the working folder even when a copy sits in the download folder.
 TEST_F(SetupTest, UseLocalFilesReadsTheWorkingFolder) {
-    TempDir work;
-    WriteFile(work.path() + "setup_en.log", kModel + "\n4,0,9,0,Local copy\n" + kModelEnd + "\n");
-    WriteFile(dir_.path() + "setup_en.log", kModel + "\n4,0,9,0,Downloaded\n" + kModelEnd + "\n");
+    TestFolder work;
+    WriteFile(work.dir() + "setup_en.log", kModel + "\n4,0,9,0,Local copy\n" + kModelEnd + "\n");
+    WriteFile(dir_.dir() + "setup_en.log", kModel + "\n4,0,9,0,Downloaded\n" + kModelEnd + "\n");
     const std::string previous = std::filesystem::current_path().string();
-    ASSERT_EQ(chdir(work.path().c_str()), 0);
-    setup_.SetFolders(dir_.path());
+    ASSERT_EQ(chdir(work.dir().c_str()), 0);
+    setup_.SetFolders(dir_.dir());
     uint8_t ident[5] = {0, 0, 0, 4, 0};
     const std::string before = setup_.LookupModelName(file_, ident);
     setup_.UseLocalFiles();

@@ -21,8 +21,6 @@ extern char** environ;
 
 using setup_test::kModel;
 using setup_test::kModelEnd;
-using setup_test::ReadFile;
-using setup_test::TempDir;
 using setup_test::WriteFile;
 
 namespace {
@@ -76,10 +74,10 @@ class ServerProcess {
 
 class RefreshTest : public ::testing::Test {
   protected:
-    RefreshTest() : strings_(false), settings_(config_.path()), setup_(strings_, settings_) {
-        std::filesystem::create_directories(root_.path() + "setup");
-        setenv("TMPDIR", temp_.path().c_str(), 1);
-        setenv("VEXA_CONFIG_DIR", config_.path().c_str(), 1);
+    RefreshTest() : strings_(false), settings_(config_.dir()), setup_(strings_, settings_) {
+        std::filesystem::create_directories(root_.dir() + "setup");
+        setenv("TMPDIR", temp_.dir().c_str(), 1);
+        setenv("VEXA_CONFIG_DIR", config_.dir().c_str(), 1);
     }
     ~RefreshTest() override {
         server_.reset();
@@ -90,33 +88,33 @@ class RefreshTest : public ::testing::Test {
 
     // Publishes a file on the server under its setup folder.
     void Publish(const std::string& name, const std::string& bytes) {
-        WriteFile(root_.path() + "setup/" + name, bytes);
+        WriteFile(root_.dir() + "setup/" + name, bytes);
     }
     void PublishSamples() {
         for (const char* name : {"setup_en.log", "setup_modbus_en.log", "setup_pwm_en.log"}) {
-            Publish(name, ReadFile(kSampleDir + name));
+            Publish(name, Slurp(kSampleDir + name));
         }
     }
-    void Manifest(const std::string& text) { WriteFile(root_.path() + "manifest.txt", text); }
-    std::string Local(const std::string& name) { return ReadFile(temp_.path() + name); }
+    void Manifest(const std::string& text) { WriteFile(root_.dir() + "manifest.txt", text); }
+    std::string Local(const std::string& name) { return Slurp(temp_.dir() + name); }
     bool LocalExists(const std::string& name) {
-        return std::filesystem::exists(temp_.path() + name);
+        return std::filesystem::exists(temp_.dir() + name);
     }
     // The names in the download folder, to see that failed downloads leave nothing behind.
     std::set<std::string> TempListing() {
         std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+        for (const auto& entry : std::filesystem::directory_iterator(temp_.dir())) {
             names.insert(entry.path().filename().string());
         }
         return names;
     }
     void StartServer() {
-        server_ = std::make_unique<ServerProcess>(root_.path());
+        server_ = std::make_unique<ServerProcess>(root_.dir());
         ASSERT_FALSE(server_->address().empty());
         setenv("VEXA_UPDATE_SERVER", server_->address().c_str(), 1);
     }
 
-    TempDir root_, temp_, config_;
+    TestFolder root_, temp_, config_;
     StringTable strings_;
     SettingsStore settings_;
     ServoSetup setup_;
@@ -133,9 +131,9 @@ TEST_F(RefreshTest, FreshDownloadThenSameDateKeepsTheLocalCopy) {
     Manifest(kDates);
     StartServer();
     ASSERT_TRUE(setup_.RefreshFromServer());
-    EXPECT_EQ(Local("setup_en.log"), ReadFile(kSampleDir + "setup_en.log"));
-    EXPECT_EQ(Local("setup_modbus_en.log"), ReadFile(kSampleDir + "setup_modbus_en.log"));
-    EXPECT_EQ(Local("setup_pwm_en.log"), ReadFile(kSampleDir + "setup_pwm_en.log"));
+    EXPECT_EQ(Local("setup_en.log"), Slurp(kSampleDir + "setup_en.log"));
+    EXPECT_EQ(Local("setup_modbus_en.log"), Slurp(kSampleDir + "setup_modbus_en.log"));
+    EXPECT_EQ(Local("setup_pwm_en.log"), Slurp(kSampleDir + "setup_pwm_en.log"));
     EXPECT_EQ(settings_.Read("setup_en.log"), "1700000000001");
     EXPECT_EQ(settings_.Read("setup_modbus_en.log"), "1700000000002");
     EXPECT_EQ(settings_.Read("setup_pwm_en.log"), "1700000000003");
@@ -146,16 +144,16 @@ TEST_F(RefreshTest, FreshDownloadThenSameDateKeepsTheLocalCopy) {
     EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "VX40 servo (4096 steps)");
 
     // Same date on the server: the local copy is used as it is, not written again.
-    WriteFile(temp_.path() + "setup_en.log", kModel + "\n4,0,9,0,Edited here\n" + kModelEnd + "\n");
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 1);
+    WriteFile(temp_.dir() + "setup_en.log", kModel + "\n4,0,9,0,Edited here\n" + kModelEnd + "\n");
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 1);
     ASSERT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "Edited here");
 
     // A new date on the server: downloaded again.
     Manifest("[setup_en.log]\ncreatedDate=1700000000009\n");
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 2);
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
     ASSERT_TRUE(setup_.RefreshFromServer());
-    EXPECT_EQ(Local("setup_en.log"), ReadFile(kSampleDir + "setup_en.log"));
+    EXPECT_EQ(Local("setup_en.log"), Slurp(kSampleDir + "setup_en.log"));
     EXPECT_EQ(settings_.Read("setup_en.log"), "1700000000009");
 }
 
@@ -165,32 +163,32 @@ TEST_F(RefreshTest, IsFileCurrentAndStoreFileDate) {
     StartServer();
     // No local copy: download, whatever the stored date says.
     EXPECT_EQ(setup_.StoreFileDate("setup_en.log", "42"), 0);
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 2);
-    WriteFile(temp_.path() + "setup_en.log", "local");
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 1);
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
+    WriteFile(temp_.dir() + "setup_en.log", "local");
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 1);
     EXPECT_EQ(setup_.StoreFileDate("setup_en.log", "41"), 0);
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 2);
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
     EXPECT_EQ(setup_.StoreFileDate("setup_en.log", "42 "), 0);
-    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.path()), 2);
+    EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
     // No stored date at all.
-    SettingsStore empty(config_.path() + "other");
+    SettingsStore empty(config_.dir() + "other");
     ServoSetup fresh(strings_, empty);
-    EXPECT_EQ(fresh.IsFileCurrent("setup_en.log", temp_.path()), 2);
+    EXPECT_EQ(fresh.IsFileCurrent("setup_en.log", temp_.dir()), 2);
     // Nothing on the server for this name: keep the local copy.
-    WriteFile(temp_.path() + "setup_pwm_en.log", "local");
-    EXPECT_EQ(setup_.IsFileCurrent("setup_pwm_en.log", temp_.path()), 1);
+    WriteFile(temp_.dir() + "setup_pwm_en.log", "local");
+    EXPECT_EQ(setup_.IsFileCurrent("setup_pwm_en.log", temp_.dir()), 1);
 
     // A settings folder that cannot be created.
-    WriteFile(config_.path() + "plain-file", "x");
-    SettingsStore broken(config_.path() + "plain-file/sub");
+    WriteFile(config_.dir() + "plain-file", "x");
+    SettingsStore broken(config_.dir() + "plain-file/sub");
     ServoSetup unstorable(strings_, broken);
     EXPECT_EQ(unstorable.StoreFileDate("setup_en.log", "1"), -1);
 }
 
 TEST_F(RefreshTest, DataNullKeepsALocalCopyAndCountsOtherwise) {
-    Publish("setup_en.log", ReadFile(kSampleDir + "setup_en.log"));
+    Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
     Manifest(kDates);
-    WriteFile(temp_.path() + "setup_pwm_en.log", "kept pwm file");
+    WriteFile(temp_.dir() + "setup_pwm_en.log", "kept pwm file");
     StartServer();
     // Main downloaded, PWM kept (data null, local copy), Modbus missing: one failure.
     ASSERT_TRUE(setup_.RefreshFromServer());
@@ -214,13 +212,13 @@ TEST_F(RefreshTest, ServerDownUsesLocalCopiesOnly) {
     server_.reset();  // the port is closed now
     setenv("VEXA_UPDATE_SERVER", address.c_str(), 1);
     EXPECT_FALSE(setup_.RefreshFromServer());
-    WriteFile(temp_.path() + "setup_modbus_en.log", "local modbus");
+    WriteFile(temp_.dir() + "setup_modbus_en.log", "local modbus");
     EXPECT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_modbus_en.log"), "local modbus");
 }
 
 TEST_F(RefreshTest, NoTemporaryFolderIsFalse) {
-    setenv("TMPDIR", (temp_.path() + "missing").c_str(), 1);
+    setenv("TMPDIR", (temp_.dir() + "missing").c_str(), 1);
     setenv("VEXA_UPDATE_SERVER", "127.0.0.1:1", 1);
     EXPECT_FALSE(setup_.RefreshFromServer());
 }
@@ -228,9 +226,9 @@ TEST_F(RefreshTest, NoTemporaryFolderIsFalse) {
 // The reply names the file to write; only a plain name in the download folder is accepted.
 TEST_F(RefreshTest, HostileFileNameIsRefused) {
     PublishSamples();
-    WriteFile(temp_.path() + "setup_en.log", "old main file");
+    WriteFile(temp_.dir() + "setup_en.log", "old main file");
     StartServer();
-    const std::string outside = root_.path() + "escaped.log";
+    const std::string outside = root_.dir() + "escaped.log";
     for (const std::string& hostile :
          {std::string("../escaped.log"), outside, std::string("sub/setup_en.log"),
           std::string(".."), std::string("."), std::string("a\\b.log"), std::string("")}) {
@@ -242,21 +240,21 @@ TEST_F(RefreshTest, HostileFileNameIsRefused) {
         EXPECT_FALSE(settings_.Read("setup_en.log").has_value());
         EXPECT_FALSE(std::filesystem::exists(outside));
         EXPECT_FALSE(std::filesystem::exists(
-            std::filesystem::path(temp_.path()).parent_path().parent_path() / "escaped.log"));
+            std::filesystem::path(temp_.dir()).parent_path().parent_path() / "escaped.log"));
         EXPECT_EQ(TempListing(), (std::set<std::string>{"setup_en.log", "setup_modbus_en.log",
                                                         "setup_pwm_en.log"}));
     }
     // A plain name other than the one asked for is written under that name.
     Manifest("[setup_en.log]\nfilename=renamed.log\ncreatedDate=6\n");
     EXPECT_TRUE(setup_.RefreshFromServer());
-    EXPECT_EQ(Local("renamed.log"), ReadFile(kSampleDir + "setup_en.log"));
+    EXPECT_EQ(Local("renamed.log"), Slurp(kSampleDir + "setup_en.log"));
     EXPECT_EQ(Local("setup_en.log"), "old main file");
 }
 
 TEST_F(RefreshTest, OversizeFileIsRefusedWhole) {
     Publish("setup_en.log", std::string(51201, 'x'));
     Publish("setup_pwm_en.log", std::string(51200, 'y'));
-    WriteFile(temp_.path() + "setup_en.log", "old main file");
+    WriteFile(temp_.dir() + "setup_en.log", "old main file");
     StartServer();
     EXPECT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_en.log"), "old main file");
@@ -269,9 +267,9 @@ TEST_F(RefreshTest, DownloadBrokenOffHalfWayLeavesTheOldCopy) {
     // Only the main file is on the server. Its date query (the first request) passes whole
     // and names a newer copy than the one kept, so the download (the second) is made and
     // breaks off: the third failure, so the refresh fails.
-    Publish("setup_en.log", ReadFile(kSampleDir + "setup_en.log"));
+    Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
     Manifest("[setup_en.log]\ncut=200\ncut_from=2\ncreatedDate=7\n");
-    WriteFile(temp_.path() + "setup_en.log", "old main file");
+    WriteFile(temp_.dir() + "setup_en.log", "old main file");
     ASSERT_TRUE(settings_.Write("setup_en.log", "6"));
     StartServer();
     EXPECT_FALSE(setup_.RefreshFromServer());
@@ -289,8 +287,8 @@ TEST_F(RefreshTest, DownloadBrokenOffHalfWayLeavesTheOldCopy) {
 // The local write itself fails after 1000 bytes (file size limit): the old copy stays whole
 // and no partial file is left beside it.
 TEST_F(RefreshTest, WriteFailingHalfWayLeavesTheOldCopy) {
-    Publish("setup_en.log", ReadFile(kSampleDir + "setup_en.log"));
-    WriteFile(temp_.path() + "setup_en.log", "old main file");
+    Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
+    WriteFile(temp_.dir() + "setup_en.log", "old main file");
     StartServer();
     signal(SIGXFSZ, SIG_IGN);
     rlimit previous{};

@@ -1,43 +1,15 @@
 #pragma once
-// Temporary folders and small files for the setup-file tests.
-#include <stdlib.h>
-
-#include <filesystem>
+// Small files for the setup-file tests; their folders are TestFolders.
 #include <fstream>
 #include <string>
 
+#include "tests/support/test_folder.h"
+
 namespace setup_test {
-
-// A fresh folder, removed with everything in it when the object goes.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vexa-setup-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
-    }
-    ~TempDir() {
-        std::error_code error;
-        if (!path_.empty()) std::filesystem::remove_all(path_, error);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Ends in '/'.
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Section markers as the files spell them (code page 936), for building test files.

@@ -10,6 +10,8 @@
 
 #include "modbus/modbus.h"
 #include "protocol/tervion.h"
+#include "tests/support/bytes_waiting.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/line_collision.h"
 #include "transport/cqv_comm.h"
 
@@ -224,7 +226,8 @@ TEST_F(SimBusTest, InjectedFaultsAreRefusedWithoutHanging) {
     // request once they have arrived.
     bus.faults().LateReplies(1, 120);
     EXPECT_EQ(tervion.Read(1, 0, record, 9), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(WaitUntil([&] { return BytesWaiting(bus.port_path()) == 15; }))
+        << "the late reply did not arrive";
     EXPECT_EQ(tervion.Read(1, 0, record, 9), 9);
 
     // An endless stream without FF FF: the header search gives up, the Modbus read fails.
@@ -235,8 +238,8 @@ TEST_F(SimBusTest, InjectedFaultsAreRefusedWithoutHanging) {
     EXPECT_EQ(attempt.get(), 0);
     EXPECT_EQ(modbus.ReadHoldingRegisters(10, 0, regs, 4), 0);
     bus.faults().SetEndlessGarbage(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(tervion.Read(1, 0, record, 9), 9);
+    // The stream stops between two chunks; the reads recover once it has.
+    EXPECT_TRUE(WaitUntil([&] { return tervion.Read(1, 0, record, 9) == 9; }));
     EXPECT_EQ(modbus.ReadHoldingRegisters(10, 0, regs, 4), 4);
 }
 

@@ -15,6 +15,7 @@
 
 #include "protocol/tervion.h"
 #include "tests/support/sim_child.h"
+#include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
 
 namespace {
@@ -32,16 +33,11 @@ int WaitExit(pid_t pid) {
     return -1;
 }
 
-std::string TempDir() {
-    char pattern[] = "/tmp/vexa-sim-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "";
-}
-
 }  // namespace
 
 TEST(SimProcess, PrintsItsPortTakesCommandsAndEndsAtEndOfInput) {
-    const std::string dir = TempDir();
+    const TestFolder folder;
+    const std::string dir = folder.path();
     ASSERT_FALSE(dir.empty());
     const std::string link = dir + "/bus";
     SimChild c =

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/settings_store.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "tools/server/update_server.h"
 #include "updater/update_download.h"
 #include "updater/update_view.h"

@@ -11,8 +11,8 @@
 
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
-#include "tests/server_query/raw_http_server.h"
-#include "tests/server_query/test_folder.h"
+#include "tests/support/raw_http_server.h"
+#include "tests/support/test_folder.h"
 #include "tests/support/program_run.h"
 #include "tests/support/server_child.h"
 

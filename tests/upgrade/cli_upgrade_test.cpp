@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "../server_query/test_folder.h"
+#include "tests/support/demo_bus.h"
+#include "tests/support/test_folder.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/server/update_server.h"
 #include "tools/sim/model_catalog.h"
@@ -17,9 +18,7 @@ namespace {
 class CliUpgrade : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::AddDevices(bus_, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::DemoDevices(),
-                        nullptr);
-        ASSERT_TRUE(bus_.Start());
+        ASSERT_EQ(StartDemoBus(bus_), "");
         ASSERT_TRUE(server_.Start("127.0.0.1", 0));
         setenv("VEXA_UPDATE_SERVER", ("127.0.0.1:" + std::to_string(server_.port())).c_str(), 1);
         setenv("VEXA_CONFIG_DIR", config_.path().c_str(), 1);

@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "../server_query/raw_http_server.h"
+#include "tests/support/raw_http_server.h"
 #include "tools/server/update_server.h"
 #include "upgrade_fixture.h"
 

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "../server_query/test_folder.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/upgrade/servo_test.h"
@@ -22,6 +21,9 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/demo_bus.h"
+#include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -97,16 +99,7 @@ struct PageObjects {
 class SimPage : public ::testing::Test, protected PageObjects {
   protected:
     void SetUp() override {
-        sim::ModelCatalog catalog(std::string(VEXA_RESOURCE_DIR) + "/setup");
-        const sim::ModelIdentity low{3, 6, 0, 4, 0}, high{5, 2, 1, 6, 2}, pwm{7, 1, 0, 9, 0},
-            modbus{2, 10, 1, 8, 5};
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, low, nullptr), {.id = 1});
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, low, nullptr), {.id = 2});
-        bus_.AddServo(catalog.Resolve(sim::Family::kServo, high, nullptr), {.id = 3, .end = 1});
-        bus_.AddServo(catalog.Resolve(sim::Family::kPwm, pwm, nullptr), {.id = 5});
-        bus_.AddModbusServo(catalog.Resolve(sim::Family::kModbus, modbus, nullptr), {.id = 6});
-        std::string error;
-        ASSERT_TRUE(bus_.Start(&error)) << error;
+        ASSERT_EQ(StartFiveServoBus(bus_), "");
         ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
         comm_.ConfigurePort(115200, 0, 25);
         page_ = std::make_unique<CServoTest>(modbus_, tervion_, setup_, lock_, false, ui_);
@@ -128,13 +121,11 @@ class SimPage : public ::testing::Test, protected PageObjects {
     // Serves posted calls until done() holds or 10 s pass.
     template <typename Done>
     bool Until(Done done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+        const bool done_in_time = WaitUntil(done, std::chrono::seconds(10), [this] {
             if (ui_.Drain() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        });
         ui_.Drain();
-        return true;
+        return done_in_time;
     }
 
     // Opens file and presses "Upgrade" for servo id; true when the exchange succeeded.

@@ -1,5 +1,9 @@
 #pragma once
-// A fresh temporary folder per test, removed afterwards, with helpers to place files.
+// A fresh scratch folder per test (mkdtemp, so tests running in parallel never share one),
+// removed with everything in it afterwards, with helpers to place and read files.
+#include <sys/stat.h>
+#include <sys/time.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,16 +15,25 @@ class TestFolder {
     TestFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "vexa-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~TestFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        if (!old_cwd_.empty()) std::filesystem::current_path(old_cwd_, ec);
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
     }
     TestFolder(const TestFolder&) = delete;
     TestFolder& operator=(const TestFolder&) = delete;
 
     const std::string& path() const { return path_; }
+    // The path ending in '/', for code that appends file names to a folder.
+    std::string dir() const { return path_ + "/"; }
+
+    // Makes the folder the working folder until the object goes.
+    void Enter() {
+        if (old_cwd_.empty()) old_cwd_ = std::filesystem::current_path();
+        std::filesystem::current_path(path_);
+    }
 
     // Writes bytes to folder/relative, creating the folders on the way.
     void Put(const std::string& relative, const std::string& bytes) const {
@@ -29,22 +42,18 @@ class TestFolder {
         std::ofstream(p, std::ios::binary) << bytes;
     }
     // Sets the file's modification time to ms after 1970.
-    void Touch(const std::string& relative, long long ms) const;
+    void Touch(const std::string& relative, long long ms) const {
+        const std::string p = path_ + "/" + relative;
+        timeval times[2];
+        times[0].tv_sec = times[1].tv_sec = ms / 1000;
+        times[0].tv_usec = times[1].tv_usec = (ms % 1000) * 1000;
+        ::utimes(p.c_str(), times);
+    }
 
   private:
     std::string path_;
+    std::filesystem::path old_cwd_;
 };
-
-#include <sys/stat.h>
-#include <sys/time.h>
-
-inline void TestFolder::Touch(const std::string& relative, long long ms) const {
-    const std::string p = path_ + "/" + relative;
-    timeval times[2];
-    times[0].tv_sec = times[1].tv_sec = ms / 1000;
-    times[0].tv_usec = times[1].tv_usec = (ms % 1000) * 1000;
-    ::utimes(p.c_str(), times);
-}
 
 // The whole file as bytes ("" when it cannot be read).
 inline std::string Slurp(const std::string& path) {
