@@ -1,8 +1,8 @@
 #include "app/servo_main.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <initializer_list>
+#include <limits>
 #include <mutex>
 
 #include "app/port_names.h"
@@ -11,6 +11,7 @@
 #include "app/servo_search.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
+#include "platform/number_text.h"
 #include "platform/port_access.h"
 #include "platform/string_table.h"
 #include "platform/system.h"
@@ -20,6 +21,14 @@
 #include "transport/cqv_comm.h"
 
 namespace {
+
+// A number shown in a control (a rate, the extra time-out, an id in the list), read as the
+// leading integer of its text and kept within int.
+int TextNumber(const std::string& text) {
+    const long long v = LeadingInteger(text);
+    return static_cast<int>(
+        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // String-table ids of the texts dialog 130 loads.
 enum TextId : int {
@@ -140,9 +149,9 @@ void CServoMain::OnPortDropDown() { FillPortCombo(); }
 
 void CServoMain::OnOpenClicked() {
     if (RefusedDuringUpgrade()) return;
-    const int baud = std::atoi(view_.Text(kBaudCombo).c_str());
+    const int baud = TextNumber(view_.Text(kBaudCombo));
     const int parity = view_.ComboSelection(kParityCombo);
-    const int extra = std::atoi(view_.Text(kTimeoutEdit).c_str());
+    const int extra = TextNumber(view_.Text(kTimeoutEdit));
     const std::string name = view_.Text(kPortCombo);
     CQVComm& port = comm();
 
@@ -275,7 +284,7 @@ void CServoMain::OnDiscoveryFind(const DiscoveryFind& f) {
         devices.emplace_back(view_.CellText(row, 0), view_.CellText(row, 1));
     view_.ClearList();
     for (size_t row = 0; row < devices.size(); ++row)
-        AppendRateRow(std::atoi(devices[row].first.c_str()), devices[row].second, bauds_[row]);
+        AppendRateRow(TextNumber(devices[row].first), devices[row].second, bauds_[row]);
     AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
     for (const auto& [id, baud] : garbled_) AppendRateRow(id, GarbledText(id), baud);
 }
@@ -372,7 +381,7 @@ void CServoMain::OnListClicked(int row) {
     bus_.tervion->End = record.byte_order();
     bus_.tervion->Level = record.level();
 
-    const int id = std::atoi(view_.CellText(row, 0).c_str());
+    const int id = TextNumber(view_.CellText(row, 0));
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
     const ServoKind kind = kinds_[row];

@@ -1,9 +1,10 @@
 #include "tools/cli/cli_options.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <map>
+#include <optional>
+#include <string_view>
 
+#include "platform/number_text.h"
 #include "tools/cli/cli_bus_monitor.h"
 #include "tools/cli/cli_programming.h"
 #include "tools/cli/cli_pwm.h"
@@ -65,29 +66,21 @@ bool ParseIdList(const std::string& text, std::vector<uint8_t>& ids) {
 }  // namespace
 
 bool ParseNumber(const std::string& text, long min, long max, long& value) {
-    if (text.empty()) return false;
-    size_t i = 0;
-    const bool negative = text[0] == '-';
-    if (negative) ++i;
+    // Decimal, or hexadecimal after "0x"; a '-' may lead either.
+    std::string_view digits = text;
+    const bool negative = !digits.empty() && digits[0] == '-';
+    if (negative) digits.remove_prefix(1);
     int base = 10;
-    if (text.size() > i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
         base = 16;
-        i += 2;
+        digits.remove_prefix(2);
     }
-    if (i >= text.size()) return false;
-    for (size_t k = i; k < text.size(); ++k) {
-        const char c = text[k];
-        const bool digit = c >= '0' && c <= '9';
-        const bool hex = (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-        if (!digit && !(base == 16 && hex)) return false;
-    }
-    if (i + 10 < text.size()) return false;  // far out of every range; avoids overflow
-    errno = 0;
-    long v = std::strtol(text.c_str() + i, nullptr, base);
-    if (errno != 0) return false;
-    if (negative) v = -v;
+    if (digits.empty() || digits[0] == '-') return false;
+    const std::optional<long long> magnitude = ParseInteger(digits, 0, 1LL << 40, base);
+    if (!magnitude) return false;
+    const long long v = negative ? -*magnitude : *magnitude;
     if (v < min || v > max) return false;
-    value = v;
+    value = static_cast<long>(v);
     return true;
 }
 
