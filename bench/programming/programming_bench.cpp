@@ -3,17 +3,23 @@
 // and the user-interface time to apply a tick to a 254-row table on screen (offscreen
 // platform) when 5 cells changed and when all changed.
 //
-//   programming_bench [ticks per scenario, default 200]
+//   programming_bench [ticks per scenario, default 200] [--monitor]
+// With --monitor the port's transfers go to the bus monitor's log and the panel's logic
+// refreshes from it ten times a second while the ticks run, as with the panel open.
 #include <QApplication>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/bus_monitor.h"
+#include "app/bus_monitor_view.h"
 #include "app/servo_main.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
@@ -28,6 +34,7 @@
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
+#include "transport/transfer_log.h"
 
 namespace {
 
@@ -41,6 +48,14 @@ class NoServices : public MainWindowServices {
     bool IdInUse(int) override { return false; }
     int FollowBaudChange(int, int, ServoKind) override { return 0; }
     void ServoIdChanged(int, int) override {}
+};
+
+// The panel's screen, which the benchmark does not draw.
+class NullMonitorView : public BusMonitorView {
+  public:
+    void RowsChanged(size_t, size_t, bool) override {}
+    std::string AskSaveFile(const std::string&) override { return {}; }
+    void ShowError(const std::string&, const std::string&) override {}
 };
 
 double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
@@ -98,8 +113,22 @@ struct Rig {
     CServoPG page{setup, lock, modbus, tervion, services, false, ui};
 };
 
-void TickTime(int baud, int ticks) {
+void TickTime(int baud, int ticks, bool monitor) {
     Rig rig(std::string(VEXA_RESOURCE_DIR) + "/setup", baud, true);
+    TransferLog log;
+    NullMonitorView monitor_view;
+    BusMonitor panel(log, monitor_view, false);
+    std::atomic<bool> panel_open{monitor};
+    std::thread panel_thread;
+    if (monitor) {
+        log.Attach(rig.comm);
+        panel_thread = std::thread([&] {
+            while (panel_open) {
+                panel.Refresh();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
     // Wire time of the tick's reads: 8-byte request and (6 + n)-byte reply per area.
     const pg::AreaLayout l = rig.page.Layout();
     double bytes = 0;
@@ -113,11 +142,14 @@ void TickTime(int baud, int ticks) {
         t.push_back(Us(Clock::now() - start));
         rig.ui.Drain();
     }
+    panel_open = false;
+    if (panel_thread.joinable()) panel_thread.join();
     const Stats s = Summary(t);
     std::printf(
-        "tick %7d baud: wire %8.0f us, tick median %8.0f us p99 %8.0f us, "
+        "tick %7d baud%s: wire %8.0f us, tick median %8.0f us p99 %8.0f us, "
         "median / (1.2 wire + 1 ms) = %.2f\n",
-        baud, wire_us, s.median, s.p99, s.median / (1.2 * wire_us + 1000.0));
+        baud, monitor ? " (bus monitor open)" : "", wire_us, s.median, s.p99,
+        s.median / (1.2 * wire_us + 1000.0));
 }
 
 void ApplyTime(int changed, int ticks) {
@@ -153,9 +185,16 @@ void ApplyTime(int changed, int ticks) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    const int ticks = argc > 1 ? std::max(10, ParseInteger(argv[1]).value_or(0)) : 200;
-    TickTime(115200, ticks);
-    TickTime(1000000, ticks);
+    int ticks = 200;
+    bool monitor = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--monitor")
+            monitor = true;
+        else
+            ticks = std::max(10, ParseInteger(argv[i]).value_or(0));
+    }
+    TickTime(115200, ticks, monitor);
+    TickTime(1000000, ticks, monitor);
     ApplyTime(5, ticks);
     ApplyTime(253, ticks);
     return 0;
