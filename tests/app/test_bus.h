@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "tests/support/modbus_crc.h"
+
 class TestBus {
   public:
     struct ModbusDevice {
@@ -49,7 +51,7 @@ class TestBus {
             reply.push_back(static_cast<uint8_t>(~sum));
             return reply;
         }
-        if (q.size() == 8 && q[1] == 0x03 && Crc(q.data(), 6) == (q[6] | q[7] << 8)) {
+        if (q.size() == 8 && q[1] == 0x03 && WithCrc({q.begin(), q.begin() + 6}) == q) {
             std::lock_guard<std::mutex> g(m_);
             auto it = modbus_.find(q[0]);
             if (q[0] == 0 || it == modbus_.end()) return {};
@@ -62,22 +64,16 @@ class TestBus {
                 reply.push_back(v >> 8);
                 reply.push_back(v & 0xFF);
             }
-            const uint16_t crc = Crc(reply.data(), static_cast<int>(reply.size()));
-            reply.push_back(crc & 0xFF);
-            reply.push_back(crc >> 8);
+            AppendModbusCrc(reply);
             return reply;
         }
         return {};
     }
 
   private:
-    static uint16_t Crc(const uint8_t* p, int n) {
-        uint16_t crc = 0xFFFF;
-        for (int i = 0; i < n; ++i) {
-            crc ^= p[i];
-            for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-        }
-        return crc;
+    static std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
+        AppendModbusCrc(frame);
+        return frame;
     }
 
     std::mutex m_;
