@@ -10,6 +10,7 @@
 
 #include "app/servo_main_view.h"
 #include "pages/page_interfaces.h"
+#include "platform/ui_dispatcher.h"
 #include "tests/support/control_flag.h"
 #include "transport/cqv_comm.h"
 
@@ -168,4 +169,16 @@ struct FakePwmPage : PwmPage {
     void Deactivate() override { log.Add("pwm.Deactivate"); }
     void StopAuto() override { log.Add("pwm.StopAuto"); }
     PageLog& log;
+};
+
+// What a main-window test wires CServoMain to besides the bus: the view, the dispatcher and
+// four logging pages. Fixtures inherit it to get these members by their usual names.
+struct FakeWindow {
+    FakeView view;
+    QueuedDispatcher ui;
+    PageLog log;
+    FakeDebugPage debug{log};
+    FakeProgrammingPage pg{log};
+    FakeUpgradePage upgrade{log};
+    FakePwmPage pwm{log};
 };

@@ -18,7 +18,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class DiscoveryWindowTest : public ::testing::Test {
+class DiscoveryWindowTest : public ::testing::Test, protected FakeWindow {
   protected:
     void SetUp() override {
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
@@ -46,13 +46,6 @@ class DiscoveryWindowTest : public ::testing::Test {
 
     sim::SimBus bus;
     SharedObjects shared;
-    FakeView view;
-    QueuedDispatcher ui;
-    PageLog log;
-    FakeDebugPage debug{log};
-    FakeProgrammingPage pg{log};
-    FakeUpgradePage upgrade{log};
-    FakePwmPage pwm{log};
     std::unique_ptr<CServoMain> main;
 };
 

@@ -25,7 +25,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-class SearchSimTest : public ::testing::Test {
+class SearchSimTest : public ::testing::Test, protected FakeWindow {
   protected:
     void SetUp() override {
         ASSERT_EQ(StartDemoBus(bus), "");
@@ -53,13 +53,6 @@ class SearchSimTest : public ::testing::Test {
 
     sim::SimBus bus;
     SharedObjects shared;
-    FakeView view;
-    QueuedDispatcher ui;
-    PageLog log;
-    FakeDebugPage debug{log};
-    FakeProgrammingPage pg{log};
-    FakeUpgradePage upgrade{log};
-    FakePwmPage pwm{log};
     std::unique_ptr<CServoMain> main;
 };
 

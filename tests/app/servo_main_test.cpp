@@ -25,7 +25,7 @@ namespace {
 using Calls = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected FakeWindow {
   protected:
     explicit MainWindowTest(bool chinese = false)
         : strings(chinese), settings(folder.path()), setup(strings, settings) {}
@@ -84,13 +84,6 @@ class MainWindowTest : public ::testing::Test {
     Tervion tervion;
     Modbus modbus;
     BusLock lock;
-    FakeView view;
-    QueuedDispatcher ui;
-    PageLog log;
-    FakeDebugPage debug{log};
-    FakeProgrammingPage pg{log};
-    FakeUpgradePage upgrade{log};
-    FakePwmPage pwm{log};
     std::unique_ptr<CServoMain> main;
 };
 
