@@ -23,8 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/bus_monitor.h"
-#include "app/bus_monitor_view.h"
+#include "bench/headless_monitor.h"
 #include "platform/number_text.h"
 #include "protocol/tervion.h"
 #include "tools/sim/sim_bus.h"
@@ -133,14 +132,6 @@ class BareRoundTrip {
     std::thread answer_;
 };
 
-// The panel's screen, which the benchmark does not draw.
-class NullMonitorView : public BusMonitorView {
-  public:
-    void RowsChanged(size_t, size_t, bool) override {}
-    std::string AskSaveFile(const std::string&) override { return {}; }
-    void ShowError(const std::string&, const std::string&) override {}
-};
-
 void Print(const char* label, const Figures& f) {
     std::printf("%-24s %9.0f transactions/s   median %7.1f us   p99 %7.1f us   failures %d\n",
                 label, f.per_second, f.median_us, f.p99_us, f.failures);
@@ -181,20 +172,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    TransferLog log;
-    NullMonitorView monitor_view;
-    BusMonitor panel(log, monitor_view, false);
-    std::atomic<bool> panel_open{monitor};
-    std::thread panel_thread;
-    if (monitor) {
-        log.Attach(port);
-        panel_thread = std::thread([&] {
-            while (panel_open) {
-                panel.Refresh();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        });
-    }
+    HeadlessMonitor monitor_panel;
+    if (monitor) monitor_panel.Start(port);
 
     uint8_t record[9];
     auto read = [&] { return t.Read(1, 0, record, 9) == 9; };
@@ -241,8 +220,7 @@ int main(int argc, char** argv) {
     Print("Read, wire time on", Summarise(wire_us, wire_s, wire_fail));
     std::printf("%-24s %9.0f transactions/s   %8.1f us\n", "pure wire time (23 B)",
                 kBaud / (23.0 * 10.0), 23.0 * 10.0 * 1e6 / kBaud);
-    panel_open = false;
-    if (panel_thread.joinable()) panel_thread.join();
+    monitor_panel.Stop();
     if (monitor) {
         // What recording adds to each transfer on the bus thread, apart from the line.
         TransferLog alone;

@@ -18,9 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/bus_monitor.h"
-#include "app/bus_monitor_view.h"
 #include "app/servo_main.h"
+#include "bench/headless_monitor.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/programming/main_window_services.h"
@@ -34,7 +33,6 @@
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
-#include "transport/transfer_log.h"
 
 namespace {
 
@@ -48,14 +46,6 @@ class NoServices : public MainWindowServices {
     bool IdInUse(int) override { return false; }
     int FollowBaudChange(int, int, ServoKind) override { return 0; }
     void ServoIdChanged(int, int) override {}
-};
-
-// The panel's screen, which the benchmark does not draw.
-class NullMonitorView : public BusMonitorView {
-  public:
-    void RowsChanged(size_t, size_t, bool) override {}
-    std::string AskSaveFile(const std::string&) override { return {}; }
-    void ShowError(const std::string&, const std::string&) override {}
 };
 
 double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
@@ -115,20 +105,8 @@ struct Rig {
 
 void TickTime(int baud, int ticks, bool monitor) {
     Rig rig(std::string(VEXA_RESOURCE_DIR) + "/setup", baud, true);
-    TransferLog log;
-    NullMonitorView monitor_view;
-    BusMonitor panel(log, monitor_view, false);
-    std::atomic<bool> panel_open{monitor};
-    std::thread panel_thread;
-    if (monitor) {
-        log.Attach(rig.comm);
-        panel_thread = std::thread([&] {
-            while (panel_open) {
-                panel.Refresh();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        });
-    }
+    HeadlessMonitor monitor_panel;
+    if (monitor) monitor_panel.Start(rig.comm);
     // Wire time of the tick's reads: 8-byte request and (6 + n)-byte reply per area.
     const pg::AreaLayout l = rig.page.Layout();
     double bytes = 0;
@@ -142,8 +120,7 @@ void TickTime(int baud, int ticks, bool monitor) {
         t.push_back(Us(Clock::now() - start));
         rig.ui.Drain();
     }
-    panel_open = false;
-    if (panel_thread.joinable()) panel_thread.join();
+    monitor_panel.Stop();
     const Stats s = Summary(t);
     std::printf(
         "tick %7d baud%s: wire %8.0f us, tick median %8.0f us p99 %8.0f us, "

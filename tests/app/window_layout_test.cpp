@@ -1,8 +1,7 @@
 // The whole main window on the offscreen platform, English and Chinese, at scale 1 and 2:
 // no control is clipped at the default size, every Programming column is in view, the
 // Upgrade text boxes share the height, the PWM groups stay at the top; the window's place
-// is remembered. With the simulated bus it also leaves screenshots (artifacts/) of the
-// window at 1360x860 with the bus monitor open.
+// is remembered.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,14 +9,11 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
@@ -38,10 +34,8 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
-#include "tests/support/demo_bus.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
-#include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
 #include "transport/cqv_comm.h"
 
@@ -53,7 +47,7 @@ namespace {
 
 // One process per test (ctest), so each test may choose its scale before Qt starts.
 struct Rig {
-    Rig(bool chinese, const char* scale, const std::string& port = "")
+    Rig(bool chinese, const char* scale)
         : strings(chinese), settings(folder.path()), setup(strings, settings) {
         if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         if (scale) setenv("QT_SCALE_FACTOR", scale, 1);
@@ -67,7 +61,6 @@ struct Rig {
         ui = std::make_unique<QtUiDispatcher>();
         window = std::make_unique<MainWindow>(
             MainWindowParts{strings, setup, tervion, modbus, lock, comm, *ui, chinese});
-        window->logic().SetPreferredPort(port);
         window->logic().OnInitDialog();
     }
     ~Rig() {
@@ -224,45 +217,5 @@ TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
     rig.window->RestoreGeometry(rig.settings);
     EXPECT_EQ(rig.w().geometry(), first);
 }
-
-// The window against the simulated bus, at 1360x860 with the monitor open.
-void Screenshots(bool chinese, const char* file) {
-    sim::SimBus bus;
-    ASSERT_EQ(StartDemoBus(bus), "");
-    Rig rig(chinese, nullptr, bus.port_path());
-    ServoMainWidget& w = rig.w();
-    w.resize(1360, 860);
-    w.show();
-    for (QLineEdit* edit : w.findChildren<QLineEdit*>())
-        if (edit->text() == "25") edit->setText("5");
-    QTest::mouseClick(w.open_button(), Qt::LeftButton);
-    QTest::mouseClick(w.search_button(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return w.search_button()->isEnabled() && w.servo_list()->rowCount() == 7 &&
-                   !rig.window->logic().searching();
-        },
-        120000));
-    QTableWidget* list = w.servo_list();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(1, 1)).center());
-    w.pane_toggle()->click();
-    auto* goal = qobject_cast<QSlider*>(rig.window->debug_widget().Control(kGoalSlider));
-    goal->setSliderPosition(3600);
-    QTest::qWait(1200);
-    goal->setSliderPosition(600);
-    QTest::qWait(1500);
-    const std::filesystem::path dir = Artifacts();
-    EXPECT_TRUE(w.grab().save(QString::fromStdString((dir / file).string())));
-    w.tabs()->setCurrentIndex(1);
-    QTest::qWait(600);
-    EXPECT_TRUE(w.grab().save(
-        QString::fromStdString((dir / (std::string("programming-") + file)).string())));
-    w.close();
-    bus.Stop();
-}
-
-TEST(WindowScreenshots, EnglishWithMonitor) { Screenshots(false, "window-monitor-en.png"); }
-TEST(WindowScreenshots, ChineseWithMonitor) { Screenshots(true, "window-monitor-zh.png"); }
 
 }  // namespace
