@@ -10,6 +10,7 @@
 #include "app/servo_main.h"
 #include "app_fakes.h"
 #include "shared_objects.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -104,12 +105,13 @@ TEST_F(DiscoveryWindowTest, ListsDevicesWithTheirRatesAndSwitchesToTheSelectedOn
 // while the pass ran gets its rate once the pass has let go of the port.
 TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
     main->OnSearchClicked();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (view.Text(kStatusLine).rfind("115200 baud: Ping ID:", 0) != 0) {
-        ui.Drain();
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(
+        WaitUntil([&] { return view.Text(kStatusLine).rfind("115200 baud: Ping ID:", 0) == 0; },
+                  std::chrono::seconds(30),
+                  [&] {
+                      ui.Drain();
+                      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                  }));
     main->OnListClicked(1);  // servo 2, found at 500000
     EXPECT_EQ(main->selected_index(), 1);
     main->OnSearchClicked();

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/programming/pg_fixture.h"
+#include "tests/support/wait_until.h"
 
 using namespace pg_test;
 
@@ -178,11 +179,11 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
         page->SelectServo(modbus_now ? 6 : 1, modbus_now ? kVxm8_6 : kVx40_1,
                           modbus_now ? kKindModbus : kKindServo);
         // The list shows the new servo's table once the worker's next tick has loaded it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (view.rebuilds == rebuilds && std::chrono::steady_clock::now() < deadline) {
-            if (ui.Drain() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_GT(view.rebuilds, rebuilds);
+        ASSERT_TRUE(WaitUntil([&] { return view.rebuilds > rebuilds; }, std::chrono::seconds(10),
+                              [&] {
+                                  if (ui.Drain() == 0)
+                                      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                              }));
         EXPECT_TRUE(Write("Max temperature", modbus_now ? "71" : "72"));
     }
     page->StopRefreshTimer();

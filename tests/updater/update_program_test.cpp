@@ -6,15 +6,16 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <utility>
 
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
-#include "tests/support/raw_http_server.h"
-#include "tests/support/test_folder.h"
 #include "tests/support/program_run.h"
+#include "tests/support/raw_http_server.h"
 #include "tests/support/server_child.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -41,6 +42,14 @@ std::string Head(const std::string& length_line) {
 }
 
 std::string LengthLine(size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n"; }
+
+// A bare server answering the version query and the file query with what reply gives for
+// each (the whole HTTP response, head included).
+RawHttpServer::Handler Replies(std::function<std::string(bool file)> reply) {
+    return [reply](int fd, const std::string& request, const std::atomic<bool>&) {
+        RawHttpServer::Send(fd, reply(request.find("/zqgetzuixinwenjian/") != std::string::npos));
+    };
+}
 
 // The names in a folder.
 std::set<std::string> Listing(const std::string& dir) {
@@ -94,12 +103,10 @@ TEST_F(UpdateProgram, NamesThatAreNotPlainProgramFilesChangeNothing) {
         {"Vexa\tx", "Vexa\\x09x"},
     };
     for (const auto& [name, shown] : controls) {
-        RawHttpServer raw(
-            [&name = name](int fd, const std::string& request, const std::atomic<bool>&) {
-                const bool file = request.find("/zqgetzuixinwenjian/") != std::string::npos;
-                const std::string body = file ? FileReply(name) : VersionReply(name);
-                RawHttpServer::Send(fd, Head(LengthLine(body.size())) + body);
-            });
+        RawHttpServer raw(Replies([&name = name](bool file) {
+            const std::string body = file ? FileReply(name) : VersionReply(name);
+            return Head(LengthLine(body.size())) + body;
+        }));
         const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
         EXPECT_EQ(run.status, 1) << shown;
         EXPECT_EQ(run.err,
@@ -125,24 +132,17 @@ TEST_F(UpdateProgram, AReplyCutShortWithoutALengthIsALostConnection) {
     };
     for (const Cut& cut : cuts) {
         ASSERT_LT(cut.length, whole.size());
-        RawHttpServer raw([&](int fd, const std::string& request, const std::atomic<bool>&) {
-            if (request.find("/zqgetzuixinwenjian/") != std::string::npos) {
-                RawHttpServer::Send(fd, Head("") + whole.substr(0, cut.length));
-            } else {
-                const std::string body = VersionReply("Vexa");
-                RawHttpServer::Send(fd, Head(LengthLine(body.size())) + body);
-            }
-        });
+        RawHttpServer raw(Replies([&](bool file) {
+            return file ? Head("") + whole.substr(0, cut.length) : Head("") + VersionReply("Vexa");
+        }));
         const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
         EXPECT_EQ(run.status, 1) << cut.what;
         EXPECT_EQ(run.err, "Network connection lost!\n") << cut.what;
         ExpectNothingChanged(cut.what);
     }
     // The whole reply, still without a length, is a success.
-    RawHttpServer raw([&](int fd, const std::string& request, const std::atomic<bool>&) {
-        const bool file = request.find("/zqgetzuixinwenjian/") != std::string::npos;
-        RawHttpServer::Send(fd, Head("") + (file ? whole : VersionReply("Vexa")));
-    });
+    RawHttpServer raw(
+        Replies([&](bool file) { return Head("") + (file ? whole : VersionReply("Vexa")); }));
     const ProgramRun run = SelfUpdate("127.0.0.1:" + std::to_string(raw.port()));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Slurp(work_.path() + "/Vexa"), kProgram);
