@@ -270,10 +270,7 @@ void CServoMain::OnDiscoveryFind(const DiscoveryFind& f) {
         return;
     }
     const int rows_before = view_.RowCount();
-    records_[found_count_] = f.hit.record;
-    kinds_[found_count_] = f.hit.kind;
-    bauds_[found_count_] = f.baud;
-    ++found_count_;
+    found_[found_count_++] = FoundServo{f.hit.record, f.hit.kind, f.baud};
     if (garbled_.empty()) {
         AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
         return;
@@ -284,7 +281,7 @@ void CServoMain::OnDiscoveryFind(const DiscoveryFind& f) {
         devices.emplace_back(view_.CellText(row, 0), view_.CellText(row, 1));
     view_.ClearList();
     for (size_t row = 0; row < devices.size(); ++row)
-        AppendRateRow(TextNumber(devices[row].first), devices[row].second, bauds_[row]);
+        AppendRateRow(TextNumber(devices[row].first), devices[row].second, found_[row].baud);
     AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
     for (const auto& [id, baud] : garbled_) AppendRateRow(id, GarbledText(id), baud);
 }
@@ -308,10 +305,7 @@ void CServoMain::OnSearchProgress(int step, int id) {
 
 void CServoMain::OnSearchHit(const SearchHit& hit, int id) {
     if (found_count_ >= kMaxServos) return;
-    records_[found_count_] = hit.record;
-    kinds_[found_count_] = hit.kind;
-    bauds_[found_count_] = 0;
-    ++found_count_;
+    found_[found_count_++] = FoundServo{hit.record, hit.kind, 0};
     view_.AppendRow(std::to_string(id), GbkToUtf8(hit.name));
 }
 
@@ -356,7 +350,7 @@ void CServoMain::Shutdown() {
 }
 
 void CServoMain::SwitchToRowRate(int row) {
-    const int baud = bauds_[row];
+    const int baud = found_[row].baud;
     if (baud <= 0) return;
     if (search_active_) {
         pending_baud_ = baud;  // the search still moves the port from rate to rate
@@ -377,19 +371,16 @@ void CServoMain::OnListClicked(int row) {
     if (row < 0 || row >= found_count_ || row >= view_.RowCount()) return;
     // A device found at another rate is talked to at its rate.
     SwitchToRowRate(row);
-    const ServoInfo& record = records_[row];
+    const ServoInfo& record = found_[row].record;
     bus_.tervion->End = record.byte_order();
     bus_.tervion->Level = record.level();
 
     const int id = TextNumber(view_.CellText(row, 0));
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
-    const ServoKind kind = kinds_[row];
-    if (pages_.debug) pages_.debug->SelectServo(id, records_.data(), row, found_count_, kind);
-    if (pages_.programming) pages_.programming->SelectServo(id, record, kind);
-    if (pages_.upgrade)
-        pages_.upgrade->SetServo(id, records_.data(), row, found_count_, kind,
-                                 view_.CellText(row, 1));
+    if (pages_.debug) pages_.debug->SelectServo(id, found(), row);
+    if (pages_.programming) pages_.programming->SelectServo(id, record, found_[row].kind);
+    if (pages_.upgrade) pages_.upgrade->SetServo(id, found(), row, view_.CellText(row, 1));
     if (pages_.pwm) pages_.pwm->SelectServo(id);
     if (current_tab_ == kTabProgramming && pages_.programming) pages_.programming->SetTorqueByte(0);
 }
@@ -461,7 +452,7 @@ int CServoMain::CompareServoModel(int id, const uint8_t identity[5], ServoKind k
 
 bool CServoMain::IdInUse(int id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (i != selected_ && records_[i].id() == id) return true;
+        if (i != selected_ && found_[i].record.id() == id) return true;
     }
     return false;
 }
@@ -485,8 +476,8 @@ int CServoMain::SwitchPort(int position, int parity) {
 
 void CServoMain::ServoIdChanged(int old_id, int new_id) {
     for (int i = 0; i < found_count_; ++i) {
-        if (records_[i].id() == old_id) {
-            records_[i].set_id(static_cast<uint8_t>(new_id));
+        if (found_[i].record.id() == old_id) {
+            found_[i].record.set_id(static_cast<uint8_t>(new_id));
             break;
         }
     }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -96,10 +97,10 @@ class CServoMain : public MainWindowServices {
     bool port_open() const { return port_open_.load(); }
     bool searching() const { return search_active_; }
     bool chinese() const { return chinese_; }
-    const ServoInfo* records() const { return records_.data(); }
-    const ServoKind* kinds() const { return kinds_.data(); }
-    // The rate each row's device answered at in an all-rate search; 0 for a plain search.
-    const int* row_bauds() const { return bauds_.data(); }
+    // The devices of the list, row by row (the garbled rows behind them are not devices).
+    std::span<const FoundServo> found() const {
+        return {found_.data(), static_cast<size_t>(found_count_)};
+    }
 
   private:
     void FillPortCombo();
@@ -133,9 +134,8 @@ class CServoMain : public MainWindowServices {
     std::string preferred_port_;
     std::function<bool(const std::string&)> port_access_denied_;
 
-    std::array<ServoInfo, kMaxServos> records_{};
-    std::array<ServoKind, kMaxServos> kinds_{};
-    std::array<int, kMaxServos> bauds_{};
+    // Fixed storage: the pages keep a span of it across searches.
+    std::array<FoundServo, kMaxServos> found_{};
     // Ids whose replies collided, with their rates: rows after the devices, never selected.
     std::vector<std::pair<int, int>> garbled_;
     bool rate_column_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Nine identification bytes of a found device (memory addresses 0 to 8 for
@@ -28,6 +29,14 @@ static_assert(sizeof(ServoInfo) == 9);
 enum ServoKind : int { kKindServo = 0, kKindPwm = 1, kKindModbus = 2 };
 
 constexpr int kMaxServos = 254;
+
+// A device a search found: its identification bytes, its protocol kind, and the rate it
+// answered at (0 when a plain search found it at the port's rate).
+struct FoundServo {
+    ServoInfo record{};
+    ServoKind kind = kKindServo;
+    int baud = 0;
+};
 
 // One memory-table parameter: nine texts exactly as they stand in the setup file.
 struct MemoryEntry {

@@ -7,8 +7,9 @@
 class DebugPage {
   public:
     virtual ~DebugPage() = default;
-    virtual void SelectServo(int id, const ServoInfo* records, int index, int count,
-                             ServoKind kind) = 0;
+    // found: every device of the list (the page may keep the span while the window lives);
+    // index: the selected one.
+    virtual void SelectServo(int id, std::span<const FoundServo> found, int index) = 0;
     virtual void StartPolling() = 0;
     virtual void StopPolling() = 0;
 };
@@ -27,7 +28,7 @@ class ProgrammingPage {
 class UpgradePage {
   public:
     virtual ~UpgradePage() = default;
-    virtual void SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
+    virtual void SetServo(int id, std::span<const FoundServo> found, int index,
                           const std::string& model_name) = 0;
     virtual void StopTest() = 0;
     // True from "Upgrade" until the port is restored: the exchange owns the line meanwhile.

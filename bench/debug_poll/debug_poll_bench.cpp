@@ -151,8 +151,8 @@ int main(int argc, char** argv) {
     widget.resize(960, 680);
     widget.show();
     page.Graph().SetChannels(0xFF);
-    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
-    page.SelectServo(1, records, 0, 1, kKindServo);
+    static const FoundServo found[] = {{{3, 10, 0, 9, 3, 1, 0, 0, 1}, kKindServo}};
+    page.SelectServo(1, found, 0);
 
     // Keep the servo moving so every channel draws a changing curve.
     auto* slider = qobject_cast<QSlider*>(widget.Control(kGoalSlider));

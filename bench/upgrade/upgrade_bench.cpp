@@ -104,9 +104,9 @@ int main(int argc, char** argv) {
     view.file = (dir / "fw.bin").string();
     std::ofstream(view.file, std::ios::binary)
         << std::string(static_cast<size_t>(blocks) * 64, 'U');
-    ServoInfo record{};
-    record[5] = 1;
-    page.SetServo(1, &record, 0, 1, kKindServo, "");
+    FoundServo servo;
+    servo.record.set_id(1);
+    page.SetServo(1, {&servo, 1}, 0, "");
     page.OnOpen();
     const auto start = Clock::now();
     page.OnUpgrade();
@@ -143,8 +143,9 @@ int main(int argc, char** argv) {
     const int length = row[5] - row[4] + 1;
     for (int baud : {115200, 1000000}) {
         comm.ConfigurePort(baud, 0, 25);
-        ServoInfo r{3, 6, 0, 4, 0, static_cast<uint8_t>(baud == 115200 ? 1 : 2), 0, 0, 1};
-        page.SetServo(r[5], &r, 0, 1, kKindServo, "");
+        const FoundServo servo{
+            {3, 6, 0, 4, 0, static_cast<uint8_t>(baud == 115200 ? 1 : 2), 0, 0, 1}, kKindServo};
+        page.SetServo(servo.record.id(), {&servo, 1}, 0, "");
         std::vector<long long> replies;
         const int passes = 50;
         for (int k = 0; k < passes; ++k) {

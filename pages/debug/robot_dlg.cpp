@@ -137,20 +137,20 @@ void CRobotDlg::InitDialog(RobotDlgView* view) {
 
 // ---- Selection and polling --------------------------------------------------------------
 
-void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int count,
-                            ServoKind kind) {
+void CRobotDlg::SelectServo(int id, std::span<const FoundServo> found, int index) {
     DebugRow row{};
-    const bool found =
-        records && index >= 0 && index < count &&
-        setup_.LookupDebugRow(setup_.FileForKind(kind), records[index].data(), row) != 0;
-    if (!found) {
+    const bool known = index >= 0 && index < static_cast<int>(found.size()) &&
+                       setup_.LookupDebugRow(setup_.FileForKind(found[index].kind),
+                                             found[index].record.data(), row) != 0;
+    if (!known) {
         // The selection is dropped: writes are ignored and the poll shows "Timeout".
         std::lock_guard<std::mutex> g(selection_lock_);
         target_.id = -1;
         target_.generation = ++generation_;
-        found_count_ = 0;
+        found_ = {};
         return;
     }
+    const ServoKind kind = found[index].kind;
 
     if (kind == kKindServo) tervion_.PosAddress = Low8(row[6]);
     tervion_.TorqueAddress = Low8(row[10]);
@@ -174,8 +174,7 @@ void CRobotDlg::SelectServo(int id, const ServoInfo* records, int index, int cou
     graph_.SetPositionScale(divisor);
     graph_.Redraw();
 
-    records_ = records;
-    found_count_ = count;
+    found_ = found;
     selected_index_ = index;
     std::lock_guard<std::mutex> g(selection_lock_);
     target_.id = id;
@@ -192,7 +191,7 @@ CRobotDlg::Target CRobotDlg::Snapshot() const {
 }
 
 int CRobotDlg::SelectedId() const { return Snapshot().id; }
-int CRobotDlg::Kind() const { return Snapshot().kind; }
+ServoKind CRobotDlg::Kind() const { return Snapshot().kind; }
 
 void CRobotDlg::StartPolling() {
     if (worker_.Running()) return;
@@ -310,11 +309,11 @@ void CRobotDlg::ShowFeedback(const Feedback& f, int speed_scale) {
 
 bool CRobotDlg::SyncIds(bool same_order_only, uint8_t* ids, int* n) const {
     *n = 0;
-    if (!records_ || selected_index_ < 0 || selected_index_ >= found_count_) return false;
-    const uint8_t order = records_[selected_index_].byte_order();
-    for (int i = 0; i < found_count_ && i < kMaxServos; ++i) {
-        if (same_order_only && records_[i].byte_order() != order) continue;
-        ids[(*n)++] = records_[i].id();
+    if (selected_index_ < 0 || selected_index_ >= static_cast<int>(found_.size())) return false;
+    const uint8_t order = found_[selected_index_].record.byte_order();
+    for (size_t i = 0; i < found_.size() && i < static_cast<size_t>(kMaxServos); ++i) {
+        if (same_order_only && found_[i].record.byte_order() != order) continue;
+        ids[(*n)++] = found_[i].record.id();
     }
     return *n > 0;
 }

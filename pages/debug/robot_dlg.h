@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "definitions/servo_types.h"
@@ -43,8 +44,7 @@ class CRobotDlg : public DebugPage {
     void AttachView(RobotDlgView* view);
 
     // DebugPage.
-    void SelectServo(int id, const ServoInfo* records, int index, int count,
-                     ServoKind kind) override;
+    void SelectServo(int id, std::span<const FoundServo> found, int index) override;
     void StartPolling() override;
     void StopPolling() override;
 
@@ -76,7 +76,7 @@ class CRobotDlg : public DebugPage {
     CPIC& Graph() { return graph_; }
     DataRecorder& Recorder() { return recorder_; }
     int SelectedId() const;
-    int Kind() const;
+    ServoKind Kind() const;
     int Mode() const { return write_mode_; }
     int PollDivider() const { return poll_divider_.load(); }
     bool Recording() const { return recording_.load(); }
@@ -131,8 +131,7 @@ class CRobotDlg : public DebugPage {
     Target target_;
     std::atomic<uint64_t> generation_{0};
     // Only the user-interface thread reads these.
-    const ServoInfo* records_ = nullptr;
-    int found_count_ = 0;
+    std::span<const FoundServo> found_;
     int selected_index_ = -1;
     int slider_max_ = 4095;
 

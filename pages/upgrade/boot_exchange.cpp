@@ -71,10 +71,10 @@ int BootExchange::EnterBootLoader() {
         }
     } else {
         int baud = kBootBaud;
-        if (job_.device_kind == kDevicePwm) {
+        if (job_.device_kind == kKindPwm) {
             tervion_.StartUpgrade(kBroadcast);
             baud = comm.BaudRate.load();
-        } else if (job_.device_kind == kDeviceModbus) {
+        } else if (job_.device_kind == kKindModbus) {
             modbus_.Restart(static_cast<uint8_t>(job_.id));
             SleepMs(15);
         } else {
@@ -89,7 +89,7 @@ int BootExchange::EnterBootLoader() {
 }
 
 int BootExchange::SendAndAwait(int n, const uint8_t* bytes) {
-    if (job_.device_kind == kDevicePwm && !job_.open_flag) {
+    if (job_.device_kind == kKindPwm && !job_.open_flag) {
         // The PWM family's loader answers through the servo protocol's transport with a
         // 7-byte packet whose second byte is the verdict.
         uint8_t reply[7];
@@ -131,7 +131,7 @@ bool BootExchange::UpgradeFirmware() {
     events_.progress(position);
     // Bus and Modbus devices are restarted by their id; without a selected servo the
     // restart would go to an id nobody has.
-    const bool addressed = job_.open_flag || job_.device_kind == kDevicePwm;
+    const bool addressed = job_.open_flag || job_.device_kind == kKindPwm;
     if (!addressed && (job_.id < 0 || job_.id > 253)) return false;
     const int previous_baud = EnterBootLoader();
     // The speed change above kept the parity the port had before it.
@@ -139,7 +139,7 @@ bool BootExchange::UpgradeFirmware() {
 
     const std::string handshake = Handshake(job_.open_flag != 0);
     bool ok = true;
-    if (!(job_.device_kind == kDevicePwm && !job_.open_flag)) {
+    if (!(job_.device_kind == kKindPwm && !job_.open_flag)) {
         ok = SendAndAwait(static_cast<int>(handshake.size()),
                           reinterpret_cast<const uint8_t*>(handshake.data())) >= 0;
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "definitions/servo_types.h"
 #include "pages/upgrade/firmware_image.h"
 #include "platform/bus_lock.h"
 
@@ -19,15 +20,14 @@ class Tervion;
 // What one exchange sends and to whom.
 struct ExchangeJob {
     FirmwareImage image;
-    int raw_flag = 0;     // sent in every block: 1 for a raw image, 0 for Intel HEX
-    int open_flag = 0;    // an open device: reset by the line controls, its own code
-    int device_kind = 0;  // 0 bus device, 1 PWM device, 2 Modbus device
-    int id = -1;          // the selected servo (bus and Modbus devices are restarted by it)
+    int raw_flag = 0;                    // sent in every block: 1 for a raw image, 0 for Intel HEX
+    int open_flag = 0;                   // an open device: reset by the line controls, its own code
+    ServoKind device_kind = kKindServo;  // the loader's restart and addressing follow it
+    int id = -1;  // the selected servo (bus and Modbus devices are restarted by it)
 };
 
 class BootExchange {
   public:
-    static constexpr int kDeviceBus = 0, kDevicePwm = 1, kDeviceModbus = 2;
     static constexpr int kBootBaud = 500000;
     static constexpr int kBlockPacketBytes = 70;
     // A block the device keeps refusing (21) is sent this many times more, then it fails.

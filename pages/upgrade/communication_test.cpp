@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kModbusKind = 2;
-
 std::string FormatLine(const std::string& format, int id, long long us, int timeouts,
                        double speed) {
     char buf[64];
@@ -130,7 +128,7 @@ std::string CommunicationTest::RunPass(const Selection& s) {
             // One transaction at a time: a search started meanwhile waits between reads.
             std::lock_guard g(bus_lock_);
             t0 = Clock::now();
-            ok = s.kind == kModbusKind
+            ok = s.kind == kKindModbus
                      ? modbus_.ReadHoldingRegisters(id, 256, registers, 10) != 0
                      : tervion_.Read(id, static_cast<uint8_t>(start), buffer.data(), length) != 0;
             t1 = Clock::now();

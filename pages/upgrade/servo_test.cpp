@@ -73,18 +73,20 @@ int CServoTest::LookupRow(const ServoInfo& record, ServoKind kind, DebugRow& row
     return setup_.LookupDebugRow(setup_.FileForKind(kind), record.data(), row);
 }
 
-void CServoTest::SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
+void CServoTest::SetServo(int id, std::span<const FoundServo> found, int index,
                           const std::string& model_name) {
     CommunicationTest::Selection s;
-    if (records != nullptr && count > 0) s.records.assign(records, records + count);
+    for (const FoundServo& f : found) s.records.push_back(f.record);
     s.index = index;
-    s.count = count;
-    s.kind = kind;
+    s.count = static_cast<int>(found.size());
     s.id = id;
     s.model_name = model_name;
-    if (index < 0 || index >= count ||
-        LookupRow(s.records[static_cast<size_t>(index)], kind, s.row) == 0)
+    if (index < 0 || index >= s.count) {
         s.count = 0;
+    } else {
+        s.kind = found[index].kind;
+        if (LookupRow(s.records[static_cast<size_t>(index)], s.kind, s.row) == 0) s.count = 0;
+    }
     std::lock_guard g(selection_mutex_);
     selection_ = std::move(s);
 }

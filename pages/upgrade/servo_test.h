@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "definitions/servo_types.h"
@@ -27,10 +28,6 @@ class Tervion;
 
 class CServoTest : public UpgradePage {
   public:
-    static constexpr int kDeviceBus = BootExchange::kDeviceBus;
-    static constexpr int kDevicePwm = BootExchange::kDevicePwm;
-    static constexpr int kDeviceModbus = BootExchange::kDeviceModbus;
-
     CServoTest(Modbus& modbus, Tervion& tervion, ServoSetup& setup, BusLock& bus_lock, bool chinese,
                UiDispatcher& ui);
     // Ends the test and any exchange (the port restored) and joins both workers.
@@ -44,7 +41,7 @@ class CServoTest : public UpgradePage {
     void AttachView(ServoTestView* view);
 
     // UpgradePage.
-    void SetServo(int id, const ServoInfo* records, int index, int count, ServoKind kind,
+    void SetServo(int id, std::span<const FoundServo> found, int index,
                   const std::string& model_name) override;
     void StopTest() override;
     bool UpgradeRunning() const override { return exchange_.running(); }
@@ -74,7 +71,7 @@ class CServoTest : public UpgradePage {
     int block_count() const { return static_cast<int>(image_.BlockCount()); }
     int raw_flag() const { return raw_flag_; }
     int open_flag() const { return open_flag_; }
-    int device_kind() const { return device_kind_; }
+    ServoKind device_kind() const { return device_kind_; }
     const std::string& filter() const { return filter_; }
     int servo_count() const;
 
@@ -105,8 +102,8 @@ class CServoTest : public UpgradePage {
     FirmwareImage image_;
     int raw_flag_ = 0;
     int open_flag_ = 0;
-    int device_kind_ = kDeviceBus;
-    int key_kind_ = kDeviceBus;  // the last B, M or R key's: the kind for Intel HEX files
+    ServoKind device_kind_ = kKindServo;
+    ServoKind key_kind_ = kKindServo;  // the last B, M or R key's: the kind for Intel HEX files
     std::string filter_;
 
     CommunicationTest comm_test_;

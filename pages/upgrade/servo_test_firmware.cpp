@@ -22,22 +22,22 @@ std::string Dotted(int major, int minor) {
 
 void CServoTest::OnKey(char key) {
     const char* label = nullptr;
-    int kind = 0;
+    ServoKind kind = kKindServo;
     switch (key) {
         case 'B':
         case 'b':
             label = "bus device";
-            kind = kDeviceBus;
+            kind = kKindServo;
             break;
         case 'M':
         case 'm':
             label = "modbus device";
-            kind = kDeviceModbus;
+            kind = kKindModbus;
             break;
         case 'R':
         case 'r':
             label = "pwm device";
-            kind = kDevicePwm;
+            kind = kKindPwm;
             break;
         default:
             return;
@@ -87,9 +87,9 @@ void CServoTest::LoadFile(const std::string& path) {
         device_kind_ = key_kind_;
     } else {
         raw_flag_ = 1;
-        device_kind_ = kind == FirmwareFile::kPwm      ? kDevicePwm
-                       : kind == FirmwareFile::kModbus ? kDeviceModbus
-                                                       : kDeviceBus;
+        device_kind_ = kind == FirmwareFile::kPwm      ? kKindPwm
+                       : kind == FirmwareFile::kModbus ? kKindModbus
+                                                       : kKindServo;
         open_flag_ = kind == FirmwareFile::kOpen ? 1 : 0;
     }
     ImageLoaded();
@@ -119,7 +119,7 @@ void CServoTest::OnOnline() {
     if (!view_ || exchange_.running()) return;
     ServoInfo record{};
     std::string listed_name;
-    int kind = kDeviceBus;
+    ServoKind kind = kKindServo;
     {
         std::lock_guard g(selection_mutex_);
         if (selection_.count == 0) {
@@ -196,12 +196,12 @@ void CServoTest::OnOnline() {
         device_kind_ = kind;
     } else {
         raw_flag_ = 1;
-        device_kind_ = kDeviceBus;
+        device_kind_ = kKindServo;
         if (lower_name.find("xbin") != std::string::npos) {
             open_flag_ = 1;
         } else {
-            if (lower_name.find("fbin") != std::string::npos) device_kind_ = kDevicePwm;
-            if (lower_name.find("mbin") != std::string::npos) device_kind_ = kDeviceModbus;
+            if (lower_name.find("fbin") != std::string::npos) device_kind_ = kKindPwm;
+            if (lower_name.find("mbin") != std::string::npos) device_kind_ = kKindModbus;
         }
     }
     ImageLoaded();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -123,18 +124,22 @@ class PageLog {
     std::vector<std::string> calls_;
 };
 
+// "index count kind" of a selection in the list handed to a page.
+inline std::string Listed(std::span<const FoundServo> found, int index) {
+    const int kind = index >= 0 && index < static_cast<int>(found.size()) ? found[index].kind : -1;
+    return std::to_string(index) + " " + std::to_string(found.size()) + " " + std::to_string(kind);
+}
+
 struct FakeDebugPage : DebugPage {
     explicit FakeDebugPage(PageLog& l) : log(l) {}
-    void SelectServo(int id, const ServoInfo* records, int index, int count,
-                     ServoKind kind) override {
-        log.Add("debug.SelectServo " + std::to_string(id) + " " + std::to_string(index) + " " +
-                std::to_string(count) + " " + std::to_string(kind));
-        last_records = records;
+    void SelectServo(int id, std::span<const FoundServo> found, int index) override {
+        log.Add("debug.SelectServo " + std::to_string(id) + " " + Listed(found, index));
+        last_found = found;
     }
     void StartPolling() override { log.Add("debug.StartPolling"); }
     void StopPolling() override { log.Add("debug.StopPolling"); }
     PageLog& log;
-    const ServoInfo* last_records = nullptr;
+    std::span<const FoundServo> last_found;
 };
 
 struct FakeProgrammingPage : ProgrammingPage {
@@ -153,10 +158,9 @@ struct FakeProgrammingPage : ProgrammingPage {
 
 struct FakeUpgradePage : UpgradePage {
     explicit FakeUpgradePage(PageLog& l) : log(l) {}
-    void SetServo(int id, const ServoInfo*, int index, int count, ServoKind kind,
+    void SetServo(int id, std::span<const FoundServo> found, int index,
                   const std::string& name) override {
-        log.Add("upgrade.SetServo " + std::to_string(id) + " " + std::to_string(index) + " " +
-                std::to_string(count) + " " + std::to_string(kind) + " " + name);
+        log.Add("upgrade.SetServo " + std::to_string(id) + " " + Listed(found, index) + " " + name);
     }
     void StopTest() override { log.Add("upgrade.StopTest"); }
     PageLog& log;

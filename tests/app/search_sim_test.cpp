@@ -77,8 +77,8 @@ TEST_F(SearchSimTest, FindsEveryDemoDeviceWithKindRecordAndName) {
     ASSERT_EQ(main->found_count(), 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(view.rows[i], rows[i]) << "row " << i;
-        EXPECT_EQ(main->records()[i], records[i]) << "row " << i;
-        EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
+        EXPECT_EQ(main->found()[i].record, records[i]) << "row " << i;
+        EXPECT_EQ(main->found()[i].kind, kinds[i]) << "row " << i;
     }
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
     EXPECT_EQ(view.Text(kSearchButton), "Search");
@@ -93,8 +93,8 @@ TEST_F(SearchSimTest, FindsEveryDemoDeviceWithKindRecordAndName) {
     Search();
     EXPECT_EQ(main->selected_index(), 2);
     ASSERT_EQ(main->found_count(), 7);
-    EXPECT_EQ(main->records()[6][0], 3);
-    EXPECT_EQ(main->records()[6][1], 12);
+    EXPECT_EQ(main->found()[6].record[0], 3);
+    EXPECT_EQ(main->found()[6].record[1], 12);
 
     // One device more: the selection is gone.
     bus.AddServo(sim::BuiltInServoModel(), sim::ServoSettings{40, 0, 115200, 1});

@@ -291,8 +291,8 @@ TEST_F(MainWindowTest, SearchFindsEveryKindInIdOrder) {
     };
     const int kinds[] = {0, 0, 1, 2, 0, 2};
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(main->records()[i], expected[i]) << "row " << i;
-        EXPECT_EQ(main->kinds()[i], kinds[i]) << "row " << i;
+        EXPECT_EQ(main->found()[i].record, expected[i]) << "row " << i;
+        EXPECT_EQ(main->found()[i].kind, kinds[i]) << "row " << i;
     }
     EXPECT_EQ(view.Text(kStatusLine), "Stop");
     EXPECT_EQ(view.Text(kSearchButton), "Search");
@@ -340,7 +340,7 @@ TEST_F(MainWindowTest, SelectingAServoTellsEveryPage) {
     EXPECT_EQ(log.Take(),
               (Calls{"debug.SelectServo 2 1 6 0", "pg.SelectServo 2 5.2 0",
                      "upgrade.SetServo 2 1 6 0 VX62 servo (1024 steps)", "pwm.SelectServo 2"}));
-    EXPECT_EQ(debug.last_records, main->records());
+    EXPECT_EQ(debug.last_found.data(), main->found().data());
 
     main->OnListClicked(2);  // the PWM device
     EXPECT_EQ(tervion.Level.load(), 1);
@@ -453,7 +453,7 @@ TEST_F(MainWindowTest, IdBookkeeping) {
     EXPECT_FALSE(main->IdInUse(33));
 
     main->ServoIdChanged(7, 20);
-    EXPECT_EQ(main->records()[3][5], 20);
+    EXPECT_EQ(main->found()[3].record.id(), 20);
     EXPECT_EQ(view.rows[3][0], "20");
     EXPECT_TRUE(main->IdInUse(20));
     EXPECT_FALSE(main->IdInUse(7));

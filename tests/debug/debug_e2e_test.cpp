@@ -85,8 +85,8 @@ class DebugEndToEnd : public ::testing::Test {
     // Selects like the main window: byte order, then the page.
     void Select(int index, ServoKind kind) {
         tervion_.End = records_[index][2];
-        page_->SelectServo(records_[index][5], records_.data(), index,
-                           static_cast<int>(records_.size()), kind);
+        found_ = FoundList(records_, kind);
+        page_->SelectServo(records_[index][5], found_, index);
     }
 
     // Runs a user action with the bus held, so only its own bytes are captured.
@@ -128,6 +128,7 @@ class DebugEndToEnd : public ::testing::Test {
     FakeView view_;
     std::unique_ptr<CRobotDlg> page_;
     std::vector<ServoInfo> records_ = {kServo1, kServo2, kPwm4, kModbus5};
+    std::vector<FoundServo> found_;  // the page keeps a span of it
 };
 
 TEST_F(DebugEndToEnd, WriteGoalArrivesAndThePollShowsTheServoArriving) {

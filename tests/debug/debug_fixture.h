@@ -27,6 +27,7 @@
 #include "protocol/tervion.h"
 #include "tests/support/control_flag.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/found_list.h"
 #include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
 #include "transport/cqv_comm.h"
@@ -167,8 +168,8 @@ class PageTest : public ::testing::Test {
     // Selects a record the way the main window does (byte order first).
     void Select(int record, ServoKind kind = kKindServo, int count = 3) {
         tervion_.End = Records()[record][2];
-        page_->SelectServo(Records()[record][5], Records(), record, std::max(count, record + 1),
-                           kind);
+        found_ = FoundList({Records(), static_cast<size_t>(std::max(count, record + 1))}, kind);
+        page_->SelectServo(Records()[record][5], found_, record);
         comm_.Take();
     }
 
@@ -191,6 +192,7 @@ class PageTest : public ::testing::Test {
     BusLock lock_;
     QueuedDispatcher ui_;
     FakeView view_;
+    std::vector<FoundServo> found_;  // the page keeps a span of it
     std::unique_ptr<CRobotDlg> page_;
 };
 

@@ -72,13 +72,15 @@ TEST_F(PageTest, PollThreadNeverMixesSelections) {
     view.text[kSecondsEdit] = "1";  // batches of 20 rows written from the poll thread
     page->OnExport();
 
+    const std::vector<FoundServo> servos = FoundList({Records(), 3});
+    const std::vector<FoundServo> pwm = FoundList({Records(), 6}, kKindPwm);
     auto select = [&](bool servo) {
         tervion_.End = 0;
         if (servo) {
-            page->SelectServo(1, Records(), kServoA, 3, kKindServo);
+            page->SelectServo(1, servos, kServoA);
             view.expected = "111";
         } else {
-            page->SelectServo(4, Records(), kPwm, 6, kKindPwm);
+            page->SelectServo(4, pwm, kPwm);
             view.expected = "444";
         }
     };

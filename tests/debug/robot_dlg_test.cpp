@@ -143,9 +143,9 @@ TEST_F(PageTest, SyncWriteGoesToServosOfTheSameByteOrder) {
 
 TEST_F(PageTest, ASyncWriteTooLongForOnePacketSendsNothingAndLeavesTorqueAlone) {
     // 40 servos of one byte order: 40 x 8 + 4 bytes do not fit the length byte.
-    std::vector<ServoInfo> many(40, Records()[0]);
-    for (int i = 0; i < 40; ++i) many[i][5] = static_cast<uint8_t>(i + 1);
-    page_->SelectServo(1, many.data(), 0, 40, kKindServo);
+    std::vector<FoundServo> many(40, FoundServo{Records()[0], kKindServo, 0});
+    for (int i = 0; i < 40; ++i) many[i].record.set_id(static_cast<uint8_t>(i + 1));
+    page_->SelectServo(1, many, 0);
     comm_.Take();
     view_.checked[kTorqueCheck] = false;
     page_->OnWriteModeChanged(CRobotDlg::kSyncWrite);

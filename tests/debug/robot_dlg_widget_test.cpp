@@ -95,8 +95,8 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
     EXPECT_EQ(Caption(widget, kWriteRadio), "Write");
     EXPECT_EQ(Caption(widget, kStateStatic), "Normal");
 
-    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
-    page.SelectServo(1, records, 0, 1, kKindServo);
+    static const FoundServo found[] = {{{3, 10, 0, 9, 3, 1, 0, 0, 1}, kKindServo}};
+    page.SelectServo(1, found, 0);
     auto* slider = qobject_cast<QSlider*>(widget.Control(kGoalSlider));
     ASSERT_NE(slider, nullptr);
     EXPECT_EQ(slider->maximum(), 4095);
@@ -206,8 +206,8 @@ TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedCon
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     page.StopPolling();
-    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
-    page.SelectServo(1, records, 0, 1, kKindServo);
+    static const FoundServo found[] = {{{3, 10, 0, 9, 3, 1, 0, 0, 1}, kKindServo}};
+    page.SelectServo(1, found, 0);
     auto* slider = qobject_cast<QSlider*>(widget->Control(kGoalSlider));
     ASSERT_NE(slider, nullptr);
 
@@ -255,8 +255,8 @@ TEST_F(DebugWidgetTest, PageMayGoBeforeItsWidget) {
     auto widget = std::make_unique<CRobotDlgWidget>(*page, false);
     widget->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.get()));
-    static const ServoInfo records[] = {{3, 10, 0, 9, 3, 1, 0, 0, 1}};
-    page->SelectServo(1, records, 0, 1, kKindServo);
+    static const FoundServo found[] = {{{3, 10, 0, 9, 3, 1, 0, 0, 1}, kKindServo}};
+    page->SelectServo(1, found, 0);
     QTest::mouseClick(qobject_cast<QAbstractButton*>(widget->Control(kSweepButton)),
                       Qt::LeftButton);
     QTest::qWait(150);

@@ -92,9 +92,9 @@ class FaultRig : public ::testing::Test {
 
     // Selects the demo servo 1 on the Debug page, as a click on its row does.
     void SelectServo1() {
-        records_[0] = kServo1;
+        found_[0] = FoundServo{kServo1, kKindServo, 0};
         shared.tervion.End = kServo1[2];
-        debug->SelectServo(1, records_, 0, 1, kKindServo);
+        debug->SelectServo(1, found_, 0);
     }
 
     // Runs the window's posted work until pred holds or the time is up.
@@ -145,7 +145,7 @@ class FaultRig : public ::testing::Test {
     std::unique_ptr<CServoPG> pg;
     std::unique_ptr<CServoTest> upgrade;
     std::unique_ptr<CServoMain> main;
-    ServoInfo records_[1] = {};
+    FoundServo found_[1] = {};  // the Debug page keeps a span of it
 };
 
 }  // namespace faults

@@ -71,7 +71,7 @@ class SoakTest : public FaultRig {
     void CommTestRound() {
         ServoInfo pair[2] = {kServo1, kServo1};
         pair[1][5] = 2;
-        upgrade->SetServo(1, pair, 0, 2, kKindServo, "");
+        upgrade->SetServo(1, FoundList(pair), 0, "");
         const size_t before = upgrade_view.results.size();
         upgrade->OnTest();
         ASSERT_TRUE(upgrade->running());

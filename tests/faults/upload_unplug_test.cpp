@@ -55,8 +55,7 @@ TEST_F(UploadUnplugTest, FailureBoxPortRestoredNoSpinAndCloseOpenRecovers) {
     TestFolder dir;
     dir.Put("fw.bin", std::string(65536, '\x5A'));
     upgrade_view.file = dir.path() + "/fw.bin";
-    records_[0] = kServo1;
-    upgrade->SetServo(1, records_, 0, 1, kKindServo, "");
+    upgrade->SetServo(1, FoundList(kServo1), 0, "");
     upgrade->OnOpen();
     upgrade->OnUpgrade();
     ASSERT_TRUE(WaitFor([&] {

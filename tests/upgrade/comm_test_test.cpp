@@ -14,7 +14,7 @@ class CommTest : public SimPage {
     void SelectFirst() {
         records_ = {Identity(1), Identity(2), Identity(3), Identity(1)};
         records_[3][5] = 9;
-        page_->SetServo(1, records_.data(), 0, 4, kKindServo, "VX40");
+        page_->SetServo(1, FoundList(records_), 0, "VX40");
     }
     // Runs `passes` passes through the worker and returns the result texts.
     std::vector<std::string> Passes(int passes) {
@@ -88,7 +88,7 @@ TEST_F(CommTest, ModbusServosAreReadByRegisters) {
                            0,
                            0,
                            1};
-    page_->SetServo(6, &modbus, 0, 1, kKindModbus, "VXM8");
+    page_->SetServo(6, FoundList(modbus, kKindModbus), 0, "VXM8");
     ASSERT_NE(page_->servo_count(), 0) << "the sample Modbus model has a debug row";
     bus_.RecordRequests(true);
     const std::string text = Passes(1).at(0);
@@ -106,7 +106,7 @@ TEST_F(CommTest, ModbusServosAreReadByRegisters) {
 
 TEST_F(CommTest, NoDebugRowShowsStopButNoLine) {
     ServoInfo unknown{9, 9, 0, 99, 99, 1, 0, 0, 1};
-    page_->SetServo(1, &unknown, 0, 1, kKindServo, "");
+    page_->SetServo(1, FoundList(unknown), 0, "");
     EXPECT_EQ(page_->servo_count(), 0);
     page_->OnTest();
     EXPECT_EQ(view_.text[kTestButton], "Stop");
@@ -122,7 +122,7 @@ TEST_F(CommTest, SelectingAnotherServoMidTestChangesNothing) {
     page_->OnTest();
     ASSERT_TRUE(Until([&] { return !view_.results.empty(); }));
     ServoInfo unknown{9, 9, 0, 99, 99, 1, 0, 0, 1};
-    page_->SetServo(3, &unknown, 0, 1, kKindServo, "");
+    page_->SetServo(3, FoundList(unknown), 0, "");
     ASSERT_TRUE(Until([&] { return view_.tests_ended == 1; }));
     ASSERT_EQ(view_.results.size(), 3u) << "the limit ends the test, not the new selection";
     for (const std::string& pass : view_.results) {

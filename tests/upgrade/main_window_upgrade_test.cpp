@@ -10,6 +10,7 @@
 #include "pages/upgrade/servo_test.h"
 #include "pages/upgrade/servo_test_view.h"
 #include "tests/support/demo_bus.h"
+#include "tests/support/found_list.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
@@ -61,7 +62,7 @@ TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
     upgrade_view.file = dir.path() + "/fw.bin";
     ServoInfo record{};
     record[5] = 1;
-    upgrade.SetServo(1, &record, 0, 1, kKindServo, "");
+    upgrade.SetServo(1, FoundList(record), 0, "");
     main->OnTabChanged(CServoMain::kTabUpgrade);
     upgrade.OnOpen();
     upgrade.OnUpgrade();

@@ -34,7 +34,7 @@ class Online : public ::testing::Test, protected PageObjects {
     // The sample model 4.0 with firmware 3.6, listed as "VX40".
     void Select(uint8_t model_major = 4, uint8_t model_minor = 0) {
         const ServoInfo record{3, 6, 0, model_major, model_minor, 1, 0, 0, 1};
-        page_.SetServo(1, &record, 0, 1, kKindServo, "VX40");
+        page_.SetServo(1, FoundList(record), 0, "VX40");
     }
     void Publish(const std::string& model, const std::string& name, size_t size) {
         root_.Put("firmware/" + model + "/" + name,
@@ -139,7 +139,7 @@ TEST_F(Online, AHexDownloadGoesTheWayOfTheSelectedServo) {
     // Modbus way; the name's letter case does not matter.
     root_.Put("firmware/8.5/FW.HEX", ":0400000001020304F2\r\n:00000001FF\r\n");
     const ServoInfo modbus{2, 10, 1, 8, 5, 6, 0, 0, 1};
-    page_.SetServo(6, &modbus, 0, 1, kKindModbus, "VXM8");
+    page_.SetServo(6, FoundList(modbus, kKindModbus), 0, "VXM8");
     page_.OnOnline();
     EXPECT_EQ(view_.boxes.back(), "info Online detection: Online detection successful!");
     EXPECT_EQ(page_.image().length, 4u);
@@ -177,7 +177,7 @@ TEST_F(Online, ChineseTexts) {
     page.OnOnline();
     EXPECT_EQ(view.text[kFirmwareLogEdit], "请选择相应舵机!");
     const ServoInfo record{3, 6, 0, 4, 0, 1, 0, 0, 1};
-    page.SetServo(1, &record, 0, 1, kKindServo, "VX40");
+    page.SetServo(1, FoundList(record), 0, "VX40");
     page.OnOnline();
     EXPECT_EQ(view.text[kFirmwareLogEdit],
               "舵机型号:4.0 [VX40]\r\n固件版本:没有检测到升级固件!\r\n");

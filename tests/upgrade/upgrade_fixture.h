@@ -22,6 +22,7 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tests/support/demo_bus.h"
+#include "tests/support/found_list.h"
 #include "tests/support/test_folder.h"
 #include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
@@ -132,7 +133,7 @@ class SimPage : public ::testing::Test, protected PageObjects {
     bool Upgrade(int id, const std::string& file) {
         ServoInfo record{};
         record[5] = static_cast<uint8_t>(id);
-        page_->SetServo(id, &record, 0, 1, kKindServo, "");
+        page_->SetServo(id, FoundList(record), 0, "");
         view_.file = file;
         page_->OnOpen();
         view_.ended.clear();

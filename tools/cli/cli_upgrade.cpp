@@ -198,9 +198,9 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
         // No probe: the device may already sit in its boot loader, where a probe's bytes are
         // noise to it. The image is loaded before anything goes on the line.
         const int id = static_cast<int>(o.numbers[0]);
-        ServoInfo record{};
-        record.set_id(static_cast<uint8_t>(id));
-        page.SetServo(id, &record, 0, 1, kKindServo, "");
+        FoundServo servo;
+        servo.record.set_id(static_cast<uint8_t>(id));
+        page.SetServo(id, {&servo, 1}, 0, "");
         page.OnKey(static_cast<char>(DeviceKey(o.words[1])));
         view.log_to_err = true;
         page.OnOpen();
@@ -217,8 +217,7 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
     // The servos as the search finds them; the first one listed is the one selected.
     std::vector<uint8_t> ids =
         o.command == "commtest" ? o.ids : std::vector<uint8_t>{uint8_t(o.numbers[0])};
-    std::vector<ServoInfo> records;
-    ServoKind kind = kKindServo;
+    std::vector<FoundServo> found;
     std::string name;
     for (size_t k = 0; k < ids.size(); ++k) {
         const std::optional<SearchHit> hit = search.Probe(ids[k]);
@@ -227,18 +226,14 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
             return 1;
         }
         if (!hit) continue;
-        if (k == 0) {
-            kind = hit->kind;
-            name = GbkToUtf8(hit->name);
-        }
-        records.push_back(hit->record);
+        if (k == 0) name = GbkToUtf8(hit->name);
+        found.push_back(FoundServo{hit->record, hit->kind, 0});
     }
 
     if (o.command == "commtest") {
-        page.SetServo(records[0].id(), records.data(), 0, static_cast<int>(records.size()), kind,
-                      name);
+        page.SetServo(found[0].record.id(), found, 0, name);
         if (page.servo_count() == 0) {
-            err << "no debug row for the model of servo " << int(records[0].id()) << "\n";
+            err << "no debug row for the model of servo " << int(found[0].record.id()) << "\n";
             return 1;
         }
         page.SetPassLimit(static_cast<int>(o.numbers[0]));
@@ -250,7 +245,7 @@ int RunUpgradeCommand(const CliOptions& o, CQVComm& port, std::ostream& out, std
 
     // firmware-online
     const int id = static_cast<int>(o.numbers[0]);
-    page.SetServo(id, records.data(), 0, 1, kind, name);
+    page.SetServo(id, {found.data(), 1}, 0, name);
     page.OnOnline();
     ui.Drain();
     if (!view.upgrade_enabled) return 1;
