@@ -53,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (image.length != furthest || image.length > FirmwareImage::kCapacity) std::abort();
     const Hex& last = image.records.back();
     for (int k = 0; k < last.count; ++k)
-        if (image.data[static_cast<size_t>(place(last) - base + k)] != last.bytes[k])
-            std::abort();
+        if (image.data[static_cast<size_t>(place(last) - base + k)] != last.bytes[k]) std::abort();
     return 0;
 }
