@@ -202,7 +202,9 @@ void CServoPwm::SwitchOff() {
     tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 0);
 }
 
-void CServoPwm::BeginRun(int other_button, int interval_ms) {
+void CServoPwm::BeginRun(int button, int other_button, int interval_ms) {
+    if (view_) view_->SetText(button, text_stop_);
+    SetPulse(minimum_);
     if (!view_) return;
     view_->StartTimer(kPwmSignalTimer, interval_ms);
     view_->Enable(other_button, false);
@@ -223,10 +225,9 @@ void CServoPwm::OnSweep() {
         return;
     }
     sweeping_ = true;
-    if (view_) view_->SetText(kPwmSweepButton, text_stop_);
-    SetPulse(minimum_);
     auto_mode_ = 0;
-    BeginRun(kPwmStepButton, sweep_interval_ < kMinTimerMs ? kMinTimerMs : sweep_interval_);
+    BeginRun(kPwmSweepButton, kPwmStepButton,
+             sweep_interval_ < kMinTimerMs ? kMinTimerMs : sweep_interval_);
 }
 
 void CServoPwm::OnStep() {
@@ -239,12 +240,10 @@ void CServoPwm::OnStep() {
         return;
     }
     stepping_ = true;
-    if (view_) view_->SetText(kPwmStepButton, text_stop_);
-    SetPulse(minimum_);
     step_value_ = minimum_;
     step_down_ = false;
     auto_mode_ = 1;
-    BeginRun(kPwmSweepButton, kStepTickMs);
+    BeginRun(kPwmStepButton, kPwmSweepButton, kStepTickMs);
 }
 
 void CServoPwm::OnTimer(int id) {
