@@ -17,8 +17,6 @@ constexpr std::string_view kModelClose = "\x5B\xD0\xCD\xBA\xC5\xBD\xE1\xCA\xF8\x
 constexpr std::string_view kDebugOpen = "\x5B\xB5\xF7\xCA\xD4\x5D";
 constexpr std::string_view kDebugClose = "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D";
 
-enum State { kOutside = -1, kMemoryKey = 0, kMemoryMatched = 1, kModel = 2, kDebug = 3 };
-
 bool IsMarker(std::string_view line) {
     return line == kMemoryOpen || line == kMemoryClose || line == kModelOpen ||
            line == kModelClose || line == kDebugOpen || line == kDebugClose;
@@ -121,49 +119,84 @@ void SetEndRow(MemoryEntry& entry) {
     entry.field[0] = "NULL";
 }
 
+// One kind of section: its open and close markers, and whether the file holds only one, so
+// that its close marker ends the walk.
+struct SectionKind {
+    std::string_view open;
+    std::string_view close;
+    bool single;
+};
+
+constexpr SectionKind kMemorySections{kMemoryOpen, kMemoryClose, false};
+constexpr SectionKind kModelSection{kModelOpen, kModelClose, true};
+constexpr SectionKind kDebugSection{kDebugOpen, kDebugClose, true};
+
+// Hands visit(line, first) each line inside a section of the given kind, in file order;
+// first is true for the first line after an open marker. The kind's own markers are never
+// handed over, other markers are, as ordinary lines. The walk ends at the end of the file,
+// when visit returns false, or at the close marker of a single section (even one met
+// before its open marker).
+template <typename Visit>
+void WalkSections(const std::string& path, const SectionKind& kind, Visit&& visit) {
+    LineReader reader(path);
+    std::string line;
+    bool inside = false;
+    bool first = false;
+    while (reader.is_open() && reader.Next(line)) {
+        if (line == kind.open) {
+            inside = true;
+            first = true;
+        } else if (line == kind.close) {
+            if (kind.single) return;
+            inside = false;
+        } else if (inside) {
+            if (!visit(std::string_view(line), first)) return;
+            first = false;
+        }
+    }
+}
+
+// The four numbers of a memory section's key line; false for any other line.
+bool ReadMemoryKey(std::string_view line, std::array<uint8_t, 4>& key) {
+    const std::vector<long> numbers = LineNumbers(line);
+    if (numbers.size() != 4) return false;
+    for (size_t i = 0; i < 4; ++i) key[i] = LowByte(numbers[i]);
+    return true;
+}
+
 }  // namespace
 
 int ServoSetup::LoadMemoryTable(const std::string& file, MemoryEntry* entries, int capacity,
                                 const uint8_t* ident) {
     if (entries == nullptr || capacity < 1 || ident == nullptr) return 0;
-    State state = kOutside;
-    std::array<uint8_t, 4> key{};
+    bool matched = false;
     int count = 0;
     bool ended = false;  // entries[count] already holds the section's "NULL" line
-    LineReader reader(PathOf(file));
-    std::string line;
-    while (reader.is_open() && reader.Next(line)) {
-        if (state == kMemoryMatched && IsMarker(line)) {
-            // The matched section ends here; a marker other than its own end means the
-            // "NULL" line is missing, and the entries read so far count.
-            break;
-        }
-        if (line == kMemoryOpen) {
-            state = kMemoryKey;
-        } else if (line == kMemoryClose) {
-            state = kOutside;
-        } else if (state == kMemoryKey) {
-            const std::vector<long> numbers = LineNumbers(line);
-            if (numbers.size() != 4) continue;
-            for (size_t i = 0; i < 4; ++i) key[i] = LowByte(numbers[i]);
-            if (MemoryKeyMatches(key, ident)) state = kMemoryMatched;
-        } else if (state == kMemoryMatched) {
-            if (line.empty()) continue;  // a blank line describes no parameter
+    WalkSections(PathOf(file), kMemorySections, [&](std::string_view line, bool first) {
+        if (matched) {
+            // The matched section ends at the next marker; a marker other than its own end
+            // means the "NULL" line is missing, and the entries read so far count.
+            if (first || IsMarker(line)) return false;
+            if (line.empty()) return true;  // a blank line describes no parameter
             if (SplitFields(line)[0] == "NULL") {
                 FillEntry(entries[count], line, read_only_word_);
                 ended = true;
-                break;
+                return false;
             }
             if (count == capacity - 1) {
                 // No room left for the "NULL" row: refuse the model rather than hand back
                 // a table with parameters silently missing.
                 count = 0;
-                break;
+                return false;
             }
             FillEntry(entries[count], line, read_only_word_);
             ++count;
+            return true;
         }
-    }
+        std::array<uint8_t, 4> key{};
+        matched = ReadMemoryKey(line, key) && MemoryKeyMatches(key, ident);
+        return true;
+    });
     if (!ended) SetEndRow(entries[count]);
     return count;
 }
@@ -171,95 +204,64 @@ int ServoSetup::LoadMemoryTable(const std::string& file, MemoryEntry* entries, i
 int ServoSetup::HasMemoryTable(const std::string& file, const uint8_t* ident,
                                std::array<uint8_t, 4>* matched) {
     if (ident == nullptr) return 0;
-    State state = kOutside;
-    std::array<uint8_t, 4> key{};
-    LineReader reader(PathOf(file));
-    std::string line;
-    while (reader.is_open() && reader.Next(line)) {
-        if (line == kMemoryOpen) {
-            state = kMemoryKey;
-        } else if (line == kMemoryClose) {
-            state = kOutside;
-        } else if (state == kMemoryKey) {
-            const std::vector<long> numbers = LineNumbers(line);
-            if (numbers.size() != 4) continue;
-            for (size_t i = 0; i < 4; ++i) key[i] = LowByte(numbers[i]);
-            if (MemoryKeyMatches(key, ident)) {
-                if (matched != nullptr) *matched = key;
-                return 1;
-            }
-        }
-    }
-    return 0;
+    int found = 0;
+    WalkSections(PathOf(file), kMemorySections, [&](std::string_view line, bool) {
+        std::array<uint8_t, 4> key{};
+        if (!ReadMemoryKey(line, key) || !MemoryKeyMatches(key, ident)) return true;
+        if (matched != nullptr) *matched = key;
+        found = 1;
+        return false;
+    });
+    return found;
 }
 
 std::string ServoSetup::LookupModelName(const std::string& file, uint8_t* ident) {
     if (ident == nullptr) return kUnknownModel;
-    State state = kOutside;
-    std::array<uint8_t, 4> key{};
-    LineReader reader(PathOf(file));
-    std::string line;
-    while (reader.is_open() && reader.Next(line)) {
-        if (line == kModelOpen) {
-            state = kModel;
-            continue;
-        }
-        if (line == kModelClose) break;
-        if (state != kModel) continue;
-
+    std::string found = kUnknownModel;
+    WalkSections(PathOf(file), kModelSection, [&](std::string_view line, bool) {
         // Four numbers, then the name: the whole rest of the line.
         size_t start = 0;
-        bool numeric = true;
-        std::array<long, 4> numbers{};
-        for (size_t i = 0; i < 4 && numeric; ++i) {
+        std::array<uint8_t, 4> key{};
+        for (size_t i = 0; i < 4; ++i) {
             const size_t comma = line.find(',', start);
-            if (comma == std::string::npos) {
-                numeric = false;
-                break;
-            }
-            const std::string_view field(line.data() + start, comma - start);
-            numeric = IsNumber(field);
-            numbers[i] = ReadNumber(field);
+            if (comma == std::string_view::npos) return true;  // not a model line
+            const std::string_view field = line.substr(start, comma - start);
+            if (!IsNumber(field)) return true;
+            key[i] = LowByte(ReadNumber(field));
             start = comma + 1;
         }
-        if (!numeric) continue;  // not a model line
-        for (size_t i = 0; i < 4; ++i) key[i] = LowByte(numbers[i]);
-        const std::string rest = line.substr(start);
+        const std::string_view rest = line.substr(start);
         // A further comma means the line gives no name, though its key may still match.
-        const std::string name = rest.find(',') == std::string::npos ? rest : kUnknownModel;
+        const std::string name =
+            rest.find(',') == std::string_view::npos ? std::string(rest) : kUnknownModel;
 
-        if (key[0] != ident[3]) continue;
+        if (key[0] != ident[3]) return true;
         if (ident[2] == 255) {
             ident[2] = key[3];
-            return name;
+        } else if (key[3] != ident[2] || !InRange(key[1], ident[4], key[2])) {
+            return true;
         }
-        if (key[3] == ident[2] && InRange(key[1], ident[4], key[2])) {
-            return name;
-        }
-    }
-    return kUnknownModel;
+        found = name;
+        return false;
+    });
+    return found;
 }
 
 int ServoSetup::LookupDebugRow(const std::string& file, const uint8_t* ident, DebugRow& row) {
     if (ident == nullptr) return 0;
-    State state = kOutside;
-    DebugRow found{};
-    LineReader reader(PathOf(file));
-    std::string line;
-    while (reader.is_open() && reader.Next(line)) {
-        if (line == kDebugOpen) {
-            state = kDebug;
-            continue;
-        }
-        if (line == kDebugClose) break;
-        if (state != kDebug) continue;
+    int found = 0;
+    WalkSections(PathOf(file), kDebugSection, [&](std::string_view line, bool) {
         const std::vector<long> numbers = LineNumbers(line);
-        if (numbers.size() != found.size()) continue;
-        for (size_t i = 0; i < found.size(); ++i) found[i] = LowWord(numbers[i]);
-        if (found[0] == ident[0] && found[3] == ident[2] && InRange(found[1], ident[1], found[2])) {
-            row = found;
-            return 1;
+        DebugRow candidate{};
+        if (numbers.size() != candidate.size()) return true;
+        for (size_t i = 0; i < candidate.size(); ++i) candidate[i] = LowWord(numbers[i]);
+        if (candidate[0] != ident[0] || candidate[3] != ident[2] ||
+            !InRange(candidate[1], ident[1], candidate[2])) {
+            return true;
         }
-    }
-    return 0;
+        row = candidate;
+        found = 1;
+        return false;
+    });
+    return found;
 }

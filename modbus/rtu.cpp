@@ -126,13 +126,23 @@ void Rtu::Poll() {
     }
 }
 
-int Rtu::ReadHoldingRegisters(uint8_t id, uint16_t address, uint16_t* registers, uint16_t count) {
+void Rtu::SetRequest(uint8_t id, uint8_t function, uint16_t address, uint16_t count,
+                     uint16_t* registers, const uint16_t* write_registers) {
     slave_id_ = id;
-    function_ = kReadHolding;
+    function_ = function;
     address_ = address;
     count_ = count;
     registers_ = registers;
-    write_registers_ = nullptr;
+    write_registers_ = write_registers;
+}
+
+void Rtu::Transact() {
+    SendRequest();
+    while (busy_) Poll();
+}
+
+int Rtu::ReadHoldingRegisters(uint8_t id, uint16_t address, uint16_t* registers, uint16_t count) {
+    SetRequest(id, kReadHolding, address, count, registers, nullptr);
     if (5 + 2 * count > kFrameSize) {
         status_ = kOverflow;
         return 0;
@@ -141,47 +151,30 @@ int Rtu::ReadHoldingRegisters(uint8_t id, uint16_t address, uint16_t* registers,
         status_ = kException;
         return 0;
     }
-    SendRequest();
-    while (busy_) Poll();
+    Transact();
     return status_ == kOk ? static_cast<uint8_t>(count) : 0;
 }
 
 bool Rtu::WriteRegister(uint8_t id, uint16_t address, uint16_t value) {
-    slave_id_ = id;
-    function_ = kWriteSingle;
-    address_ = address;
-    count_ = 1;
-    registers_ = nullptr;
-    write_registers_ = &value;
-    SendRequest();
-    while (busy_) Poll();
+    SetRequest(id, kWriteSingle, address, 1, nullptr, &value);
+    Transact();
     write_registers_ = nullptr;
     return status_ == kOk;
 }
 
 bool Rtu::WriteRegisters(uint8_t id, uint16_t address, const uint16_t* registers, uint16_t count) {
-    slave_id_ = id;
-    function_ = kWriteMultiple;
-    address_ = address;
-    count_ = count;
-    registers_ = nullptr;
-    write_registers_ = registers;
+    SetRequest(id, kWriteMultiple, address, count, nullptr, registers);
     if (registers == nullptr && count > 0) {
         status_ = kException;
         return false;
     }
-    SendRequest();
-    while (busy_) Poll();
+    Transact();
     return status_ == kOk;
 }
 
 void Rtu::Restart(uint8_t id) {
-    slave_id_ = id;
-    function_ = kRestart;
-    address_ = 0;
-    count_ = 0;
-    registers_ = nullptr;
-    write_registers_ = nullptr;
+    // No reply is awaited after a restart request.
+    SetRequest(id, kRestart, 0, 0, nullptr, nullptr);
     SendRequest();
     busy_ = 0;
 }

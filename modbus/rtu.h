@@ -35,6 +35,11 @@ class Rtu {
     static uint16_t Crc16(const uint8_t* bytes, int n);
 
   private:
+    // Records the request that SendRequest frames and Poll checks the reply against.
+    void SetRequest(uint8_t id, uint8_t function, uint16_t address, uint16_t count,
+                    uint16_t* registers, const uint16_t* write_registers);
+    // Sends the recorded request and waits until its reply is in or has failed.
+    void Transact();
     void SendRequest();
     void Poll();
     int ExpectedReplyLength() const;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_args.h"
 #include "bench/headless_monitor.h"
 #include "platform/number_text.h"
 #include "protocol/tervion.h"
@@ -140,14 +141,7 @@ void Print(const char* label, const Figures& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = 1000;
-    bool monitor = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--monitor")
-            monitor = true;
-        else
-            rounds = std::max(100, ParseInteger(argv[i]).value_or(0));
-    }
+    const auto [rounds, monitor] = ParseBenchArgs(argc, argv, 1000, 100);
     sim::SimBus bus;
     sim::ServoSettings servo;
     servo.id = 1;

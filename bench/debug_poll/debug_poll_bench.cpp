@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -28,6 +27,7 @@
 
 #include "app/bus_monitor_widget.h"
 #include "app/qt_dispatcher_widget.h"
+#include "bench/bench_args.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/debug/cpic_widget.h"
@@ -100,14 +100,7 @@ Figures Measure(std::vector<Clock::time_point> stamps, long paints) {
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int seconds = 10;
-    bool monitor = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--monitor") == 0)
-            monitor = true;
-        else
-            seconds = std::max(1, ParseInteger(argv[i]).value_or(0));
-    }
+    const auto [seconds, monitor] = ParseBenchArgs(argc, argv, 10, 1);
     QApplication app(argc, argv);
 
     const auto dir = std::filesystem::temp_directory_path() / "vexa_debug_poll_bench";

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/servo_main.h"
+#include "bench/bench_args.h"
 #include "bench/headless_monitor.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
@@ -162,14 +163,7 @@ void ApplyTime(int changed, int ticks) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    int ticks = 200;
-    bool monitor = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--monitor")
-            monitor = true;
-        else
-            ticks = std::max(10, ParseInteger(argv[i]).value_or(0));
-    }
+    const auto [ticks, monitor] = ParseBenchArgs(argc, argv, 200, 10);
     TickTime(115200, ticks, monitor);
     TickTime(1000000, ticks, monitor);
     ApplyTime(5, ticks);

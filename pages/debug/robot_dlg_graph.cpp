@@ -3,36 +3,37 @@
 #include "pages/debug/robot_dlg.h"
 #include "pages/debug/robot_dlg_view.h"
 
-void CRobotDlg::OnGraphCheck(int control) {
-    uint32_t bit = 0;
+namespace {
+
+// The chart channel of a curve's check box; 0 for any other control.
+uint32_t ChannelBit(int control) {
     switch (control) {
         case kPositionCheck:
-            bit = chart::kPositionBit;
-            break;
+            return chart::kPositionBit;
         case kTorqueGraphCheck:
-            bit = chart::kTorqueBit;
-            break;
+            return chart::kTorqueBit;
         case kSpeedCheck:
-            bit = chart::kSpeedBit;
-            break;
+            return chart::kSpeedBit;
         case kGoalCheck:
-            bit = chart::kGoalBit;
-            break;
+            return chart::kGoalBit;
         case kFastSlowCheck:
-            bit = chart::kFastSlowBit;
-            break;
+            return chart::kFastSlowBit;
         case kCurrentCheck:
-            bit = chart::kCurrentBit;
-            break;
+            return chart::kCurrentBit;
         case kVoltageCheck:
-            bit = chart::kVoltageBit;
-            break;
+            return chart::kVoltageBit;
         case kTemperatureCheck:
-            bit = chart::kTemperatureBit;
-            break;
+            return chart::kTemperatureBit;
         default:
-            return;
+            return 0;
     }
+}
+
+}  // namespace
+
+void CRobotDlg::OnGraphCheck(int control) {
+    const uint32_t bit = ChannelBit(control);
+    if (bit == 0) return;
     graph_.SetChannel(bit, view_->IsChecked(control));
     graph_.Redraw();
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
+#include <functional>
 
 #include "pages/debug/cpic_widget.h"
 #include "pages/debug/robot_dlg.h"
@@ -55,6 +56,13 @@ T* CRobotDlgWidget::Make(int id, const QString& caption) {
     return w;
 }
 
+template <class Sender, class Signal, class Call>
+void CRobotDlgWidget::ForwardToPage(Sender* sender, Signal signal, Call call) {
+    connect(sender, signal, this, [this, call] {
+        if (page_) std::invoke(call, *page_);
+    });
+}
+
 void CRobotDlgWidget::Build(bool zh) {
     auto label = [this](const QString& text) { return new QLabel(text, this); };
 
@@ -84,9 +92,7 @@ void CRobotDlgWidget::Build(bool zh) {
         auto* box = Make<QCheckBox>(c.id, Tr(zh, c.english, c.chinese));
         checks->addWidget(box);
         const int id = c.id;
-        connect(box, &QCheckBox::clicked, this, [this, id] {
-            if (page_) page_->OnGraphCheck(id);
-        });
+        ForwardToPage(box, &QCheckBox::clicked, [id](CRobotDlg& p) { p.OnGraphCheck(id); });
     }
     checks->addStretch();
 
@@ -112,18 +118,10 @@ void CRobotDlgWidget::Build(bool zh) {
         zoom->setValue(z);
         shift->setValue(s);
     });
-    connect(zoom, &QSlider::valueChanged, this, [this] {
-        if (page_) page_->OnZoomScroll();
-    });
-    connect(shift, &QSlider::valueChanged, this, [this] {
-        if (page_) page_->OnShiftScroll();
-    });
-    connect(up, &QLineEdit::textChanged, this, [this] {
-        if (page_) page_->OnUpChanged();
-    });
-    connect(low, &QLineEdit::textChanged, this, [this] {
-        if (page_) page_->OnLowChanged();
-    });
+    ForwardToPage(zoom, &QSlider::valueChanged, &CRobotDlg::OnZoomScroll);
+    ForwardToPage(shift, &QSlider::valueChanged, &CRobotDlg::OnShiftScroll);
+    ForwardToPage(up, &QLineEdit::textChanged, &CRobotDlg::OnUpChanged);
+    ForwardToPage(low, &QLineEdit::textChanged, &CRobotDlg::OnLowChanged);
 
     // Live feedback.
     struct Feedback {
@@ -161,21 +159,11 @@ void CRobotDlgWidget::Build(bool zh) {
     auto* reg = Make<QRadioButton>(kRegWriteRadio, Tr(zh, "Reg Write", "异步写"));
     auto* torque = Make<QCheckBox>(kTorqueCheck, Tr(zh, "Torque Enable", "扭矩输出"));
     auto* action = Make<QPushButton>(kActionButton, Tr(zh, "Action", "异步执行"));
-    connect(write, &QRadioButton::clicked, this, [this] {
-        if (page_) page_->OnWriteModeChanged(0);
-    });
-    connect(sync, &QRadioButton::clicked, this, [this] {
-        if (page_) page_->OnWriteModeChanged(1);
-    });
-    connect(reg, &QRadioButton::clicked, this, [this] {
-        if (page_) page_->OnWriteModeChanged(2);
-    });
-    connect(torque, &QCheckBox::clicked, this, [this] {
-        if (page_) page_->OnTorqueClicked();
-    });
-    connect(action, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnAction();
-    });
+    ForwardToPage(write, &QRadioButton::clicked, [](CRobotDlg& p) { p.OnWriteModeChanged(0); });
+    ForwardToPage(sync, &QRadioButton::clicked, [](CRobotDlg& p) { p.OnWriteModeChanged(1); });
+    ForwardToPage(reg, &QRadioButton::clicked, [](CRobotDlg& p) { p.OnWriteModeChanged(2); });
+    ForwardToPage(torque, &QCheckBox::clicked, &CRobotDlg::OnTorqueClicked);
+    ForwardToPage(action, &QPushButton::clicked, &CRobotDlg::OnAction);
     auto* modes = new QHBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{write, sync, reg, torque, action}) {
         modes->addWidget(w);
@@ -207,9 +195,7 @@ void CRobotDlgWidget::Build(bool zh) {
         mo->addWidget(edit, 2, col++);
     }
     auto* set = Make<QPushButton>(kSetButton, Tr(zh, "Set", "设置"));
-    connect(set, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnSet();
-    });
+    ForwardToPage(set, &QPushButton::clicked, &CRobotDlg::OnSet);
     mo->addWidget(set, 2, col);
 
     // Auto debug.
@@ -233,12 +219,8 @@ void CRobotDlgWidget::Build(bool zh) {
     au->addWidget(small_edit(kStepDelayEdit), 2, 2);
     auto* step = Make<QPushButton>(kStepButton, Tr(zh, "Setp", "步进"));
     au->addWidget(step, 2, 3);
-    connect(sweep, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnSweep();
-    });
-    connect(step, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnStep();
-    });
+    ForwardToPage(sweep, &QPushButton::clicked, &CRobotDlg::OnSweep);
+    ForwardToPage(step, &QPushButton::clicked, &CRobotDlg::OnStep);
 
     // Data analysis.
     auto* data_box = new QGroupBox(Tr(zh, "Data analysis", "数据分析"), this);
@@ -256,12 +238,8 @@ void CRobotDlgWidget::Build(bool zh) {
     da->addWidget(rows, 1, 3);
     auto* empty = Make<QPushButton>(kEmptyButton, Tr(zh, "Empty", "清空"));
     da->addWidget(empty, 0, 3);
-    connect(record, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnExport();
-    });
-    connect(empty, &QPushButton::clicked, this, [this] {
-        if (page_) page_->OnEmpty();
-    });
+    ForwardToPage(record, &QPushButton::clicked, &CRobotDlg::OnExport);
+    ForwardToPage(empty, &QPushButton::clicked, &CRobotDlg::OnEmpty);
 
     // Page: chart and its controls on the left, feedback on the right, the groups below.
     auto* top = new QHBoxLayout;

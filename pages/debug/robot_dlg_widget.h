@@ -46,6 +46,9 @@ class CRobotDlgWidget : public QWidget, public RobotDlgView {
     void GoalSliderAction();
     template <class T>
     T* Make(int id, const QString& caption = {});
+    // Connects a control's signal to call(page) for as long as the page exists.
+    template <class Sender, class Signal, class Call>
+    void ForwardToPage(Sender* sender, Signal signal, Call call);
 
     CRobotDlg* page_;  // null once the page is gone
     CpicWidget* chart_ = nullptr;

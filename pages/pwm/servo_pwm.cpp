@@ -202,24 +202,32 @@ void CServoPwm::SwitchOff() {
     tervion_.WriteByte(kPwmAdapterId, kOutputAddress, 0);
 }
 
+void CServoPwm::BeginRun(int button, int other_button, int interval_ms) {
+    if (view_) view_->SetText(button, text_stop_);
+    SetPulse(minimum_);
+    if (!view_) return;
+    view_->StartTimer(kPwmSignalTimer, interval_ms);
+    view_->Enable(other_button, false);
+}
+
+void CServoPwm::EndRun(int button, const std::string& caption, int other_button) {
+    if (!view_) return;
+    view_->SetText(button, caption);
+    view_->Enable(other_button, true);
+    view_->KillTimer(kPwmSignalTimer);
+}
+
 void CServoPwm::OnSweep() {
     sweep_interval_ = EditInt(kPwmIntervalEdit);
     if (sweeping_) {
         sweeping_ = false;
-        if (!view_) return;
-        view_->SetText(kPwmSweepButton, text_sweep_);
-        view_->Enable(kPwmStepButton, true);
-        view_->KillTimer(kPwmSignalTimer);
+        EndRun(kPwmSweepButton, text_sweep_, kPwmStepButton);
         return;
     }
     sweeping_ = true;
-    if (view_) view_->SetText(kPwmSweepButton, text_stop_);
-    SetPulse(minimum_);
     auto_mode_ = 0;
-    if (!view_) return;
-    view_->StartTimer(kPwmSignalTimer,
-                      sweep_interval_ < kMinTimerMs ? kMinTimerMs : sweep_interval_);
-    view_->Enable(kPwmStepButton, false);
+    BeginRun(kPwmSweepButton, kPwmStepButton,
+             sweep_interval_ < kMinTimerMs ? kMinTimerMs : sweep_interval_);
 }
 
 void CServoPwm::OnStep() {
@@ -228,21 +236,14 @@ void CServoPwm::OnStep() {
     if (step_size_ < 1) step_size_ = 1;
     if (stepping_) {
         stepping_ = false;
-        if (!view_) return;
-        view_->SetText(kPwmStepButton, text_step_);
-        view_->Enable(kPwmSweepButton, true);
-        view_->KillTimer(kPwmSignalTimer);
+        EndRun(kPwmStepButton, text_step_, kPwmSweepButton);
         return;
     }
     stepping_ = true;
-    if (view_) view_->SetText(kPwmStepButton, text_stop_);
-    SetPulse(minimum_);
     step_value_ = minimum_;
     step_down_ = false;
     auto_mode_ = 1;
-    if (!view_) return;
-    view_->StartTimer(kPwmSignalTimer, kStepTickMs);
-    view_->Enable(kPwmSweepButton, false);
+    BeginRun(kPwmStepButton, kPwmSweepButton, kStepTickMs);
 }
 
 void CServoPwm::OnTimer(int id) {

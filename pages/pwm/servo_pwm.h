@@ -62,6 +62,11 @@ class CServoPwm : public PwmPage {
     // One write to the adapter with the status-reply level set to 0 for its length.
     void WriteQuiet(uint8_t address, uint8_t value);
     int EditInt(int control) const;
+    // The two ends of a sweep or step run. A run starts from the lower limit with its button
+    // captioned to stop it; the timer drives it, and the other run's button is locked
+    // meanwhile. At the end the run's button takes its own caption back.
+    void BeginRun(int button, int other_button, int interval_ms);
+    void EndRun(int button, const std::string& caption, int other_button);
     // The scroll bar's position (the last pulse asked for when there is no screen).
     int BarPos() const;
 

@@ -13,6 +13,28 @@
 
 #include "pages/pwm/servo_pwm.h"
 
+namespace {
+
+// The page's name for what the user did to the pulse bar.
+ScrollCode ScrollCodeOf(int action) {
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            return ScrollCode::kLineLeft;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return ScrollCode::kLineRight;
+        case QAbstractSlider::SliderPageStepSub:
+            return ScrollCode::kPageLeft;
+        case QAbstractSlider::SliderPageStepAdd:
+            return ScrollCode::kPageRight;
+        case QAbstractSlider::SliderMove:
+            return ScrollCode::kThumbTrack;
+        default:
+            return ScrollCode::kEndScroll;
+    }
+}
+
+}  // namespace
+
 CServoPwmWidget::CServoPwmWidget(CServoPwm& page, bool chinese, QWidget* parent)
     : QWidget(parent), page_(page), timers_(this, [this](int id) { page_.OnTimer(id); }) {
     Build(chinese);
@@ -97,28 +119,7 @@ void CServoPwmWidget::Build(bool zh) {
 }
 
 void CServoPwmWidget::OnBarAction(int action) {
-    ScrollCode code;
-    switch (action) {
-        case QAbstractSlider::SliderSingleStepSub:
-            code = ScrollCode::kLineLeft;
-            break;
-        case QAbstractSlider::SliderSingleStepAdd:
-            code = ScrollCode::kLineRight;
-            break;
-        case QAbstractSlider::SliderPageStepSub:
-            code = ScrollCode::kPageLeft;
-            break;
-        case QAbstractSlider::SliderPageStepAdd:
-            code = ScrollCode::kPageRight;
-            break;
-        case QAbstractSlider::SliderMove:
-            code = ScrollCode::kThumbTrack;
-            break;
-        default:
-            code = ScrollCode::kEndScroll;
-            break;
-    }
-    page_.OnScroll(code, bar_->sliderPosition());
+    page_.OnScroll(ScrollCodeOf(action), bar_->sliderPosition());
     // Whatever the bar did on its own, it shows where the page put it.
     bar_->setSliderPosition(bar_pos_);
 }

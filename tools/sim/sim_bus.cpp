@@ -203,30 +203,26 @@ void SimBus::AdvanceDevices() {
     for (auto& d : devices_) d->Advance(seconds);
 }
 
-bool SimBus::WithServo(int id, const std::function<void(InstructionServo&)>& fn) {
+template <class Device>
+bool SimBus::WithDevice(int id, const std::function<void(Device&)>& fn) {
     std::lock_guard lock(devices_mutex_);
     AdvanceDevices();
     for (auto& d : devices_) {
-        auto* servo = dynamic_cast<InstructionServo*>(d.get());
-        if (servo && servo->id() == id) {
-            fn(*servo);
+        auto* device = dynamic_cast<Device*>(d.get());
+        if (device && device->id() == id) {
+            fn(*device);
             return true;
         }
     }
     return false;
 }
 
+bool SimBus::WithServo(int id, const std::function<void(InstructionServo&)>& fn) {
+    return WithDevice(id, fn);
+}
+
 bool SimBus::WithModbusServo(int id, const std::function<void(ModbusServo&)>& fn) {
-    std::lock_guard lock(devices_mutex_);
-    AdvanceDevices();
-    for (auto& d : devices_) {
-        auto* servo = dynamic_cast<ModbusServo*>(d.get());
-        if (servo && servo->id() == id) {
-            fn(*servo);
-            return true;
-        }
-    }
-    return false;
+    return WithDevice(id, fn);
 }
 
 void SimBus::RecordRequests(bool on) {

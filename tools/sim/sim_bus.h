@@ -101,7 +101,10 @@ class SimBus {
   private:
     void Run();
     void Serve(const RequestFramer::Frame& frame);
-    void AdvanceDevices();                           // device lock held
+    void AdvanceDevices();  // device lock held
+    // WithServo and WithModbusServo for a device of any kind.
+    template <class Device>
+    bool WithDevice(int id, const std::function<void(Device&)>& fn);
     bool Sleep(std::chrono::microseconds duration);  // false when stopping
     void SendGarbage(std::chrono::steady_clock::time_point& last);
     // Hands bytes to a boot loader listening at the line's speed; false when none listens.
