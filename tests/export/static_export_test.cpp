@@ -13,11 +13,12 @@
 #include <set>
 #include <sstream>
 
-#include "tests/support/test_folder.h"
 #include "definitions/server_query.h"
 #include "definitions/servo_setup.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
+#include "tests/support/program_run.h"
+#include "tests/support/test_folder.h"
 #include "tools/server/update_server.h"
 #include "web_server.h"
 
@@ -34,17 +35,6 @@ std::set<std::string> Listing(const std::string& dir) {
     for (const auto& e : fs::recursive_directory_iterator(dir))
         names.insert(fs::relative(e.path(), dir).string());
     return names;
-}
-
-// Runs a command line; its output, and its exit status in status.
-std::string RunCommand(const std::string& command, int& status) {
-    FILE* p = popen(command.c_str(), "r");
-    std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) text.append(buffer, n);
-    status = pclose(p);
-    return text;
 }
 
 class ExportTest : public ::testing::Test {
@@ -69,13 +59,13 @@ class ExportTest : public ::testing::Test {
         for (const char* v : {"TMPDIR", "VEXA_CONFIG_DIR", "VEXA_UPDATE_SERVER"}) unsetenv(v);
     }
 
-    // Runs the program; returns its standard output, or "exit N" when it failed.
+    // Runs the program; returns what it wrote (standard error first), or "exit N" when it
+    // failed.
     std::string Export() {
-        const std::string command =
-            kServer + " --root '" + root_.path() + "' --export '" + out_.path() + "' 2>&1";
-        int status = 0;
-        const std::string text = RunCommand(command, status);
-        return status == 0 ? text : "exit " + std::to_string(status) + ": " + text;
+        const ProgramRun run =
+            RunProgram(kServer, {"--root", root_.path(), "--export", out_.path()});
+        const std::string text = run.err + run.out;
+        return run.status == 0 ? text : "exit " + std::to_string(run.status) + ": " + text;
     }
     void Serve(const std::string& extra) {
         web_ = std::make_unique<WebServer>(out_.path(), extra, nginx_.path());
@@ -170,11 +160,10 @@ TEST_F(ExportTest, SelfUpdateInstallsTheExportedBuild) {
     Serve(kFallback);
     TestFolder work;
     work.Put("Vexa.exe", "MZ old build");
-    const std::string command =
-        std::string(VEXA_BIN_DIR) + "/tools/cli/vexa-cli self-update '" + work.path() + "' 2>&1";
-    int status = -1;
-    const std::string out = RunCommand(command, status);
-    EXPECT_EQ(status, 0) << out;
+    const ProgramRun run =
+        RunProgram(std::string(VEXA_BIN_DIR) + "/tools/cli/vexa-cli", {"self-update", work.path()});
+    const std::string out = run.err + run.out;
+    EXPECT_EQ(run.status, 0) << out;
     EXPECT_EQ(out.rfind("File:Vexa.exe\r\nVersion:1.9.8.2\r\nUpload:", 0), 0u) << out;
     const std::string tail = "\r\nVersion registered successfully!\nUpgrade successful!\n";
     ASSERT_GT(out.size(), tail.size()) << out;

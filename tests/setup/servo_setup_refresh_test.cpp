@@ -1,10 +1,6 @@
 // RefreshFromServer and IsFileCurrent end to end against vexa-server on 127.0.0.1.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +12,7 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "setup_test_util.h"
-
-extern char** environ;
+#include "tests/support/server_child.h"
 
 using setup_test::kModel;
 using setup_test::kModelEnd;
@@ -26,51 +21,6 @@ using setup_test::WriteFile;
 namespace {
 
 const std::string kSampleDir = std::string(VEXA_RESOURCE_DIR) + "/setup/";
-const std::string kServer = std::string(VEXA_BIN_DIR) + "/tools/server/vexa-server";
-
-// vexa-server as a child process on a free port of 127.0.0.1.
-class ServerProcess {
-  public:
-    explicit ServerProcess(const std::string& root) {
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::string root_arg = root;
-        char* argv[] = {const_cast<char*>(kServer.c_str()),
-                        const_cast<char*>("--root"),
-                        root_arg.data(),
-                        const_cast<char*>("--port"),
-                        const_cast<char*>("0"),
-                        const_cast<char*>("--host"),
-                        const_cast<char*>("127.0.0.1"),
-                        nullptr};
-        if (posix_spawn(&pid_, kServer.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        // First line: "listening on 127.0.0.1:PORT".
-        std::string line;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        const size_t colon = line.rfind(':');
-        if (colon != std::string::npos) address_ = "127.0.0.1:" + line.substr(colon + 1);
-    }
-    ~ServerProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    // "127.0.0.1:PORT", empty when the server did not start.
-    const std::string& address() const { return address_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string address_;
-};
 
 class RefreshTest : public ::testing::Test {
   protected:
@@ -109,8 +59,8 @@ class RefreshTest : public ::testing::Test {
         return names;
     }
     void StartServer() {
-        server_ = std::make_unique<ServerProcess>(root_.dir());
-        ASSERT_FALSE(server_->address().empty());
+        server_ = std::make_unique<ServerChild>(root_.dir());
+        ASSERT_NE(server_->port(), 0);
         setenv("VEXA_UPDATE_SERVER", server_->address().c_str(), 1);
     }
 
@@ -118,7 +68,7 @@ class RefreshTest : public ::testing::Test {
     StringTable strings_;
     SettingsStore settings_;
     ServoSetup setup_;
-    std::unique_ptr<ServerProcess> server_;
+    std::unique_ptr<ServerChild> server_;
 };
 
 const std::string kDates =

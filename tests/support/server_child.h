@@ -2,32 +2,21 @@
 // vexa-server started as a program on a free port of 127.0.0.1 for the life of the object,
 // serving a folder; stopped with SIGTERM and waited for when the object goes.
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
-extern char** environ;
+#include "tests/support/program_run.h"
 
 class ServerChild {
   public:
     explicit ServerChild(const std::string& root) {
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string program = std::string(VEXA_BIN_DIR) + "/tools/server/vexa-server";
-        const char* argv[] = {program.c_str(), "--root", root.c_str(), "--port", "0", nullptr};
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, const_cast<char**>(argv),
-                        environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        out_ = fdopen(out[0], "r");
+        std::vector<int> ends;
+        pid_ = SpawnPiped(std::string(VEXA_BIN_DIR) + "/tools/server/vexa-server",
+                          {"--root", root, "--port", "0"}, {1}, ends);
+        if (pid_ > 0) out_ = fdopen(ends[0], "r");
         // The first line tells where it listens; the end of its output if it could not start.
         char line[128] = {};
         if (pid_ > 0 && out_ && std::fgets(line, sizeof line, out_))

@@ -1,14 +1,11 @@
 #pragma once
 // vexa-sim started as a program, with pipes on its standard input and output, for tests
 // that drive it through its command line and its run-time commands.
-#include <spawn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/program_run.h"
 
 struct SimChild {
     pid_t pid = -1;
@@ -19,27 +16,11 @@ struct SimChild {
 // Starts the built vexa-sim with args; pid stays -1 when it could not be started.
 inline SimChild SpawnSim(const std::vector<std::string>& args) {
     SimChild c;
-    int to_child[2];
-    int from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return c;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, to_child[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, from_child[1], 1);
-    posix_spawn_file_actions_addclose(&actions, to_child[1]);
-    posix_spawn_file_actions_addclose(&actions, from_child[0]);
-    std::vector<char*> argv;
-    const std::string program = std::string(VEXA_BIN_DIR) + "/tools/sim/vexa-sim";
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    if (posix_spawn(&c.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        c.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(to_child[0]);
-    close(from_child[1]);
-    c.in = to_child[1];
-    c.out = fdopen(from_child[0], "r");
+    std::vector<int> ends;
+    c.pid = SpawnPiped(std::string(VEXA_BIN_DIR) + "/tools/sim/vexa-sim", args, {0, 1}, ends);
+    if (c.pid < 0) return c;
+    c.in = ends[0];
+    c.out = fdopen(ends[1], "r");
     return c;
 }
 
