@@ -5,5 +5,5 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 // Qt is not built with the thread sanitizer: its event queue and thread pool synchronise with
 // futex-based locks the sanitizer cannot see, so accesses inside Qt look unordered.
 extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\n";
+    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n";
 }

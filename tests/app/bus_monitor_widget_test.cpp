@@ -37,11 +37,6 @@ std::vector<std::string> NonEmpty(std::vector<std::string> v) {
 }
 
 TEST(BusMonitorWidget, ScriptedExchangeDecodedFilteredAndSaved) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "bus_monitor_widget_test";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
     sim::SimBus bus;
     ASSERT_EQ(StartDemoBus(bus), "");
 

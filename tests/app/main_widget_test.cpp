@@ -31,20 +31,9 @@
 #include "tools/sim/sim_options.h"
 #include "transport/cqv_comm.h"
 
-// Qt's own libraries are not built with ThreadSanitizer, so it cannot see their internal
-// synchronisation (thread pool, wait conditions); only reports inside them are ignored.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n";
-}
-
 namespace {
 
 TEST(MainWidget, OpenSearchSelectAndScreenshot) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "main_widget_test";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
     sim::SimBus bus;
     ASSERT_EQ(StartDemoBus(bus), "");
 

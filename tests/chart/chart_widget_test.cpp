@@ -18,33 +18,8 @@
 
 namespace {
 
-// One application for the whole run, torn down after the last test so that the font
-// database is released before the leak check.
-class QtEnvironment : public ::testing::Environment {
-  public:
-    QApplication* app() {
-        if (!app_) app_ = new QApplication(argc_, argv_);
-        return app_;
-    }
-    void TearDown() override {
-        delete app_;
-        app_ = nullptr;
-    }
-
-  private:
-    int argc_ = 1;
-    char name_[19] = "chart_widget_tests";
-    char* argv_[2] = {name_, nullptr};
-    QApplication* app_ = nullptr;
-};
-
-QtEnvironment* const g_env =
-    static_cast<QtEnvironment*>(::testing::AddGlobalTestEnvironment(new QtEnvironment));
-
-QApplication* App() { return g_env->app(); }
-
 QImage Render(CpicWidget& w) {
-    App()->processEvents();
+    QApplication::processEvents();
     return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -69,7 +44,6 @@ std::vector<int> RowsAt(const QImage& img, int x, bool (*match)(QRgb)) {
 class ChartWidget : public ::testing::Test {
   protected:
     void SetUp() override {
-        App();
         widget_ = std::make_unique<CpicWidget>(&chart_);
         widget_->resize(400, 200);
         widget_->InitCanvas();
@@ -256,7 +230,7 @@ TEST_F(ChartWidget, RedrawFromThePollThreadSchedulesAPaint) {
     PaintCounter counter;
     widget_->installEventFilter(&counter);
     widget_->show();
-    for (int i = 0; i < 5; ++i) App()->processEvents();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
     counter.paints = 0;
 
     std::thread poll([this] {
@@ -266,14 +240,14 @@ TEST_F(ChartWidget, RedrawFromThePollThreadSchedulesAPaint) {
         }
     });
     poll.join();
-    for (int i = 0; i < 5; ++i) App()->processEvents();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
     EXPECT_GE(counter.paints, 1);
     EXPECT_EQ(chart_.SampleCount(chart::kPosition), chart::Capacity(chart_.Width()));
 
     // Once the widget is gone a redraw request reaches nobody.
     widget_.reset();
     chart_.Redraw();
-    App()->processEvents();
+    QApplication::processEvents();
 }
 
 }  // namespace

@@ -24,23 +24,7 @@
 
 using namespace debug_test;
 
-// The font library keeps its configuration cache until the process ends; not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-// Qt is not built with the thread sanitizer: its event queue and thread pool synchronise with
-// futex-based locks the sanitizer cannot see, so accesses inside Qt look unordered.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\n";
-}
-
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "robot_dlg_widget_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 QString Caption(const CRobotDlgWidget& w, int id) {
     if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
@@ -52,7 +36,6 @@ QString Caption(const CRobotDlgWidget& w, int id) {
 class DebugWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        App();
         dir_ = folder_.path();
         folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());

@@ -20,10 +20,6 @@ using namespace pg_test;
 
 namespace {
 
-int g_argc = 1;
-char g_name[] = "programming_widget_tests";
-char* g_argv[] = {g_name, nullptr};
-
 int RowNamed(const PgTableModel& m, const std::string& name) {
     for (int r = 0; r < m.rowCount(); ++r)
         if (m.Cell(r, 1) == name) return r;
@@ -87,7 +83,6 @@ class PgWidgetTest : public PgTest {
 };
 
 TEST_F(PgWidgetTest, TableFillsValueIsSavedAndShown) {
-    QApplication app(g_argc, g_argv);
     Run(false, std::string(VEXA_BIN_DIR) + "/programming_page_en.png");
     Run(true, std::string(VEXA_BIN_DIR) + "/programming_page_zh.png");
     EXPECT_EQ(Peek(1, 13), 85);

@@ -15,17 +15,8 @@
 #include <set>
 
 #include "tests/pwm/pwm_fixture.h"
-#include "tests/qt_sanitizer_suppressions.h"
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "pwm_widget_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 QString Caption(const CServoPwmWidget& w, int id) {
     if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
@@ -34,13 +25,7 @@ QString Caption(const CServoPwmWidget& w, int id) {
     return {};
 }
 
-class PwmWidget : public PwmBus {
-  protected:
-    void SetUp() override {
-        App();
-        PwmBus::SetUp();
-    }
-};
+using PwmWidget = PwmBus;
 
 TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     CServoPwm page(tervion_, lock_);

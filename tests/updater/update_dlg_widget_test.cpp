@@ -10,27 +10,12 @@
 #include <QTest>
 #include <iostream>
 
-#include "tests/qt_sanitizer_suppressions.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_dlg.h"
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "update_dlg_widget_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-class UpdateWidget : public UpdateRun {
-  protected:
-    void SetUp() override {
-        App();
-        UpdateRun::SetUp();
-    }
-};
+using UpdateWidget = UpdateRun;
 
 QMessageBox* OpenBox() {
     for (QWidget* w : QApplication::topLevelWidgets()) {

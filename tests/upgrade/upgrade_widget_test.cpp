@@ -13,18 +13,7 @@
 
 using namespace upgrade_test;
 
-// The system's font library keeps a cache for the life of the process; it is not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so"; }
-
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "upgrade_widget_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // The page's widget with the open dialog answered by a path.
 class AnsweringWidget : public CServoTestWidget {
@@ -37,18 +26,11 @@ class AnsweringWidget : public CServoTestWidget {
     std::string file;
 };
 
-class UpgradeWidget : public SimPage {
-  protected:
-    void SetUp() override {
-        App();
-        SimPage::SetUp();
-    }
-};
+using UpgradeWidget = SimPage;
 
 }  // namespace
 
 TEST(TextProgress, TextChangesColourWhereTheBarEnds) {
-    App();
     CTextProgressCtrl bar;
     bar.resize(200, 24);
     bar.SetRange(0, 4);
