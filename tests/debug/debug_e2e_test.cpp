@@ -12,31 +12,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The real port, with every byte written also kept for the test.
-class TapComm : public CQVComm {
-  public:
-    int WriteBytes(const uint8_t* buffer, int n) override {
-        {
-            std::lock_guard<std::mutex> g(m_);
-            written_.insert(written_.end(), buffer, buffer + n);
-        }
-        return CQVComm::WriteBytes(buffer, n);
-    }
-    std::string Take() {
-        std::lock_guard<std::mutex> g(m_);
-        std::string out = HexOf(written_);
-        written_.clear();
-        return out;
-    }
-
-  private:
-    std::mutex m_;
-    std::vector<uint8_t> written_;
-};
-
-const char kDebugOpen[] = "\x5B\xB5\xF7\xCA\xD4\x5D\n";
-const char kDebugClose[] = "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
-
 // Records as the search builds them for the simulated devices.
 const ServoInfo kServo1 = {3, 10, 0, 9, 3, 1, 0, 0, 1};
 const ServoInfo kServo2 = {3, 10, 0, 9, 3, 2, 0, 0, 1};
@@ -44,42 +19,27 @@ const ServoInfo kServo3 = {3, 10, 1, 9, 3, 3, 0, 0, 1};  // high byte first
 const ServoInfo kPwm4 = {2, 4, 0, 7, 0xFF, 4, 5, 0xFF, 1};
 const ServoInfo kModbus5 = {2, 12, 1, 4, 1, 5, 2, 0xFF, 1};
 
-class DebugEndToEnd : public ::testing::Test {
+class DebugEndToEnd : public SimLine {
   protected:
     void SetUp() override {
-        dir_ = folder_.path();
-        folder_.Enter();
-        settings_ = std::make_unique<SettingsStore>(dir_.string());
-        setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
-        setup_->SetFolders(dir_.string());
-        auto write = [&](const std::string& name, const std::string& row) {
-            std::ofstream(dir_ / name, std::ios::binary) << kDebugOpen << row << "\n"
-                                                         << kDebugClose;
-        };
-        write(setup_->MainName(),
-              "3,0,20,0,56,72,41,1,10,0,40,0,0\n3,0,20,1,56,72,41,1,10,0,40,0,0");
-        write(setup_->PwmName(), "2,0,10,0,56,71,0,4,10,42,40,0,0");
-        write(setup_->ModbusName(), "2,0,20,1,0,0,0,1,10,0,0,0,0");
+        folder_.Put(setup_->MainName(), DebugSection("3,0,20,0,56,72,41,1,10,0,40,0,0\n"
+                                                     "3,0,20,1,56,72,41,1,10,0,40,0,0\n"));
+        folder_.Put(setup_->PwmName(), DebugSection("2,0,10,0,56,71,0,4,10,42,40,0,0\n"));
+        folder_.Put(setup_->ModbusName(), DebugSection("2,0,20,1,0,0,0,1,10,0,0,0,0\n"));
 
         bus_.AddServo(sim::BuiltInServoModel(), {.id = 1});
         bus_.AddServo(sim::BuiltInServoModel(), {.id = 2});
         bus_.AddServo(sim::BuiltInServoModel(), {.id = 3, .end = 1});
         bus_.AddServo(sim::BuiltInPwmModel(), {.id = 4});
         bus_.AddModbusServo(sim::BuiltInModbusModel(), {.id = 5});
-        std::string error;
-        ASSERT_TRUE(bus_.Start(&error)) << error;
-        ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
-        comm_.ConfigurePort(115200, 0, 25);
-        tervion_.Comm = &comm_;
-        modbus_.Port = &comm_;
+        ASSERT_EQ(OpenLine(), "");
         page_ = std::make_unique<CRobotDlg>(*setup_, modbus_, tervion_, lock_, false, ui_);
         page_->InitDialog(&view_);  // starts the 50 ms poll
         page_->Graph().InitCanvas(4000, 2000);
     }
     void TearDown() override {
         page_.reset();
-        comm_.ClosePort();
-        bus_.Stop();
+        SimLine::TearDown();
     }
 
     // Selects like the main window: byte order, then the page.
@@ -115,15 +75,6 @@ class DebugEndToEnd : public ::testing::Test {
         return p;
     }
 
-    TestFolder folder_;
-    std::filesystem::path dir_;
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<ServoSetup> setup_;
-    sim::SimBus bus_;
-    TapComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
     QueuedDispatcher ui_;
     FakeView view_;
     std::unique_ptr<CRobotDlg> page_;

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the Debug page tests: a view that records what the page shows, a setup file with
-// debug rows for every case, and a fixture that wires a page to them.
+// debug rows for every case, and fixtures that wire a page to a scripted port or to simulated
+// servos.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,11 +26,14 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/byte_script.h"
 #include "tests/support/control_flag.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/found_list.h"
 #include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
+#include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
 
 namespace debug_test {
@@ -122,35 +126,94 @@ inline const ServoInfo* Records() {
     return r;
 }
 
-// Debug section between the code page 936 markers "[调试]" and "[调试结束]".
-inline std::string SetupFileText() {
-    return "free text before the section\n"
-           "\x5B\xB5\xF7\xCA\xD4\x5D\n"
-           "1,0,10,0,56,80,42,4,5,0,40,0,0\n"
-           "1,0,10,1,56,80,42,4,5,0,40,0,0\n"
-           "2,0,10,0,56,70,42,1,10,0,40,0,0\n"
-           "3,0,10,0,56,50,42,1,10,0,40,0,0\n"
-           "4,0,10,0,56,80,0,1,10,42,40,0,0\n"
-           "5,0,10,0,0,0,0,1,10,0,0,0,0\n"
-           "6,0,10,0,56,80,42,0,10,0,40,0,0\n"
-           "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
+// Rows between the code page 936 markers "[调试]" and "[调试结束]" of a setup file.
+inline std::string DebugSection(const std::string& rows) {
+    return "\x5B\xB5\xF7\xCA\xD4\x5D\n" + rows + "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
 }
 
-class PageTest : public ::testing::Test {
+inline std::string SetupFileText() {
+    return "free text before the section\n" + DebugSection(
+                                                  "1,0,10,0,56,80,42,4,5,0,40,0,0\n"
+                                                  "1,0,10,1,56,80,42,4,5,0,40,0,0\n"
+                                                  "2,0,10,0,56,70,42,1,10,0,40,0,0\n"
+                                                  "3,0,10,0,56,50,42,1,10,0,40,0,0\n"
+                                                  "4,0,10,0,56,80,0,1,10,42,40,0,0\n"
+                                                  "5,0,10,0,0,0,0,1,10,0,0,0,0\n"
+                                                  "6,0,10,0,56,80,42,0,10,0,40,0,0\n");
+}
+
+// A scratch working folder (the record file lands there) with the settings and the setup
+// files, and a port of type Port with both protocol masters on it.
+template <class Port>
+class DebugRig : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = folder_.path();
-        folder_.Enter();  // the record file lives in the working folder
+    DebugRig() : dir_(folder_.path()) {
+        folder_.Enter();
         settings_ = std::make_unique<SettingsStore>(dir_.string());
         setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
         setup_->SetFolders(dir_.string());
+        tervion_.Comm = &comm_;
+        modbus_.Port = &comm_;
+    }
+
+    TestFolder folder_;
+    std::filesystem::path dir_;
+    std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<ServoSetup> setup_;
+    Port comm_;
+    Tervion tervion_;
+    Modbus modbus_;
+    BusLock lock_;
+};
+
+// The real port, with every byte written also kept for the test.
+class TapComm : public CQVComm {
+  public:
+    int WriteBytes(const uint8_t* buffer, int n) override {
+        {
+            std::lock_guard<std::mutex> g(m_);
+            written_.insert(written_.end(), buffer, buffer + n);
+        }
+        return CQVComm::WriteBytes(buffer, n);
+    }
+    std::string Take() {
+        std::lock_guard<std::mutex> g(m_);
+        return HexOf(std::exchange(written_, {}));
+    }
+
+  private:
+    std::mutex m_;
+    std::vector<uint8_t> written_;
+};
+
+// Simulated servos on a pseudo-terminal behind the real port; the test adds the devices, then
+// opens the line.
+class SimLine : public DebugRig<TapComm> {
+  protected:
+    // Starts the bus and opens the port on it at 115200: "" or why not.
+    std::string OpenLine() {
+        const std::string error = StartedOrWhyNot(bus_);
+        if (!error.empty()) return error;
+        if (comm_.OpenPort(bus_.port_path()) != 1) return "the port did not open";
+        comm_.ConfigurePort(115200, 0, 25);
+        return "";
+    }
+    void TearDown() override {
+        comm_.ClosePort();
+        bus_.Stop();
+    }
+
+    sim::SimBus bus_;
+};
+
+class PageTest : public DebugRig<FakePort> {
+  protected:
+    void SetUp() override {
         // Each kind reads the file of its own kind; all three hold the same rows.
         for (const std::string& name :
              {setup_->MainName(), setup_->PwmName(), setup_->ModbusName()}) {
-            std::ofstream(dir_ / name, std::ios::binary) << SetupFileText();
+            folder_.Put(name, SetupFileText());
         }
-        tervion_.Comm = &comm_;
-        modbus_.Port = &comm_;
         MakePage(false);
     }
     void TearDown() override { page_.reset(); }
@@ -182,14 +245,6 @@ class PageTest : public ::testing::Test {
 
     std::string Shown(int control) const { return view_.Text(control); }
 
-    TestFolder folder_;
-    std::filesystem::path dir_;
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<ServoSetup> setup_;
-    FakePort comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
     QueuedDispatcher ui_;
     FakeView view_;
     std::vector<FoundServo> found_;  // the page keeps a span of it

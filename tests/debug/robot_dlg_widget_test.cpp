@@ -33,38 +33,14 @@ QString Caption(const CRobotDlgWidget& w, int id) {
     return {};
 }
 
-class DebugWidgetTest : public ::testing::Test {
+class DebugWidgetTest : public SimLine {
   protected:
     void SetUp() override {
-        dir_ = folder_.path();
-        folder_.Enter();
-        settings_ = std::make_unique<SettingsStore>(dir_.string());
-        setup_ = std::make_unique<ServoSetup>(StringTable(false), *settings_);
-        setup_->SetFolders(dir_.string());
-        std::ofstream(dir_ / setup_->MainName(), std::ios::binary)
-            << "\x5B\xB5\xF7\xCA\xD4\x5D\n3,0,20,0,56,72,41,1,10,0,40,0,0\n"
-            << "\x5B\xB5\xF7\xCA\xD4\xBD\xE1\xCA\xF8\x5D\n";
+        folder_.Put(setup_->MainName(), DebugSection("3,0,20,0,56,72,41,1,10,0,40,0,0\n"));
         bus_.AddServo(sim::BuiltInServoModel(), {.id = 1});
-        ASSERT_TRUE(bus_.Start());
-        ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
-        comm_.ConfigurePort(115200, 0, 25);
-        tervion_.Comm = &comm_;
-        modbus_.Port = &comm_;
-    }
-    void TearDown() override {
-        comm_.ClosePort();
-        bus_.Stop();
+        ASSERT_EQ(OpenLine(), "");
     }
 
-    TestFolder folder_;
-    std::filesystem::path dir_;
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<ServoSetup> setup_;
-    sim::SimBus bus_;
-    CQVComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
     QtUiDispatcher ui_;
 };
 
