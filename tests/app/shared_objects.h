@@ -21,7 +21,8 @@
 
 // The shared bus objects on a real CQVComm, with the settings in a scratch folder of their own.
 struct SharedObjects {
-    SharedObjects() : settings(folder.path()), setup(strings, settings) {
+    explicit SharedObjects(bool chinese = false)
+        : strings(chinese), settings(folder.path()), setup(strings, settings) {
         setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
         tervion.Comm = &comm;
         modbus.Port = &comm;
@@ -29,7 +30,7 @@ struct SharedObjects {
     MainBus Bus() { return {&setup, &tervion, &modbus, &lock}; }
 
     TestFolder folder;
-    StringTable strings{false};
+    StringTable strings;
     SettingsStore settings;
     ServoSetup setup;
     CQVComm comm;

@@ -34,30 +34,24 @@
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "protocol/tervion.h"
+#include "tests/app/shared_objects.h"
+#include "tests/qt_sanitizer_suppressions.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_options.h"
 #include "transport/cqv_comm.h"
 
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libQt6Core.so\nrace:libQt6Gui.so\nrace:libQt6Widgets.so\n";
-}
-
 namespace {
 
 // One process per test (ctest), so each test may choose its scale before Qt starts.
-struct Rig {
-    Rig(bool chinese, const char* scale)
-        : strings(chinese), settings(folder.path()), setup(strings, settings) {
+struct Rig : SharedObjects {
+    Rig(bool chinese, const char* scale) : SharedObjects(chinese) {
         if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
         if (scale) setenv("QT_SCALE_FACTOR", scale, 1);
         static int argc = 1;
         static char name[] = "window_layout_test";
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QApplication>(argc, argv);
-        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
-        tervion.Comm = &comm;
-        modbus.Port = &comm;
         ui = std::make_unique<QtUiDispatcher>();
         window = std::make_unique<MainWindow>(
             MainWindowParts{strings, setup, tervion, modbus, lock, comm, *ui, chinese});
@@ -69,14 +63,6 @@ struct Rig {
     }
     ServoMainWidget& w() { return window->widget(); }
 
-    TestFolder folder;
-    StringTable strings;
-    SettingsStore settings;
-    ServoSetup setup;
-    CQVComm comm;
-    Tervion tervion;
-    Modbus modbus;
-    BusLock lock;
     std::unique_ptr<QApplication> app;
     std::unique_ptr<QtUiDispatcher> ui;
     std::unique_ptr<MainWindow> window;
