@@ -8,6 +8,7 @@
 
 #include "app/discovery.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -17,10 +18,7 @@ namespace {
 class DiscoverySimTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, sim::SpreadDemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus.Start(&error)) << error;
+        ASSERT_EQ(StartSpreadBus(bus), "");
         ASSERT_EQ(shared.comm.OpenPort(bus.port_path()), 1);
         shared.comm.ConfigurePort(115200, 0, 25);
     }

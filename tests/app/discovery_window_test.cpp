@@ -10,6 +10,7 @@
 #include "app/servo_main.h"
 #include "app_fakes.h"
 #include "shared_objects.h"
+#include "tests/support/demo_bus.h"
 #include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -22,10 +23,7 @@ using Calls = std::vector<std::string>;
 class DiscoveryWindowTest : public ::testing::Test, protected FakeWindow {
   protected:
     void SetUp() override {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus, catalog, sim::SpreadDemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus.Start(&error)) << error;
+        ASSERT_EQ(StartSpreadBus(bus), "");
         main = std::make_unique<CServoMain>(view, ui, shared.strings);
         main->Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
         main->SetPreferredPort(bus.port_path());

@@ -20,6 +20,13 @@ inline std::string StartDemoBus(sim::SimBus& bus) {
     return StartedOrWhyNot(bus);
 }
 
+// Devices at five rates, two servos sharing id 3 at 57600 (`vexa-sim --demo-spread`).
+inline std::string StartSpreadBus(sim::SimBus& bus) {
+    sim::AddDevices(bus, sim::ModelCatalog(VEXA_RESOURCE_DIR "/setup"), sim::SpreadDemoDevices(),
+                    nullptr);
+    return StartedOrWhyNot(bus);
+}
+
 // Servos 1 and 2 (VX40), 3 (VX62, high byte first), 5 (VXP9, PWM family) and Modbus servo 6
 // (VXM8), all at 115200.
 inline std::string StartFiveServoBus(sim::SimBus& bus) {
