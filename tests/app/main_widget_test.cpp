@@ -40,17 +40,14 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
     SharedObjects shared;
     StringTable& strings = shared.strings;
     QtUiDispatcher ui;
-    PageLog log;
-    FakeProgrammingPage pg{log};
-    FakeUpgradePage upgrade{log};
-    FakePwmPage pwm{log};
+    FakeWindow fakes;
     {
         CRobotDlg debug(shared.setup, shared.modbus, shared.tervion, shared.lock, false, ui);
         ServoMainWidget window(strings);
         CServoMain main(window, ui, strings);
         auto* debug_widget = new CRobotDlgWidget(debug, false);
         window.SetPage(CServoMain::kTabDebug, debug_widget);
-        main.Wire({&debug, &pg, &upgrade, &pwm}, shared.Bus(), false);
+        main.Wire({&debug, &fakes.pg, &fakes.upgrade, &fakes.pwm}, shared.Bus(), false);
         main.SetPreferredPort(bus.port_path());
         window.SetLogic(&main);
         main.OnInitDialog();

@@ -53,7 +53,9 @@ inline std::chrono::microseconds ProcessCpuTime() {
     return std::chrono::duration_cast<std::chrono::microseconds>(us(u.ru_utime) + us(u.ru_stime));
 }
 
-class FaultRig : public ::testing::Test {
+// The view, dispatcher and PWM page come from FakeWindow; its logging Debug, Programming and
+// Upgrade pages stay unused behind the real ones of the same names.
+class FaultRig : public ::testing::Test, protected FakeWindow {
   protected:
     FaultRig() : link_(LinkPath()), bus({.link_path = link_}) {}
 
@@ -134,13 +136,9 @@ class FaultRig : public ::testing::Test {
     std::string link_;
     sim::SimBus bus;
     SharedObjects shared;
-    FakeView view;
     debug_test::FakeView debug_view;
-    QueuedDispatcher ui;
-    PageLog log;
     pg_test::FakeView pg_view;
     upgrade_test::FakeView upgrade_view;
-    FakePwmPage pwm{log};
     std::unique_ptr<CRobotDlg> debug;
     std::unique_ptr<CServoPG> pg;
     std::unique_ptr<CServoTest> upgrade;
