@@ -15,8 +15,7 @@ class CliServer : public ::testing::Test {
   protected:
     void SetUp() override {
         root_.Put("setup/setup_en.log", std::string("line one\r\n\xFF\x00 tail", 16));
-        root_.Put("program/Vexa.exe", "MZ build");
-        root_.Touch("program/Vexa.exe", 1700000000123LL);
+        root_.Put("program/Vexa.exe", "MZ build", 1700000000123LL);
         ASSERT_TRUE(server_.Start("127.0.0.1", 0));
         setenv("VEXA_UPDATE_SERVER", ("127.0.0.1:" + std::to_string(server_.port())).c_str(), 1);
         setenv("VEXA_CONFIG_DIR", config_.path().c_str(), 1);

@@ -6,8 +6,8 @@
 
 #include "definitions/server_query.h"
 #include "platform/settings_store.h"
-#include "tests/support/test_folder.h"
 #include "tests/support/server_child.h"
+#include "tests/support/test_folder.h"
 #include "tools/server/update_server.h"
 
 namespace {
@@ -94,8 +94,7 @@ TEST(UpdateServerAddress, EnvironmentOverridesTheBuiltInHost) {
 // The vexa-server program itself: started on a free port, asked once, stopped by SIGTERM.
 TEST(VexaServerProgram, PrintsItsAddressAnswersAndStopsOnSigterm) {
     TestFolder root;
-    root.Put("setup/setup_en.log", "A\r\nB");
-    root.Touch("setup/setup_en.log", 1600000000123);
+    root.Put("setup/setup_en.log", "A\r\nB", 1600000000123);
     ServerChild server(root.path());
     ASSERT_NE(server.port(), 0);
     const int port = server.port();

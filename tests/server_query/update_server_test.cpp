@@ -26,18 +26,12 @@ class UpdateServerTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(UpdateServerTest, EachKindOfNameMapsToItsFolder) {
-    root_.Put("setup/setup_modbus_en.log", "abc");
-    root_.Touch("setup/setup_modbus_en.log", 1500000000000);
-    root_.Put("program/Vexa.exe", "MZ");
-    root_.Touch("program/Vexa.exe", 1600000000999);
-    root_.Put("params/s5.3/old.dat", "o");
-    root_.Touch("params/s5.3/old.dat", 1000);
-    root_.Put("params/s5.3/servo53.xdat", "new");
-    root_.Touch("params/s5.3/servo53.xdat", 2000);
-    root_.Put("params/s5.3/.hidden", "h");
-    root_.Touch("params/s5.3/.hidden", 3000);
-    root_.Put("firmware/5.3/fw_v3.mbin", "fw");
-    root_.Touch("firmware/5.3/fw_v3.mbin", 4000);
+    root_.Put("setup/setup_modbus_en.log", "abc", 1500000000000);
+    root_.Put("program/Vexa.exe", "MZ", 1600000000999);
+    root_.Put("params/s5.3/old.dat", "o", 1000);
+    root_.Put("params/s5.3/servo53.xdat", "new", 2000);
+    root_.Put("params/s5.3/.hidden", "h", 3000);
+    root_.Put("firmware/5.3/fw_v3.mbin", "fw", 4000);
 
     EXPECT_EQ(Get("/zqgetzuixinwenjian/setup_modbus_en.log"),
               R"({"code":0,"data":{"createdDate":"1500000000000","banben":"","filename":)"

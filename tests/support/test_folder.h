@@ -35,11 +35,13 @@ class TestFolder {
         std::filesystem::current_path(path_);
     }
 
-    // Writes bytes to folder/relative, creating the folders on the way.
-    void Put(const std::string& relative, const std::string& bytes) const {
+    // Writes bytes to folder/relative, creating the folders on the way; with ms, the file's
+    // modification time is set to ms after 1970.
+    void Put(const std::string& relative, const std::string& bytes, long long ms = -1) const {
         const std::filesystem::path p = std::filesystem::path(path_) / relative;
         std::filesystem::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << bytes;
+        if (ms >= 0) Touch(relative, ms);
     }
     // Sets the file's modification time to ms after 1970.
     void Touch(const std::string& relative, long long ms) const {

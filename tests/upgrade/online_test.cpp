@@ -115,8 +115,7 @@ TEST_F(Online, RefusalsDisableUpgradeAndSayWhy) {
                "No firmware detected!"},
           Case{"bad.HEX", ":0400000001020304F3\n", "The firmware file is not valid Intel HEX!",
                "The firmware file is not valid Intel HEX!"}}) {
-        root_.Put(std::string("firmware/4.0/") + c.name, c.bytes);
-        root_.Touch(std::string("firmware/4.0/") + c.name, when += 1000);
+        root_.Put(std::string("firmware/4.0/") + c.name, c.bytes, when += 1000);
         view_.enabled[kUpgradeButton] = true;
         page_.OnOnline();
         EXPECT_FALSE(view_.enabled[kUpgradeButton]) << c.name;
@@ -147,8 +146,7 @@ TEST_F(Online, AHexDownloadGoesTheWayOfTheSelectedServo) {
     EXPECT_EQ(page_.image().data[3], 0x04);
     EXPECT_EQ(page_.raw_flag(), 0);
     EXPECT_EQ(page_.device_kind(), 2);
-    root_.Put("firmware/8.5/B.MBIN", "ab");
-    root_.Touch("firmware/8.5/B.MBIN", 1900000000000LL);
+    root_.Put("firmware/8.5/B.MBIN", "ab", 1900000000000LL);
     page_.OnOnline();
     EXPECT_EQ(page_.device_kind(), 2) << "mbin in capitals";
     EXPECT_EQ(page_.raw_flag(), 1);
