@@ -48,6 +48,13 @@ CliRun RunOn(ScriptedPort& port, const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
+// The bytes a command wrote to the port, or "exit N" when it failed.
+std::string Sent(ScriptedPort& port, const std::vector<std::string>& args) {
+    port.Take();
+    const int status = RunOn(port, args).status;
+    return status == 0 ? port.Take() : "exit " + std::to_string(status);
+}
+
 TEST(CliParse, OptionsNumbersAndUsageErrors) {
     CliOptions o;
     std::string error;
@@ -128,21 +135,13 @@ TEST(CliCommands, InstructionProtocolCommands) {
     EXPECT_EQ(RunOn(port, {"write", "3", "41", "1", "2"}).status, 1);  // no status packet
     EXPECT_EQ(RunOn(port, {"--level", "0", "write", "3", "41", "1", "2"}).status, 0);
 
-    port.Take();
-    EXPECT_EQ(RunOn(port, {"syncwrite", "40", "2", "1,2", "5", "6"}).status, 0);
-    EXPECT_EQ(port.Take(), "FF FF FE 0A 83 28 02 01 05 06 02 05 06 31");
-
-    port.Take();
-    EXPECT_EQ(RunOn(port, {"--level", "0", "--pos-address", "42", "position", "3", "-100", "5",
-                           "1000", "0"})
-                  .status,
-              0);
-    EXPECT_EQ(port.Take(), "FF FF 03 0A 03 2A 05 64 80 00 00 E8 03 F1");
-
-    port.Take();
-    EXPECT_EQ(RunOn(port, {"--end", "1", "--level", "0", "writeword", "3", "42", "0x0203"}).status,
-              0);
-    EXPECT_EQ(port.Take(), "FF FF 03 05 03 2A 02 03 C5");
+    EXPECT_EQ(Sent(port, {"syncwrite", "40", "2", "1,2", "5", "6"}),
+              "FF FF FE 0A 83 28 02 01 05 06 02 05 06 31");
+    EXPECT_EQ(Sent(port, {"--level", "0", "--pos-address", "42", "position", "3", "-100", "5",
+                          "1000", "0"}),
+              "FF FF 03 0A 03 2A 05 64 80 00 00 E8 03 F1");
+    EXPECT_EQ(Sent(port, {"--end", "1", "--level", "0", "writeword", "3", "42", "0x0203"}),
+              "FF FF 03 05 03 2A 02 03 C5");
 
     port.Take();
     EXPECT_EQ(RunOn(port, {"action", "3"}).status, 0);
@@ -169,9 +168,7 @@ TEST(CliCommands, ModbusCommandsReportTheStatusCode) {
 
     EXPECT_EQ(RunOn(port, {"mb-write", "7", "129", "1"}).status, 0);
     EXPECT_EQ(RunOn(port, {"mb-write", "7", "128", "1", "2"}).status, 0);
-    port.Take();
-    EXPECT_EQ(RunOn(port, {"mb-restart", "1"}).status, 0);
-    EXPECT_EQ(port.Take(), "01 41 C0 10");
+    EXPECT_EQ(Sent(port, {"mb-restart", "1"}), "01 41 C0 10");
 }
 
 TEST(CliCommands, ScanProbesInSearchOrderWithBothProtocols) {
