@@ -18,10 +18,8 @@ double ThreadCpuSeconds() {
 
 TEST(SerialHangUp, ReadsAndWritesFailWithoutSpinningUntilReopened) {
     PtyPair pty;
-    ASSERT_TRUE(pty.ok());
     CQVComm comm;
-    ASSERT_EQ(comm.OpenPort(pty.path()), 1);
-    comm.ConfigurePort(115200, 0, 0);
+    ASSERT_TRUE(pty.Open(comm, 115200, 0));
     comm.SetTimeout(400);
     const uint8_t request[4] = {0xFF, 0xFF, 0x01, 0x02};
     ASSERT_EQ(comm.WriteBytes(request, 4), 4);

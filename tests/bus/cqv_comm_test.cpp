@@ -98,10 +98,8 @@ TEST(SerialPort, ConfigureSetsTimeoutLineSettingsAndReturnsThePreviousBaud) {
 
 TEST(SerialPort, EveryByteValuePassesUnchangedBothWays) {
     PtyPair pty;
-    ASSERT_TRUE(pty.ok());
     CQVComm port;
-    ASSERT_EQ(port.OpenPort(pty.path()), 1);
-    port.ConfigurePort(115200, 0, 200);
+    ASSERT_TRUE(pty.Open(port, 115200, 200));
 
     uint8_t all[256];
     for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
@@ -221,10 +219,8 @@ TEST(SerialPort, ConfigureRaisesDtrDropsRtsAndSavesTheParityItFound) {
 
 TEST(SerialPort, PurgeDropsWhatHasArrived) {
     PtyPair pty;
-    ASSERT_TRUE(pty.ok());
     CQVComm port;
-    ASSERT_EQ(port.OpenPort(pty.path()), 1);
-    port.ConfigurePort(115200, 0, 20);
+    ASSERT_TRUE(pty.Open(port, 115200, 20));
     ASSERT_EQ(::write(pty.master(), "\xFF\xFF\x01", 3), 3);
     ASSERT_TRUE(WaitUntil([&] { return BytesWaiting(pty.path()) == 3; }));
     port.PurgeReceive();
@@ -236,10 +232,8 @@ TEST(SerialPort, PurgeDropsWhatHasArrived) {
 
 TEST(SerialPort, ReadTimeoutCoversAllBytesTogether) {
     PtyPair pty;
-    ASSERT_TRUE(pty.ok());
     CQVComm port;
-    ASSERT_EQ(port.OpenPort(pty.path()), 1);
-    port.ConfigurePort(1000000, 0, 100);  // 101 ms
+    ASSERT_TRUE(pty.Open(port, 1000000, 100));  // 101 ms
 
     // Bytes trickling in every 30 ms would all be read if the time-out applied per byte.
     std::thread device([&] {

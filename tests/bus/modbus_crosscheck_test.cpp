@@ -65,9 +65,7 @@ class ReferenceSlave {
 class ModbusCrossCheck : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(pty_.ok());
-        ASSERT_EQ(port_.OpenPort(pty_.path()), 1);
-        port_.ConfigurePort(115200, 0, 200);
+        ASSERT_TRUE(pty_.Open(port_, 115200, 200));
         master_.Port = &port_;
         slave_ = std::make_unique<ReferenceSlave>(pty_.master());
     }

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "transport/cqv_comm.h"
+
 class PtyPair {
   public:
     PtyPair() {
@@ -23,6 +25,13 @@ class PtyPair {
     bool ok() const { return master_ >= 0 && !path_.empty(); }
     int master() const { return master_; }
     const std::string& path() const { return path_; }
+    // Opens port on the slave side with the rate and the extra read time (ms); false when
+    // the pair or the port could not be opened.
+    bool Open(CQVComm& port, int baud, int extra_ms) const {
+        if (!ok() || port.OpenPort(path_) != 1) return false;
+        port.ConfigurePort(baud, 0, extra_ms);
+        return true;
+    }
     void CloseMaster() {
         if (master_ >= 0) ::close(master_);
         master_ = -1;

@@ -12,6 +12,7 @@
 #include "platform/bus_lock.h"
 #include "protocol/tervion.h"
 #include "tests/support/byte_script.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
 
@@ -38,8 +39,7 @@ class PwmBus : public ::testing::Test {
     // Waits until the bus has seen n requests in all (writes without a status reply are not
     // waited for by the page).
     void AwaitRequests(long n) {
-        for (int i = 0; i < 400 && bus_.requests_seen() < n; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        WaitUntil([&] { return bus_.requests_seen() >= n; }, std::chrono::seconds(2));
     }
     // The pulse widths the adapter was programmed with, repeats of one value merged.
     std::vector<int> Pulses() const {
