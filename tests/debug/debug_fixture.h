@@ -244,6 +244,15 @@ class PageTest : public DebugRig<FakePort> {
     }
 
     std::string Shown(int control) const { return view_.Text(control); }
+    // The feedback statics: position | speed | load | goal | current | voltage | temperature |
+    // moving.
+    std::string Statics() const {
+        std::string line;
+        for (int c : {kPositionStatic, kSpeedStatic, kTorqueStatic, kGoalStatic, kCurrentStatic,
+                      kVoltageStatic, kTemperatureStatic, kMovingStatic})
+            line += (line.empty() ? "" : " | ") + Shown(c);
+        return line;
+    }
 
     QueuedDispatcher ui_;
     FakeView view_;

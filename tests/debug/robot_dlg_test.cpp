@@ -250,14 +250,7 @@ TEST_F(PageTest, ServoFeedbackDecoding) {
     Poll(ServoReply(1, 0x0D,
                     Block({0x64, 0x80, 0x10, 0x00, 0x05, 0x04, 74, 40, 0, 0, 1, 0xFA, 0x00, 0x03,
                            0x80, 0x20, 0x00})));
-    EXPECT_EQ(Shown(kPositionStatic), "-100");
-    EXPECT_EQ(Shown(kSpeedStatic), "16");
-    EXPECT_EQ(Shown(kTorqueStatic), "-5");
-    EXPECT_EQ(Shown(kGoalStatic), "250");
-    EXPECT_EQ(Shown(kCurrentStatic), "-3");
-    EXPECT_EQ(Shown(kVoltageStatic), "7.4 V");
-    EXPECT_EQ(Shown(kTemperatureStatic), "40");
-    EXPECT_EQ(Shown(kMovingStatic), "1");
+    EXPECT_EQ(Statics(), "-100 | 16 | -5 | 250 | -3 | 7.4 V | 40 | 1");
     EXPECT_EQ(Shown(kStateStatic), "Voltage Heat Current");
 
     // The graph got one sample per channel: speed 16 x 5 / 10 = 8 -> 8 x 2 + 2000,
@@ -295,14 +288,7 @@ TEST_F(PageTest, PwmFamilyFeedbackIsReorderedTwosComplement) {
     // current 7, moving 1.
     Poll(ServoReply(4, 0,
                     {0x64, 0x80, 0xFE, 0xFF, 0xFB, 0xFF, 0x2C, 0x01, 41, 75, 7, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Shown(kPositionStatic), "-32668");
-    EXPECT_EQ(Shown(kSpeedStatic), "-2");
-    EXPECT_EQ(Shown(kTorqueStatic), "-5");
-    EXPECT_EQ(Shown(kGoalStatic), "300");
-    EXPECT_EQ(Shown(kTemperatureStatic), "41");
-    EXPECT_EQ(Shown(kVoltageStatic), "7.5 V");
-    EXPECT_EQ(Shown(kCurrentStatic), "7");
-    EXPECT_EQ(Shown(kMovingStatic), "1");
+    EXPECT_EQ(Statics(), "-32668 | -2 | -5 | 300 | 7 | 7.5 V | 41 | 1");
 }
 
 TEST_F(PageTest, ModbusFeedbackRegisters) {
@@ -310,14 +296,7 @@ TEST_F(PageTest, ModbusFeedbackRegisters) {
     // status 0x0104 (low byte: heat), position 2048, speed -20, load 15, voltage 121,
     // temperature 33, moving 1, current 9, goal 2100, fast/slow 0.
     Poll(ModbusReply(5, {0x0104, 2048, 0xFFEC, 15, 121, 33, 1, 9, 2100, 0}));
-    EXPECT_EQ(Shown(kPositionStatic), "2048");
-    EXPECT_EQ(Shown(kSpeedStatic), "-20");
-    EXPECT_EQ(Shown(kTorqueStatic), "15");
-    EXPECT_EQ(Shown(kGoalStatic), "2100");
-    EXPECT_EQ(Shown(kCurrentStatic), "9");
-    EXPECT_EQ(Shown(kVoltageStatic), "12.1 V");
-    EXPECT_EQ(Shown(kTemperatureStatic), "33");
-    EXPECT_EQ(Shown(kMovingStatic), "1");
+    EXPECT_EQ(Statics(), "2048 | -20 | 15 | 2100 | 9 | 12.1 V | 33 | 1");
     EXPECT_EQ(Shown(kStateStatic), "Heat");
     chart::ChartState s;
     page_->Graph().Snapshot(s);
