@@ -190,7 +190,6 @@ TEST_F(SetupTest, KeyNumbersKeepTheirLowBits) {
     std::array<uint8_t, 4> matched{};
     EXPECT_EQ(setup_.HasMemoryTable(file_, ident, &matched), 1);  // 263 -> 7, 511 -> 255, -1 -> 255
     EXPECT_EQ(matched, (std::array<uint8_t, 4>{7, 0, 255, 255}));
-    EXPECT_EQ(matched, (std::array<uint8_t, 4>{7, 0, 255, 255}));
     DebugRow row{};
     // Debug values keep 16 bits: -1 is 65535, which no variant byte equals; 65545 is 9.
     const uint8_t debug_ident[3] = {7, 9, 255};
@@ -206,33 +205,29 @@ TEST_F(SetupTest, ModelKeyRules) {
               "6,0,9,1,Has, a comma\n" + "6,0,9,1,Also matches\n" +
               "6,0,9,2,After the comma line\n" + "9,0,0,5,Wild\n" + kModelEnd + "\n" + kModel +
               "\n" + "8,0,9,1,Second section\n" + kModelEnd + "\n");
-    uint8_t a[5] = {0, 0, 1, 4, 4};
-    EXPECT_EQ(setup_.LookupModelName(file_, a), "Plain");
-    uint8_t b[5] = {0, 0, 1, 4, 19};
-    EXPECT_EQ(setup_.LookupModelName(file_, b), "Upper range");
-    uint8_t c[5] = {0, 0, 2, 4, 4};  // only the reversed line has variant 2
-    EXPECT_EQ(setup_.LookupModelName(file_, c), kUnknown);
-    uint8_t d[5] = {0, 0, 1, 4, 20};
-    EXPECT_EQ(setup_.LookupModelName(file_, d), kUnknown);
-    EXPECT_EQ(d[2], 1);
-
-    // A variant of 255 takes the first line with the right major number, whatever its
-    // ranges, even the reversed one, and learns that line's variant.
-    uint8_t wild[5] = {0, 0, 255, 4, 200};
-    EXPECT_EQ(setup_.LookupModelName(file_, wild), "Reversed range");
-    EXPECT_EQ(wild[2], 2);
-    uint8_t wild9[5] = {0, 0, 255, 9, 77};
-    EXPECT_EQ(setup_.LookupModelName(file_, wild9), "Wild");
-    EXPECT_EQ(wild9[2], 5);
-
-    // A matching line whose name holds a comma ends the lookup without a name.
-    uint8_t comma[5] = {0, 0, 1, 6, 3};
-    EXPECT_EQ(setup_.LookupModelName(file_, comma), kUnknown);
-    uint8_t after[5] = {0, 0, 2, 6, 3};
-    EXPECT_EQ(setup_.LookupModelName(file_, after), "After the comma line");
-    // Only the first model section is read.
-    uint8_t second[5] = {0, 0, 1, 8, 1};
-    EXPECT_EQ(setup_.LookupModelName(file_, second), kUnknown);
+    // An identity (variant, major, minor), the name found and the variant afterwards: a
+    // variant of 255 takes the first line with the right major number, whatever its ranges,
+    // and learns that line's variant; a matching line whose name holds a comma ends the
+    // lookup without a name; only the first model section is read.
+    const struct {
+        uint8_t variant, major, minor;
+        std::string name;
+        uint8_t learned;
+    } cases[] = {{1, 4, 4, "Plain", 1},
+                 {1, 4, 19, "Upper range", 1},
+                 {2, 4, 4, kUnknown, 2},  // only the reversed line has variant 2
+                 {1, 4, 20, kUnknown, 1},
+                 {255, 4, 200, "Reversed range", 2},
+                 {255, 9, 77, "Wild", 5},
+                 {1, 6, 3, kUnknown, 1},
+                 {2, 6, 3, "After the comma line", 2},
+                 {1, 8, 1, kUnknown, 1}};
+    for (const auto& c : cases) {
+        uint8_t ident[5] = {0, 0, c.variant, c.major, c.minor};
+        EXPECT_EQ(setup_.LookupModelName(file_, ident), c.name)
+            << int(c.major) << "." << int(c.minor);
+        EXPECT_EQ(ident[2], c.learned) << int(c.major) << "." << int(c.minor);
+    }
 }
 
 TEST_F(SetupTest, DebugRowNeedsThirteenNumbersAndAnExactVariant) {
