@@ -25,6 +25,12 @@ QString Caption(const CServoPwmWidget& w, int id) {
     return {};
 }
 
+// Clicks the button and gives its caption afterwards.
+QString ClickedCaption(const CServoPwmWidget& w, int id) {
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(w.Control(id)), Qt::LeftButton);
+    return Caption(w, id);
+}
+
 using PwmWidget = PwmBus;
 
 TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
@@ -56,7 +62,7 @@ TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     EXPECT_EQ(sweep->text(), "Stop");
     EXPECT_FALSE(widget.Control(kPwmStepButton)->isEnabled());
     // The real timer sweeps until the adapter has seen a few turns (slow builds take longer).
-    for (int i = 0; i < 250 && Pulses().size() < 4; ++i) QTest::qWait(20);
+    QTest::qWaitFor([&] { return Pulses().size() >= 4; }, 5000);
     QTest::mouseClick(sweep, Qt::LeftButton);
     EXPECT_EQ(sweep->text(), "Sweep");
     AwaitRequests(bus_.requests_seen());
@@ -86,18 +92,10 @@ TEST_F(PwmWidget, ChineseCaptions) {
     EXPECT_EQ(Caption(widget, kPwmStepButton), "步进");
     EXPECT_EQ(Caption(widget, kPwmSwitchButton), "开");
 
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmSwitchButton)),
-                      Qt::LeftButton);
-    EXPECT_EQ(Caption(widget, kPwmSwitchButton), "关");
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmStepButton)),
-                      Qt::LeftButton);
-    EXPECT_EQ(Caption(widget, kPwmStepButton), "停止");
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmStepButton)),
-                      Qt::LeftButton);
-    EXPECT_EQ(Caption(widget, kPwmStepButton), "步进");
-    QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kPwmSweepButton)),
-                      Qt::LeftButton);
-    EXPECT_EQ(Caption(widget, kPwmSweepButton), "停止");
+    EXPECT_EQ(ClickedCaption(widget, kPwmSwitchButton), "关");
+    EXPECT_EQ(ClickedCaption(widget, kPwmStepButton), "停止");
+    EXPECT_EQ(ClickedCaption(widget, kPwmStepButton), "步进");
+    EXPECT_EQ(ClickedCaption(widget, kPwmSweepButton), "停止");
     page.StopAuto();
     EXPECT_EQ(Caption(widget, kPwmSweepButton), "扫描");
 }
