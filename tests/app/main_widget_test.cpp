@@ -110,11 +110,18 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         // Drive the selected servo across its range so the picture shows living curves.
         auto* goal = qobject_cast<QSlider*>(debug_widget->Control(kGoalSlider));
         ASSERT_NE(goal, nullptr);
+        const auto arrives = [&](int goal) {
+            return QTest::qWaitFor(
+                [&] {
+                    return debug_widget->Control(kPositionStatic)->property("text") ==
+                           QString::number(goal);
+                },
+                10000);
+        };
         goal->setSliderPosition(3600);  // as a drag does
-        QTest::qWait(1200);
+        EXPECT_TRUE(arrives(3600));
         goal->setSliderPosition(600);
-        QTest::qWait(1500);
-        EXPECT_NE(debug_widget->Control(kPositionStatic)->property("text").toString(), "2047");
+        EXPECT_TRUE(arrives(600));
         const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
         std::filesystem::create_directories(dir);
         const std::string shot = (dir / "main-window.png").string();

@@ -511,7 +511,7 @@ TEST_F(MainWindowTest, ClosingTheWindowDuringASearchJoinsTheWorker) {
     bus.on_read = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
     Open();
     main->OnSearchClicked();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(WaitUntil([&] { return !port.requests().empty(); }));
     main->Shutdown();  // returns with the worker joined
     EXPECT_LT(port.requests().size(), 400u) << "the search stopped early";
     log.Take();

@@ -107,10 +107,13 @@ TEST_F(DebugEndToEnd, RegisteredWriteMovesOnlyAfterAction) {
     Select(0, kKindServo);
     page_->OnWriteModeChanged(CRobotDlg::kRegWrite);
     view_.pos[kGoalSlider] = 600;
+    const long seen = bus_.requests_seen();
     EXPECT_EQ(Wire([&] { page_->OnGoalSliderScroll(); }),
               "FF FF 01 0A 04 29 00 58 02 00 00 00 00 6D");
-    WaitFor([] { return false; }, 400ms);
+    // The polls after the write have reached the servo: it holds the goal without moving.
+    ASSERT_TRUE(WaitFor([&] { return bus_.requests_seen() >= seen + 6; }));
     EXPECT_EQ(view_.Text(kPositionStatic), "2047");
+    EXPECT_EQ(view_.Text(kMovingStatic), "0");
     EXPECT_EQ(SimPosition(1), 2047);
 
     EXPECT_EQ(Wire([&] { page_->OnAction(); }), "FF FF FE 02 05 FA");

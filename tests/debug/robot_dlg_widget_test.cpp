@@ -218,7 +218,7 @@ TEST_F(DebugWidgetTest, PageMayGoBeforeItsWidget) {
     page->SelectServo(1, found, 0);
     QTest::mouseClick(qobject_cast<QAbstractButton*>(widget->Control(kSweepButton)),
                       Qt::LeftButton);
-    QTest::qWait(150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->Graph().SampleCount(chart::kPosition) > 2; }));
     page.reset();
     EXPECT_EQ(widget->Chart(), nullptr);
     QTest::qWait(100);  // results posted before the page went are dropped

@@ -35,8 +35,7 @@ TEST_F(UpdateWidget, DownloadRunsToTheSuccessBox) {
 
     QTest::mouseClick(dialog.DownloadButton(), Qt::LeftButton);
     QMessageBox* box = nullptr;
-    for (int i = 0; i < 500 && !(box = OpenBox()); ++i) QTest::qWait(10);
-    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (box = OpenBox()) != nullptr; }));
     EXPECT_EQ(box->text(), "Upgrade successful!");
     EXPECT_EQ(box->windowTitle(), "VexaUpdate");
     EXPECT_EQ(box->icon(), QMessageBox::Warning);
