@@ -26,6 +26,7 @@
 #include "protocol/tervion.h"
 #include "shared_objects.h"
 #include "tests/support/demo_bus.h"
+#include "tests/support/on_screen.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -122,11 +123,7 @@ TEST(MainWidget, OpenSearchSelectAndScreenshot) {
         EXPECT_TRUE(arrives(3600));
         goal->setSliderPosition(600);
         EXPECT_TRUE(arrives(600));
-        const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-        std::filesystem::create_directories(dir);
-        const std::string shot = (dir / "main-window.png").string();
-        ASSERT_TRUE(window.grab().save(QString::fromStdString(shot)));
-        std::printf("screenshot: %s\n", shot.c_str());
+        ASSERT_TRUE(SaveShot(window, "main-window.png"));
 
         // Closing the window mid-search stops and joins the worker.
         QTest::mouseClick(window.search_button(), Qt::LeftButton);

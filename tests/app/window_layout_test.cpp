@@ -36,6 +36,7 @@
 #include "protocol/tervion.h"
 #include "tests/app/shared_objects.h"
 #include "tests/qt_sanitizer_suppressions.h"
+#include "tests/support/on_screen.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_options.h"
@@ -102,12 +103,6 @@ std::vector<std::string> Clipped(QWidget* root) {
     return found;
 }
 
-std::filesystem::path Artifacts() {
-    const std::filesystem::path dir = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 // Checks every page at the default size; leaves a picture of each as name-TAB.png.
 void CheckPages(Rig& rig, const std::string& name) {
     ServoMainWidget& w = rig.w();
@@ -118,8 +113,7 @@ void CheckPages(Rig& rig, const std::string& name) {
         w.tabs()->setCurrentIndex(tab);
         QApplication::processEvents();
         EXPECT_EQ(Clipped(&w), std::vector<std::string>()) << "tab " << tab;
-        const std::string file = name + "-" + std::to_string(tab) + ".png";
-        w.grab().save(QString::fromStdString((Artifacts() / file).string()));
+        SaveShot(w, name + "-" + std::to_string(tab) + ".png");
     }
 
     // Programming: the five columns side by side in the table, no horizontal scrolling.
@@ -176,8 +170,7 @@ TEST(WindowLayout, ChineseAtScaleTwo) {
     EXPECT_TRUE(rig.window->monitor().isVisible());
     EXPECT_EQ(Clipped(&rig.w()), std::vector<std::string>());
     rig.w().tabs()->setCurrentIndex(0);
-    EXPECT_TRUE(
-        rig.w().grab().save(QString::fromStdString((Artifacts() / "window-zh-x2.png").string())));
+    EXPECT_TRUE(SaveShot(rig.w(), "window-zh-x2.png"));
 }
 
 TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {

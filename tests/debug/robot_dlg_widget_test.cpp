@@ -20,18 +20,12 @@
 #include "app/qt_dispatcher_widget.h"
 #include "pages/debug/cpic_widget.h"
 #include "tests/debug/debug_fixture.h"
+#include "tests/support/on_screen.h"
 #include "tools/sim/sim_bus.h"
 
 using namespace debug_test;
 
 namespace {
-
-QString Caption(const CRobotDlgWidget& w, int id) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w.Control(id))) return l->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w.Control(id))) return e->text();
-    return {};
-}
 
 class DebugWidgetTest : public SimLine {
   protected:
@@ -100,11 +94,7 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
     EXPECT_GT(black, 200);
     EXPECT_GT(red, 50);
 
-    const std::filesystem::path artifacts = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(artifacts);
-    const std::filesystem::path shot = artifacts / "debug_page.png";
-    ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
-    std::cout << "screenshot: " << shot.string() << std::endl;
+    ASSERT_TRUE(SaveShot(widget, "debug_page.png"));
 }
 
 TEST_F(DebugWidgetTest, ChineseCaptions) {

@@ -15,15 +15,9 @@
 #include <set>
 
 #include "tests/pwm/pwm_fixture.h"
+#include "tests/support/on_screen.h"
 
 namespace {
-
-QString Caption(const CServoPwmWidget& w, int id) {
-    if (auto* b = qobject_cast<QAbstractButton*>(w.Control(id))) return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w.Control(id))) return l->text();
-    if (auto* e = qobject_cast<QLineEdit*>(w.Control(id))) return e->text();
-    return {};
-}
 
 // Clicks the button and gives its caption afterwards.
 QString ClickedCaption(const CServoPwmWidget& w, int id) {
@@ -70,11 +64,7 @@ TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     ASSERT_GE(pulses.size(), 3u);
     for (size_t k = 0; k < pulses.size(); ++k) EXPECT_EQ(pulses[k], k % 2 ? 2500 : 500);
 
-    const std::filesystem::path artifacts = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(artifacts);
-    const std::filesystem::path shot = artifacts / "pwm_page.png";
-    ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
-    std::cout << "screenshot: " << shot.string() << std::endl;
+    ASSERT_TRUE(SaveShot(widget, "pwm_page.png"));
 }
 
 // Every caption of the page's Chinese form: groups, labels, buttons, and the texts the

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <iostream>
 
+#include "tests/support/on_screen.h"
 #include "tests/updater/update_fixture.h"
 #include "updater/update_dlg.h"
 
@@ -45,11 +46,7 @@ TEST_F(UpdateWidget, DownloadRunsToTheSuccessBox) {
     EXPECT_TRUE(log.endsWith("kb\nVersion registered successfully!")) << log.toStdString();
     EXPECT_EQ(Slurp(Work("Vexa")), Program(3000));
 
-    const std::filesystem::path shot =
-        std::filesystem::path(VEXA_BIN_DIR) / "artifacts" / "vexa_update.png";
-    std::filesystem::create_directories(shot.parent_path());
-    ASSERT_TRUE(dialog.grab().save(QString::fromStdString(shot.string())));
-    std::cout << "screenshot: " << shot.string() << std::endl;
+    ASSERT_TRUE(SaveShot(dialog, "vexa_update.png"));
     box->accept();
 }
 

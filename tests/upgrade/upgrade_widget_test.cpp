@@ -9,6 +9,7 @@
 
 #include "pages/upgrade/servo_test_widget.h"
 #include "pages/upgrade/text_progress_ctrl_widget.h"
+#include "tests/support/on_screen.h"
 #include "upgrade_fixture.h"
 
 using namespace upgrade_test;
@@ -78,27 +79,20 @@ TEST_F(UpgradeWidget, AFirmwareSentByClickingUpgrade) {
     QTest::keyClick(&widget, Qt::Key_B);
     EXPECT_EQ(page_->device_kind(), 0);
 
-    const std::filesystem::path artifacts = std::filesystem::path(VEXA_BIN_DIR) / "artifacts";
-    std::filesystem::create_directories(artifacts);
-    const std::filesystem::path shot = artifacts / "upgrade_page.png";
     bus_.SetReplyDelayUs(15000);  // slow enough to catch the bar half-way
     QTest::mouseClick(upgrade, Qt::LeftButton);
     EXPECT_FALSE(upgrade->isEnabled());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool shot_taken = false;
-    while (!upgrade->isEnabled() && std::chrono::steady_clock::now() < deadline) {
-        ui_.Drain();
-        QApplication::processEvents();
-        if (!shot_taken && widget.Progress()->state().pos() >= 18) {
-            ASSERT_TRUE(widget.grab().save(QString::fromStdString(shot.string())));
-            std::cout << "screenshot: " << shot.string() << std::endl;
-            shot_taken = true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(WaitUntil([&] { return upgrade->isEnabled(); }, std::chrono::seconds(10),
+                          [&] {
+                              ui_.Drain();
+                              QApplication::processEvents();
+                              if (!shot_taken && widget.Progress()->state().pos() >= 18)
+                                  shot_taken = SaveShot(widget, "upgrade_page.png");
+                              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                          }));
     bus_.SetReplyDelayUs(0);
     EXPECT_TRUE(shot_taken);
-    ASSERT_TRUE(upgrade->isEnabled());
     EXPECT_EQ(widget.Progress()->ShownText(), "100%");
     EXPECT_EQ(bus_.uploads(), 1);
 
