@@ -20,6 +20,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/app/shared_objects.h"
 #include "tests/support/demo_bus.h"
 #include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
@@ -147,21 +148,16 @@ class FakeServices : public MainWindowServices {
     std::vector<std::pair<int, int>> ids;
 };
 
-// Servos 1 and 2 (VX40), 3 (VX62), 5 (VXP9) and Modbus servo 6 (VXM8), all at 115200.
-class PgTest : public ::testing::Test {
+// Servos 1 and 2 (VX40), 3 (VX62), 5 (VXP9) and Modbus servo 6 (VXM8), all at 115200. The
+// settings and the files a test saves go to the shared objects' folder.
+class PgTest : public ::testing::Test, protected SharedObjects {
   protected:
     void SetUp() override {
-        const std::string dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
         ASSERT_EQ(StartFiveServoBus(bus), "");
         ASSERT_TRUE(comm.OpenPort(bus.port_path()));
         comm.ConfigurePort(115200, 0, 25);
-        tervion.Comm = &comm;
-        modbus.Port = &comm;
-        settings = std::make_unique<SettingsStore>(scratch.path());
-        setup = std::make_unique<ServoSetup>(StringTable(false), *settings);
-        setup->SetFolders(dir);
-        services = std::make_unique<FakeServices>(*setup, tervion, modbus, lock, comm);
-        page = std::make_unique<CServoPG>(*setup, lock, modbus, tervion, *services, false, ui);
+        services = std::make_unique<FakeServices>(setup, tervion, modbus, lock, comm);
+        page = std::make_unique<CServoPG>(setup, lock, modbus, tervion, *services, false, ui);
         page->InitDialog(&view);
     }
     void TearDown() override {
@@ -205,14 +201,7 @@ class PgTest : public ::testing::Test {
     static constexpr ServoInfo kVxp9_5 = {7, 1, 0, 9, 255, 5, 5, 255, 1};
     static constexpr ServoInfo kVxm8_6 = {2, 10, 1, 8, 5, 6, 2, 255, 1};
 
-    TestFolder scratch;  // settings and the files a test saves
     sim::SimBus bus;
-    CQVComm comm;
-    Tervion tervion;
-    Modbus modbus;
-    BusLock lock;
-    std::unique_ptr<SettingsStore> settings;
-    std::unique_ptr<ServoSetup> setup;
     std::unique_ptr<FakeServices> services;
     QueuedDispatcher ui;
     FakeView view;

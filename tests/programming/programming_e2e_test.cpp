@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_folder.h"
 #include "tests/support/sim_child.h"
+#include "tests/support/test_folder.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/server/update_server.h"
 

@@ -50,7 +50,7 @@ TEST_F(PgTest, RefreshShowsValuesStatusAndOnlyTheCurrentSelection) {
     Tick();
     EXPECT_EQ(view.Text(kStatusBox), "Timeout");
     EXPECT_EQ(view.Value("Max angle limit"), "4095");
-    view.path = (std::filesystem::path(scratch.path()) / "never.xdat").string();
+    view.path = (std::filesystem::path(folder.path()) / "never.xdat").string();
     EXPECT_FALSE(page->OnSave());
     EXPECT_EQ(view.boxes.back(),
               "E Parameter saving: No values have been read from the servo yet; nothing was "
@@ -155,7 +155,7 @@ TEST_F(PgTest, LoadFailingHalfWayLeavesTheLockClosed) {
     file.push_back(80);
     file.push_back(253);
     file.resize(file.size() + 253, 0);
-    view.path = (std::filesystem::path(scratch.path()) / "halfway.xdat").string();
+    view.path = (std::filesystem::path(folder.path()) / "halfway.xdat").string();
     {
         std::ofstream(view.path, std::ios::binary)
             .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
@@ -195,7 +195,7 @@ TEST_F(PgTest, RefreshThreadAndUserInterfaceThreadShareTheBus) {
 
 TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     Select(1, kVx40_1, kKindServo);
-    const auto dir = std::filesystem::path(scratch.path()) / "no_such_dir";
+    const auto dir = std::filesystem::path(folder.path()) / "no_such_dir";
     std::filesystem::remove_all(dir);
     view.path = (dir / "set.xdat").string();
     EXPECT_FALSE(page->OnSave());
@@ -205,13 +205,11 @@ TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     EXPECT_FALSE(std::filesystem::exists(dir));
 
     // A model whose SRAM runs from 0 to 254 does not fit a 254-byte image: no list, "Timeout".
-    const auto folder = std::filesystem::path(scratch.path()) / "wide_setup";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder / "setup_en.log", std::ios::binary)
-        << "\x5B\xC4\xDA\xB4\xE6\x5D\n3,0,20,255\n0,A,1,0,-1,SRAM,rw,-1,-1\n"
-           "254,B,1,0,-1,SRAM,rw,-1,-1\nNULL\n\x5B\xC4\xDA\xB4\xE6\xBD\xE1\xCA\xF8\x5D\n";
-    ServoSetup wide(StringTable(false), *settings);
-    wide.SetFolders(folder.string());
+    folder.Put("wide_setup/setup_en.log",
+               "\x5B\xC4\xDA\xB4\xE6\x5D\n3,0,20,255\n0,A,1,0,-1,SRAM,rw,-1,-1\n"
+               "254,B,1,0,-1,SRAM,rw,-1,-1\nNULL\n\x5B\xC4\xDA\xB4\xE6\xBD\xE1\xCA\xF8\x5D\n");
+    ServoSetup wide(StringTable(false), settings);
+    wide.SetFolders(folder.path() + "/wide_setup");
     FakeView v;
     CServoPG p(wide, lock, modbus, tervion, *services, false, ui);
     p.InitDialog(&v);
@@ -221,7 +219,6 @@ TEST_F(PgTest, SaveFailureAndOversizedTablesAreRefusedCleanly) {
     EXPECT_TRUE(v.rows.empty());
     EXPECT_EQ(v.Text(kStatusBox), "Timeout");
     EXPECT_EQ(p.TotalLength(), 0);
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(PgTest, ReselectingTheSameServoKeepsTheRowBeingEdited) {
@@ -254,7 +251,7 @@ TEST_F(PgTest, AnUnreadEpromIsNeitherShownNorTrustedNorSaved) {
     EXPECT_EQ(view.Text(kStatusBox), "Normal");
     EXPECT_EQ(tervion.Level.load(), 1) << "the reply level of a zero image";
     EXPECT_EQ(view.Value("Max angle limit"), "4095") << "the setup file's text, not a 0";
-    view.path = (std::filesystem::path(scratch.path()) / "unread.xdat").string();
+    view.path = (std::filesystem::path(folder.path()) / "unread.xdat").string();
     EXPECT_FALSE(page->OnSave());
     EXPECT_EQ(view.boxes.back(),
               "E Parameter saving: Not every area of this file has been read from the servo "
@@ -272,7 +269,7 @@ TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
     for (int a = 0; a < 40; ++a) file.push_back(Peek(2, a));
     file[2 + 13] = 77;
     file.insert(file.end(), {80, 0});
-    view.path = (std::filesystem::path(scratch.path()) / "no_default.xdat").string();
+    view.path = (std::filesystem::path(folder.path()) / "no_default.xdat").string();
     std::ofstream(view.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
     const int timeout = comm.Timeout();
@@ -289,7 +286,7 @@ TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
     std::vector<uint8_t> mdat = {0, 0, 30, 0, 210, 0, 0x25, 0x03};
     mdat.resize(mdat.size() + 28 * 2, 0);
     mdat.insert(mdat.end(), {10, 0, 3, 0, 6, 0, 0, 0, 0, 0, 0, 1, 0, 0});
-    view.path = (std::filesystem::path(scratch.path()) / "long_info.mdat").string();
+    view.path = (std::filesystem::path(folder.path()) / "long_info.mdat").string();
     std::ofstream(view.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(mdat.data()), static_cast<long>(mdat.size()));
     Sent();

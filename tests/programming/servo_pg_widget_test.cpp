@@ -33,7 +33,7 @@ class PgWidgetTest : public PgTest {
     void Run(bool chinese, const std::string& shot) {
         QtUiDispatcher qt_ui;
         // The setup files of the page's language name its special entries.
-        ServoSetup files(StringTable(chinese), *settings);
+        ServoSetup files(StringTable(chinese), settings);
         files.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup");
         CServoPG qt_page(files, lock, modbus, tervion, *services, chinese, qt_ui);
         CServoPGWidget w(qt_page);
