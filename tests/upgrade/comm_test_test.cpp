@@ -78,7 +78,7 @@ TEST_F(CommTest, APassReadsTheSelectedModelAndCountsTimeOuts) {
 
 TEST_F(CommTest, ModbusServosAreReadByRegisters) {
     uint16_t regs[4] = {};
-    ASSERT_EQ(modbus_.ReadHoldingRegisters(6, 0, regs, 4), 4);
+    ASSERT_EQ(modbus.ReadHoldingRegisters(6, 0, regs, 4), 4);
     const ServoInfo modbus{static_cast<uint8_t>(regs[0] / 100),
                            static_cast<uint8_t>(regs[0] % 100),
                            1,
@@ -156,7 +156,7 @@ TEST_F(CommTest, EachReadWaitsForTheBusLock) {
     page_->OnTest();
     ASSERT_TRUE(Until([&] { return !view_.results.empty(); }));
     {
-        std::lock_guard<BusLock> g(lock_);
+        std::lock_guard<BusLock> g(lock);
         const long seen = bus_.requests_seen();
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         EXPECT_EQ(bus_.requests_seen(), seen) << "no read while another holds the lock";

@@ -24,7 +24,7 @@ class ImagePage : public ::testing::Test, protected PageObjects {
         return p;
     }
 
-    CServoTest page_{modbus_, tervion_, setup_, lock_, false, ui_};
+    CServoTest page_{modbus, tervion, setup, lock, false, ui_};
 };
 
 }  // namespace
@@ -123,11 +123,11 @@ TEST_F(ImagePage, HexFileFailuresOnlyDisableUpgrade) {
     // Nothing to send: "Upgrade" stays disabled and the log says why.
     for (const char* name : {"fw.HEX", "fw.bin"}) {
         view_.enabled[kUpgradeButton] = true;
-        Open(WriteFile(dir_, name, {}));
+        Open(WriteFile(folder, name, {}));
         EXPECT_FALSE(view_.enabled[kUpgradeButton]) << name;
         EXPECT_EQ(view_.text[kFirmwareLogEdit], "The firmware file is empty!") << name;
     }
-    Open(WriteFile(dir_, "fw.txt", Pattern(64)));
+    Open(WriteFile(folder, "fw.txt", Pattern(64)));
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(view_.text[kFirmwareLogEdit],
               "Unknown firmware file type: only .hex, .bin, .fbin, .mbin and .xbin files can be "
@@ -135,18 +135,18 @@ TEST_F(ImagePage, HexFileFailuresOnlyDisableUpgrade) {
     page_.OnUpgrade();
     EXPECT_FALSE(page_.UpgradeRunning());
     const std::string good = ":10010000000102030405060708090A0B0C0D0E0F77\r\n:00000001FF\r\n";
-    dir_.Put("good.hex", good);
-    Open(dir_.path() + "/good.hex");
+    folder.Put("good.hex", good);
+    Open(folder.path() + "/good.hex");
     EXPECT_TRUE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(page_.image().length, 16u);
     EXPECT_EQ(page_.raw_flag(), 0);
     EXPECT_EQ(page_.block_count(), 1);
-    dir_.Put("bad.hex", good + "\r\n");  // an empty line is malformed
-    Open(dir_.path() + "/bad.hex");
+    folder.Put("bad.hex", good + "\r\n");  // an empty line is malformed
+    Open(folder.path() + "/bad.hex");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(page_.image().length, 0u);
     EXPECT_TRUE(view_.boxes.empty());
-    Open(dir_.path() + "/missing.hex");
+    Open(folder.path() + "/missing.hex");
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
 }
 
@@ -167,7 +167,7 @@ TEST_F(ImagePage, RawSizesKindsAndKeys) {
     for (const Case& c :
          {Case{"a.bin", 100, 2, 0, 0}, Case{"b.BIN", 128, 2, 0, 0}, Case{"c.fbin", 129, 3, 1, 0},
           Case{"d.mbin", 65537, 1025, 2, 0}, Case{"e.xbin", 131072, 2048, 0, 1}}) {
-        Open(WriteFile(dir_, c.name, Pattern(c.size)));
+        Open(WriteFile(folder, c.name, Pattern(c.size)));
         EXPECT_TRUE(view_.enabled[kUpgradeButton]) << c.name;
         EXPECT_EQ(page_.image().length, c.size) << c.name;
         EXPECT_EQ(page_.block_count(), c.blocks) << c.name;
@@ -179,19 +179,19 @@ TEST_F(ImagePage, RawSizesKindsAndKeys) {
     EXPECT_EQ(view_.extension, "bin");
     // A HEX file goes the way of the last key, whatever file was opened before it.
     page_.OnKey('b');
-    Open(WriteFile(dir_, "m.mbin", Pattern(64)));
+    Open(WriteFile(folder, "m.mbin", Pattern(64)));
     EXPECT_EQ(page_.device_kind(), 2);
-    dir_.Put("k.hex", ":0400000001020304F2\n");
-    Open(dir_.path() + "/k.hex");
+    folder.Put("k.hex", ":0400000001020304F2\n");
+    Open(folder.path() + "/k.hex");
     EXPECT_EQ(page_.device_kind(), 0);
-    Open(WriteFile(dir_, "f.bin", Pattern(131073)));
+    Open(WriteFile(folder, "f.bin", Pattern(131073)));
     EXPECT_FALSE(view_.enabled[kUpgradeButton]);
     EXPECT_EQ(page_.image().length, 0u);
 }
 
 TEST_F(ImagePage, BlockPacketsByteForByte) {
     // Open device, 64 bytes of 0xFF: the CRC covers the data only.
-    Open(WriteFile(dir_, "ff.xbin", std::vector<uint8_t>(64, 0xFF)));
+    Open(WriteFile(folder, "ff.xbin", std::vector<uint8_t>(64, 0xFF)));
     std::vector<uint8_t> b = Block(1);
     EXPECT_EQ(b[0], 0x01);
     EXPECT_EQ(b[1], 0xFE);
@@ -202,7 +202,7 @@ TEST_F(ImagePage, BlockPacketsByteForByte) {
     EXPECT_EQ(page_.Handshake(), "VXBL7");
 
     // Bus device, same image: the CRC covers 01 FE 01 and 61 bytes of 0xFF.
-    Open(WriteFile(dir_, "ff.bin", std::vector<uint8_t>(64, 0xFF)));
+    Open(WriteFile(folder, "ff.bin", std::vector<uint8_t>(64, 0xFF)));
     b = Block(1);
     EXPECT_EQ(b[67], 0xD4);
     EXPECT_EQ(b[68], 0x43);
@@ -210,7 +210,7 @@ TEST_F(ImagePage, BlockPacketsByteForByte) {
 
     // 100 bytes: block 2 carries image bytes 64..99 (36) then 28 bytes of 0xFF.
     const std::vector<uint8_t> image = Pattern(100);
-    Open(WriteFile(dir_, "100.bin", image));
+    Open(WriteFile(folder, "100.bin", image));
     EXPECT_EQ(Block(1)[69], 6);
     b = Block(2);
     EXPECT_EQ(b[69], 4);
@@ -224,7 +224,7 @@ TEST_F(ImagePage, BlockPacketsByteForByte) {
     // Block numbers wrap in their byte only: 256 is 00 FF, 257 is 01 FE; the data of
     // block 257 is image bytes 16384.. (no 16-bit wrap of the length).
     const std::vector<uint8_t> big = Pattern(300 * 64);
-    Open(WriteFile(dir_, "big.bin", big));
+    Open(WriteFile(folder, "big.bin", big));
     b = Block(256);
     EXPECT_EQ(b[0], 0x00);
     EXPECT_EQ(b[1], 0xFF);

@@ -45,7 +45,7 @@ class Online : public ::testing::Test, protected PageObjects {
     UpdateServer server_{root_.path()};
     std::string old_tz_;
     bool had_tz_ = false;
-    CServoTest page_{modbus_, tervion_, setup_, lock_, false, ui_};
+    CServoTest page_{modbus, tervion, setup, lock, false, ui_};
 };
 
 }  // namespace
@@ -168,7 +168,7 @@ TEST_F(Online, AReplyWithoutDataFindsNothing) {
 }
 
 TEST_F(Online, ChineseTexts) {
-    CServoTest page(modbus_, tervion_, setup_, lock_, true, ui_);
+    CServoTest page(modbus, tervion, setup, lock, true, ui_);
     FakeView view;
     page.InitDialog(&view);
     EXPECT_EQ(view.text[kTestButton], "测试");

@@ -21,6 +21,7 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/app/shared_objects.h"
 #include "tests/support/demo_bus.h"
 #include "tests/support/found_list.h"
 #include "tests/support/test_folder.h"
@@ -79,20 +80,7 @@ inline std::vector<uint8_t> Pattern(size_t n) {
 }
 
 // The objects a page is built from, reading the sample setup files.
-struct PageObjects {
-    PageObjects() {
-        setup_.SetFolders(std::string(VEXA_RESOURCE_DIR) + "/setup");
-        tervion_.Comm = &comm_;
-        modbus_.Port = &comm_;
-    }
-    TestFolder dir_;
-    StringTable strings_{false};
-    SettingsStore settings_{dir_.path()};
-    ServoSetup setup_{strings_, settings_};
-    CQVComm comm_;
-    Tervion tervion_;
-    Modbus modbus_;
-    BusLock lock_;
+struct PageObjects : SharedObjects {
     QueuedDispatcher ui_;
     FakeView view_;
 };
@@ -101,21 +89,21 @@ class SimPage : public ::testing::Test, protected PageObjects {
   protected:
     void SetUp() override {
         ASSERT_EQ(StartFiveServoBus(bus_), "");
-        ASSERT_EQ(comm_.OpenPort(bus_.port_path()), 1);
-        comm_.ConfigurePort(115200, 0, 25);
-        page_ = std::make_unique<CServoTest>(modbus_, tervion_, setup_, lock_, false, ui_);
+        ASSERT_EQ(comm.OpenPort(bus_.port_path()), 1);
+        comm.ConfigurePort(115200, 0, 25);
+        page_ = std::make_unique<CServoTest>(modbus, tervion, setup, lock, false, ui_);
         page_->InitDialog(&view_);
     }
     void TearDown() override {
         page_.reset();
-        comm_.ClosePort();
+        comm.ClosePort();
         bus_.Stop();
     }
 
     // Reads the nine identity bytes as the search does.
     ServoInfo Identity(int id) {
         ServoInfo r{};
-        EXPECT_EQ(tervion_.Read(static_cast<uint8_t>(id), 0, r.data(), 9), 9) << "servo " << id;
+        EXPECT_EQ(tervion.Read(static_cast<uint8_t>(id), 0, r.data(), 9), 9) << "servo " << id;
         return r;
     }
 

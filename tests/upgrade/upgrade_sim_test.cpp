@@ -27,7 +27,7 @@ class Exchange : public SimPage {};
 
 TEST_F(Exchange, BusDeviceRunsTheNewFirmware) {
     const std::vector<uint8_t> image = Pattern(1000);
-    ASSERT_TRUE(Upgrade(1, WriteFile(dir_, "fw.bin", image)));
+    ASSERT_TRUE(Upgrade(1, WriteFile(folder, "fw.bin", image)));
     EXPECT_TRUE(view_.boxes.empty());
     EXPECT_EQ(bus_.uploads(), 1);
     const std::vector<uint8_t> got = bus_.LastUpload();
@@ -38,8 +38,8 @@ TEST_F(Exchange, BusDeviceRunsTheNewFirmware) {
     ASSERT_EQ(view_.positions.size(), 17u);  // the exchange's own 0, then 1 to 16
     EXPECT_EQ(view_.positions.front(), 0);
     EXPECT_EQ(view_.positions.back(), 16);
-    EXPECT_EQ(comm_.BaudRate.load(), 115200);
-    EXPECT_EQ(comm_.Timeout(), 37);
+    EXPECT_EQ(comm.BaudRate.load(), 115200);
+    EXPECT_EQ(comm.Timeout(), 37);
     EXPECT_TRUE(view_.enabled[kUpgradeButton]);
     // The servo answers again at its own speed with the image's version bytes.
     const ServoInfo r = Identity(1);
@@ -50,25 +50,25 @@ TEST_F(Exchange, BusDeviceRunsTheNewFirmware) {
 
 TEST_F(Exchange, ModbusDeviceTakesAnIntelHexImage) {
     // Two data records at 0x0000 and 0x0010: the loader gets raw flag 0 in every block.
-    dir_.Put("fw.hex",
-             ":100000000203AABBCCDDEEFF001122334455667714\r\n"
-             ":1000100000112233445566778899AABBCCDDEEFFE8\r\n:00000001FF\r\n");
+    folder.Put("fw.hex",
+               ":100000000203AABBCCDDEEFF001122334455667714\r\n"
+               ":1000100000112233445566778899AABBCCDDEEFFE8\r\n:00000001FF\r\n");
     page_->OnKey('M');
     bus_.RecordRequests(true);
-    ASSERT_TRUE(Upgrade(6, dir_.path() + "/fw.hex"));
+    ASSERT_TRUE(Upgrade(6, folder.path() + "/fw.hex"));
     EXPECT_EQ(page_->raw_flag(), 0);
     const auto blocks = Blocks(bus_.TakeRequests());
     ASSERT_EQ(blocks.size(), 1u);
     EXPECT_EQ(blocks[0][2], 0);
     EXPECT_EQ(blocks[0][3], 0x02);
     uint16_t version = 0;
-    ASSERT_EQ(modbus_.ReadHoldingRegisters(6, 0, &version, 1), 1);
+    ASSERT_EQ(modbus.ReadHoldingRegisters(6, 0, &version, 1), 1);
     EXPECT_EQ(version, 2 * 100 + 3);
 }
 
 TEST_F(Exchange, PwmDeviceGetsNoHandshakeAndSevenByteAnswers) {
     const std::vector<uint8_t> image = Pattern(200);
-    ASSERT_TRUE(Upgrade(5, WriteFile(dir_, "fw.fbin", image)));
+    ASSERT_TRUE(Upgrade(5, WriteFile(folder, "fw.fbin", image)));
     EXPECT_EQ(bus_.uploads(), 1);
     const ServoInfo r = Identity(5);  // PWM layout: version major at 2, minor at 1
     EXPECT_EQ(r[2], image[0]);
@@ -78,15 +78,15 @@ TEST_F(Exchange, PwmDeviceGetsNoHandshakeAndSevenByteAnswers) {
 TEST_F(Exchange, OpenDeviceCallsAndTakesItsOwnCode) {
     bus_.AddOpenDevice();
     const std::vector<uint8_t> image = Pattern(130);
-    ASSERT_TRUE(Upgrade(0, WriteFile(dir_, "fw.xbin", image)));
+    ASSERT_TRUE(Upgrade(0, WriteFile(folder, "fw.xbin", image)));
     EXPECT_EQ(bus_.OpenDeviceVersion(), std::make_pair(int(image[0]), int(image[1])));
-    EXPECT_EQ(comm_.BaudRate.load(), 115200);
+    EXPECT_EQ(comm.BaudRate.load(), 115200);
 }
 
 TEST_F(Exchange, ARefusedBlockComesAgainWithTheSameNumber) {
     bus_.SetBootFaults({sim::BootFaults::kNakOnce, 3});
     bus_.RecordRequests(true);
-    ASSERT_TRUE(Upgrade(1, WriteFile(dir_, "fw.bin", Pattern(64 * 5))));
+    ASSERT_TRUE(Upgrade(1, WriteFile(folder, "fw.bin", Pattern(64 * 5))));
     const auto blocks = Blocks(bus_.TakeRequests());
     ASSERT_EQ(blocks.size(), 6u);
     const std::vector<int> numbers = {blocks[0][0], blocks[1][0], blocks[2][0],
@@ -97,7 +97,7 @@ TEST_F(Exchange, ARefusedBlockComesAgainWithTheSameNumber) {
 }
 
 TEST_F(Exchange, FailuresShowTheBoxAndRestoreThePort) {
-    const std::string file = WriteFile(dir_, "fw.bin", Pattern(300));
+    const std::string file = WriteFile(folder, "fw.bin", Pattern(300));
     // No servo selected: there is nobody to restart, so nothing goes on the line.
     bus_.RecordRequests(true);
     view_.file = file;
@@ -124,9 +124,9 @@ TEST_F(Exchange, FailuresShowTheBoxAndRestoreThePort) {
                   (std::vector<std::string>{"error Firmware upgrade: Firmware upgrade failed"}))
             << c.what;
         EXPECT_TRUE(view_.enabled[kUpgradeButton]) << c.what;
-        EXPECT_EQ(comm_.BaudRate.load(), 115200) << c.what;
+        EXPECT_EQ(comm.BaudRate.load(), 115200) << c.what;
         EXPECT_EQ(bus_.LineBaud(), 115200) << c.what;
-        EXPECT_EQ(comm_.Timeout(), 37) << c.what;
+        EXPECT_EQ(comm.Timeout(), 37) << c.what;
         if (c.faults.kind == sim::BootFaults::kNakForever) {
             // Block 1 went out once and was repeated 16 times; then the exchange gave up.
             EXPECT_EQ(Blocks(bus_.TakeRequests()).size(), 17u);

@@ -68,7 +68,7 @@ TEST_F(UpgradeWidget, AFirmwareSentByClickingUpgrade) {
     ServoInfo record{};
     record[5] = 1;
     page_->SetServo(1, FoundList(record), 0, "VX40");
-    widget.file = WriteFile(dir_, "fw.bin", Pattern(64 * 40));
+    widget.file = WriteFile(folder, "fw.bin", Pattern(64 * 40));
     QTest::mouseClick(qobject_cast<QPushButton*>(widget.Control(kOpenFirmwareButton)),
                       Qt::LeftButton);
     EXPECT_TRUE(upgrade->isEnabled());
