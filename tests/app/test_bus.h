@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/support/modbus_crc.h"
+#include "tests/support/bus_frames.h"
 
 class TestBus {
   public:
@@ -41,15 +41,12 @@ class TestBus {
             auto it = servos_.find(q[2]);
             if (it == servos_.end()) return {};
             const int address = q[5], n = q[6];
-            std::vector<uint8_t> reply = {0xFF, 0xFF, q[2], static_cast<uint8_t>(n + 2), 0};
+            std::vector<uint8_t> data;
             for (int i = 0; i < n; ++i) {
                 const size_t at = address + i;
-                reply.push_back(at < it->second.size() ? it->second[at] : 0);
+                data.push_back(at < it->second.size() ? it->second[at] : 0);
             }
-            unsigned sum = 0;
-            for (size_t i = 2; i < reply.size(); ++i) sum += reply[i];
-            reply.push_back(static_cast<uint8_t>(~sum));
-            return reply;
+            return ServoFrame(q[2], 0, data);
         }
         if (q.size() == 8 && q[1] == 0x03 && WithCrc({q.begin(), q.begin() + 6}) == q) {
             std::lock_guard<std::mutex> g(m_);

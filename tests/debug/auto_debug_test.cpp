@@ -17,7 +17,7 @@ std::vector<std::string> Lines(const std::filesystem::path& file) {
 // A kind-0 reply for servo 1: position 2047, speed 0, load 12, voltage 74, temperature 31,
 // goal 2048, current 3.
 std::vector<uint8_t> SampleReply() {
-    return ServoReply(1, 0, {0xFF, 0x07, 0, 0, 12, 0, 74, 31, 0, 0, 0, 0x00, 0x08, 3, 0, 0, 0});
+    return ServoFrame(1, 0, {0xFF, 0x07, 0, 0, 12, 0, 74, 31, 0, 0, 0, 0x00, 0x08, 3, 0, 0, 0});
 }
 
 }  // namespace

@@ -26,12 +26,12 @@
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
+#include "tests/support/bus_frames.h"
 #include "tests/support/byte_script.h"
 #include "tests/support/control_flag.h"
 #include "tests/support/demo_bus.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/found_list.h"
-#include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/sim_bus.h"
 #include "transport/cqv_comm.h"
@@ -81,17 +81,6 @@ class FakeView : public RobotDlgView {
     std::vector<std::string>
         errors;  // error boxes shown, "caption: text"  // running window timers and their intervals
 };
-
-// Reply frames as a servo would send them, built independently of the protocol code.
-inline std::vector<uint8_t> ServoReply(uint8_t id, uint8_t error,
-                                       const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> f = {0xFF, 0xFF, id, static_cast<uint8_t>(data.size() + 2), error};
-    for (uint8_t b : data) f.push_back(b);
-    unsigned sum = 0;
-    for (size_t i = 2; i < f.size(); ++i) sum += f[i];
-    f.push_back(static_cast<uint8_t>(~sum));
-    return f;
-}
 
 inline std::vector<uint8_t> ModbusReply(uint8_t id, const std::vector<uint16_t>& regs) {
     std::vector<uint8_t> f = {id, 3, static_cast<uint8_t>(regs.size() * 2)};

@@ -31,9 +31,9 @@ class TwoServoComm : public FakePort {
                 ++reads_;
                 Bytes r;
                 if (id == 1 && count == 17) {
-                    r = ServoReply(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0});
+                    r = ServoFrame(1, 0, {111, 0, 0, 0, 0, 0, 74, 30, 0, 0, 0, 111, 0, 0, 0, 0, 0});
                 } else if (id == 4 && count == 16) {
-                    r = ServoReply(4, 0,
+                    r = ServoFrame(4, 0,
                                    {0xBC, 0x01, 0, 0, 0, 0, 0xBC, 0x01, 30, 74, 0, 0, 0, 0, 0, 0});
                 }
                 reply.insert(reply.end(), r.begin(), r.end());

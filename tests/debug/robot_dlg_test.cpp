@@ -247,7 +247,7 @@ TEST_F(PageTest, ServoFeedbackDecoding) {
     Select(kServoA);
     // position 0x8064 (-100), speed 0x0010, load 0x0405 (-5), voltage 74, temperature 40,
     // moving 1, goal 0x00FA, current 0x8003 (-3), fast/slow 0x0020; error 0x0D.
-    Poll(ServoReply(1, 0x0D,
+    Poll(ServoFrame(1, 0x0D,
                     Block({0x64, 0x80, 0x10, 0x00, 0x05, 0x04, 74, 40, 0, 0, 1, 0xFA, 0x00, 0x03,
                            0x80, 0x20, 0x00})));
     EXPECT_EQ(Statics(), "-100 | 16 | -5 | 250 | -3 | 7.4 V | 40 | 1");
@@ -266,16 +266,16 @@ TEST_F(PageTest, ServoFeedbackDecoding) {
 
     // Byte order 1, no error bits; voltage 120 and 5.
     Select(kServoB);
-    Poll(ServoReply(2, 0, Block({0x80, 0x64, 0, 0, 0, 0, 120, 0})));
+    Poll(ServoFrame(2, 0, Block({0x80, 0x64, 0, 0, 0, 0, 120, 0})));
     EXPECT_EQ(Shown(kPositionStatic), "-100");
     EXPECT_EQ(Shown(kVoltageStatic), "12.0 V");
     EXPECT_EQ(Shown(kStateStatic), "Normal");
-    Poll(ServoReply(2, 0x22, Block({0, 0, 0, 0, 0, 0, 5, 0})));
+    Poll(ServoFrame(2, 0x22, Block({0, 0, 0, 0, 0, 0, 5, 0})));
     EXPECT_EQ(Shown(kVoltageStatic), "0.5 V");
     EXPECT_EQ(Shown(kStateStatic), "Load Sensor");
 
     // A failed read shows "Timeout" and keeps the other statics and the graph.
-    Poll(ServoReply(7, 0, Block({})));  // another id answers
+    Poll(ServoFrame(7, 0, Block({})));  // another id answers
     EXPECT_EQ(Shown(kStateStatic), "Timeout");
     EXPECT_EQ(Shown(kVoltageStatic), "0.5 V");
     page_->Graph().Snapshot(s);
@@ -286,7 +286,7 @@ TEST_F(PageTest, PwmFamilyFeedbackIsReorderedTwosComplement) {
     Select(kPwm, kKindPwm, 6);
     // position 0x8064, speed -2, load -5 (plain), goal 300, temperature 41, voltage 75,
     // current 7, moving 1.
-    Poll(ServoReply(4, 0,
+    Poll(ServoFrame(4, 0,
                     {0x64, 0x80, 0xFE, 0xFF, 0xFB, 0xFF, 0x2C, 0x01, 41, 75, 7, 0, 1, 0, 0, 0}));
     EXPECT_EQ(Statics(), "-32668 | -2 | -5 | 300 | 7 | 7.5 V | 41 | 1");
 }
@@ -311,7 +311,7 @@ TEST_F(PageTest, ChineseStateTexts) {
     MakePage(true);
     EXPECT_EQ(Shown(kStateStatic), "通信正常");
     Select(kServoA);
-    Poll(ServoReply(1, 0x0D, Block({})));
+    Poll(ServoFrame(1, 0x0D, Block({})));
     EXPECT_EQ(Shown(kStateStatic), "过压/欠压 过热 过流");
     Poll({});
     EXPECT_EQ(Shown(kStateStatic), "通信超时");
@@ -319,7 +319,7 @@ TEST_F(PageTest, ChineseStateTexts) {
 
 TEST_F(PageTest, ResultOfTheOldSelectionIsNotShown) {
     Select(kServoA);
-    comm_.Reply(ServoReply(1, 0, Block({0x10, 0x00})));
+    comm_.Reply(ServoFrame(1, 0, Block({0x10, 0x00})));
     page_->PollTick();  // read for servo 1, still queued for the window
     Select(kPwm, kKindPwm, 6);
     ui_.Drain();
@@ -329,7 +329,7 @@ TEST_F(PageTest, ResultOfTheOldSelectionIsNotShown) {
     EXPECT_TRUE(s.samples[chart::kPosition].empty());
 
     // A timeout of the old selection does not overwrite the new one's state either.
-    Poll(ServoReply(4, 0, std::vector<uint8_t>(16, 0)));
+    Poll(ServoFrame(4, 0, std::vector<uint8_t>(16, 0)));
     page_->PollTick();  // nothing scripted: timeout posted
     Select(kServoA);
     ui_.Drain();

@@ -21,8 +21,8 @@
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "tests/app/shared_objects.h"
+#include "tests/support/bus_frames.h"
 #include "tests/support/demo_bus.h"
-#include "tests/support/modbus_crc.h"
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -31,16 +31,6 @@
 namespace pg_test {
 
 using Bytes = std::vector<uint8_t>;
-
-// An instruction packet with its checksum.
-inline Bytes Packet(uint8_t id, uint8_t instruction, const Bytes& params) {
-    Bytes f = {0xFF, 0xFF, id, static_cast<uint8_t>(params.size() + 2), instruction};
-    for (uint8_t b : params) f.push_back(b);
-    unsigned sum = 0;
-    for (size_t i = 2; i < f.size(); ++i) sum += f[i];
-    f.push_back(static_cast<uint8_t>(~sum));
-    return f;
-}
 
 // A Modbus "write single register" request with its CRC.
 inline Bytes WriteReg(uint8_t id, uint16_t reg, uint16_t value) {

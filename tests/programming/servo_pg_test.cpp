@@ -63,8 +63,9 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
     bus.RecordRequests(true);
     // Sign bit 11: -100 goes out as 64 08, between lock 0 and lock 1 (address 55).
     EXPECT_TRUE(Write("Position offset", "-100"));
-    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {31, 0x64, 0x08}),
-                                          Packet(1, 3, {55, 1})}));
+    EXPECT_EQ(Sent(),
+              (std::vector<Bytes>{ServoFrame(1, 3, {55, 0}), ServoFrame(1, 3, {31, 0x64, 0x08}),
+                                  ServoFrame(1, 3, {55, 1})}));
     EXPECT_EQ(view.boxes.back(), "! Parameter saving: Parameters saved successfully");
     Tick();
     Sent();
@@ -79,7 +80,7 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
     // A RAM entry: no lock, button "Set".
     EXPECT_TRUE(Write("Torque limit", "500"));
     EXPECT_EQ(view.text[kValueButton], "Set");
-    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {48, 0xF4, 0x01})}));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{ServoFrame(1, 3, {48, 0xF4, 0x01})}));
 
     // Limits and the id in use: a box, nothing sent.
     EXPECT_FALSE(Write("Position offset", "5000"));
@@ -92,8 +93,8 @@ TEST_F(PgTest, SingleWritesOpenAndCloseTheLockAndFollowIdAndBaud) {
 
     // A new id: the page and the main window follow it, the lock is closed under the new id.
     EXPECT_TRUE(Write("ID", "7"));
-    EXPECT_EQ(Sent(), (std::vector<Bytes>{Packet(1, 3, {55, 0}), Packet(1, 3, {5, 7}),
-                                          Packet(7, 3, {55, 1})}));
+    EXPECT_EQ(Sent(), (std::vector<Bytes>{ServoFrame(1, 3, {55, 0}), ServoFrame(1, 3, {5, 7}),
+                                          ServoFrame(7, 3, {55, 1})}));
     EXPECT_EQ(services->ids, (std::vector<std::pair<int, int>>{{1, 7}}));
     EXPECT_EQ(page->servo_id(), 7);
 

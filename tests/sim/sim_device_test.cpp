@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "tests/support/bus_frames.h"
 #include "tools/sim/fault_injector.h"
 #include "tools/sim/instruction_servo.h"
 #include "tools/sim/modbus_servo.h"
@@ -128,23 +129,9 @@ void LiftAngleLimits(InstructionServo& servo, uint8_t id) {
 
 // A goal for servo `id` at the motion block 41: acc 0, position as given, time 0, speed 0.
 Bytes GoalAt(uint8_t id, uint16_t position) {
-    Bytes move = {0xFF,
-                  0xFF,
-                  id,
-                  0x0A,
-                  0x03,
-                  0x29,
-                  0x00,
-                  static_cast<uint8_t>(position & 0xFF),
-                  static_cast<uint8_t>(position >> 8),
-                  0,
-                  0,
-                  0,
-                  0};
-    unsigned sum = 0;
-    for (size_t i = 2; i < move.size(); ++i) sum += move[i];
-    move.push_back(static_cast<uint8_t>(~sum & 0xFF));
-    return move;
+    return ServoFrame(id, 0x03,
+                      {0x29, 0x00, static_cast<uint8_t>(position & 0xFF),
+                       static_cast<uint8_t>(position >> 8), 0, 0, 0, 0});
 }
 
 TEST(SimInstructionServo, GoalsStopAtTheAngleLimitsOfTheTable) {
@@ -419,15 +406,13 @@ TEST(SimRobustness, RandomRequestsAndNoise) {
     for (int round = 0; round < 20000; ++round) {
         Bytes packet;
         if (round % 2 == 0) {
-            const size_t params = next() % 40;
-            packet = {0xFF, 0xFF, static_cast<uint8_t>(next() % 3 == 0 ? 0xFE : 1),
-                      static_cast<uint8_t>(params + 2), next()};
-            if (round % 6 == 0) packet[4] = static_cast<uint8_t>(2 + round / 6 % 8);
-            if (round % 10 == 0) packet[4] = 0x83;
-            for (size_t i = 0; i < params; ++i) packet.push_back(next());
-            unsigned sum = 0;
-            for (size_t i = 2; i < packet.size(); ++i) sum += packet[i];
-            packet.push_back(static_cast<uint8_t>(~sum));
+            Bytes params(next() % 40);
+            const uint8_t id = next() % 3 == 0 ? 0xFE : 1;
+            uint8_t instruction = next();
+            if (round % 6 == 0) instruction = static_cast<uint8_t>(2 + round / 6 % 8);
+            if (round % 10 == 0) instruction = 0x83;
+            for (uint8_t& b : params) b = next();
+            packet = ServoFrame(id, instruction, params);
             Bytes reply;
             servo.HandleInstruction(packet.data(), packet.size(), reply);
             pwm.HandleInstruction(packet.data(), packet.size(), reply);
@@ -437,13 +422,7 @@ TEST(SimRobustness, RandomRequestsAndNoise) {
             const size_t body = packet[1] == 0x10 ? 5 + next() % 60 : next() % 8;
             for (size_t i = 0; i < body; ++i) packet.push_back(next());
             if (packet[1] == 0x10 && packet.size() > 6) packet[6] = static_cast<uint8_t>(body - 5);
-            uint16_t crc = 0xFFFF;
-            for (uint8_t b : packet) {
-                crc ^= b;
-                for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
-            }
-            packet.push_back(crc & 0xFF);
-            packet.push_back(crc >> 8);
+            AppendModbusCrc(packet);
             Bytes reply;
             modbus.HandleModbus(packet.data(), packet.size(), reply);
         }
