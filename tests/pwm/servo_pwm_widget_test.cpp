@@ -56,7 +56,7 @@ TEST_F(PwmWidget, ControlsDriveTheAdapterAndTheTimerSweeps) {
     EXPECT_EQ(sweep->text(), "Stop");
     EXPECT_FALSE(widget.Control(kPwmStepButton)->isEnabled());
     // The real timer sweeps until the adapter has seen a few turns (slow builds take longer).
-    QTest::qWaitFor([&] { return Pulses().size() >= 4; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Pulses().size() >= 4; }, 5000));
     QTest::mouseClick(sweep, Qt::LeftButton);
     EXPECT_EQ(sweep->text(), "Sweep");
     AwaitRequests(bus_.requests_seen());
