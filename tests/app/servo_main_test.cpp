@@ -25,19 +25,16 @@ namespace {
 using Calls = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-class MainWindowTest : public ::testing::Test, protected FakeWindow {
+class MainWindowTest : public ::testing::Test,
+                       protected FakeWindow,
+                       protected BusObjects<FakePort> {
   protected:
-    explicit MainWindowTest(bool chinese = false)
-        : strings(chinese), settings(folder.path()), setup(strings, settings) {}
+    explicit MainWindowTest(bool chinese = false) : BusObjects(chinese) {}
 
     void SetUp() override {
-        port.device = [this](const Bytes& q) { return bus.Answer(q); };
-        tervion.Comm = &port;
-        modbus.Port = &port;
-        setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
+        comm.device = [this](const Bytes& q) { return bus.Answer(q); };
         main = std::make_unique<CServoMain>(view, ui, strings);
-        main->Wire({&debug, &pg, &upgrade, &pwm}, {&setup, &tervion, &modbus, &lock},
-                   strings.chinese());
+        main->Wire({&debug, &pg, &upgrade, &pwm}, Bus(), strings.chinese());
         main->SetPreferredPort("/dev/null");
         main->OnInitDialog();
     }
@@ -75,15 +72,7 @@ class MainWindowTest : public ::testing::Test, protected FakeWindow {
         FinishSearch();
     }
 
-    TestFolder folder;
-    StringTable strings;
-    SettingsStore settings;
-    ServoSetup setup;
-    FakePort port;
     TestBus bus;
-    Tervion tervion;
-    Modbus modbus;
-    BusLock lock;
     std::unique_ptr<CServoMain> main;
 };
 
@@ -198,8 +187,8 @@ TEST_F(MainWindowTest, OpenAndCloseSwitchButtonAndSettings) {
     EXPECT_EQ(view.Text(kOpenButton), "Close");
     for (int c : {kBaudCombo, kPortCombo, kParityCombo, kTimeoutEdit})
         EXPECT_FALSE(view.enabled[c]);
-    EXPECT_EQ(port.BaudRate.load(), 115200);
-    EXPECT_EQ(port.ExtraTimeout.load(), 25);
+    EXPECT_EQ(comm.BaudRate.load(), 115200);
+    EXPECT_EQ(comm.ExtraTimeout.load(), 25);
     main->OnOpenClicked();
     EXPECT_FALSE(main->port_open());
     EXPECT_EQ(view.Text(kOpenButton), "Open");
@@ -257,10 +246,10 @@ TEST_F(MainWindowTest, FollowBaudChangeUsesTheTableOfTheKind) {
 TEST_F(MainWindowTest, FollowBaudChangeMovesAnOpenPort) {
     Open();
     EXPECT_EQ(main->FollowBaudChange(0, 0, kKindServo), 115200);  // the previous rate
-    EXPECT_EQ(port.BaudRate.load(), 1000000);
-    EXPECT_EQ(port.Timeout(), 26);  // 25 + 1408000 / 1000000
+    EXPECT_EQ(comm.BaudRate.load(), 1000000);
+    EXPECT_EQ(comm.Timeout(), 26);  // 25 + 1408000 / 1000000
     EXPECT_EQ(main->FollowBaudChange(9, 0, kKindModbus), 1000000);
-    EXPECT_EQ(port.BaudRate.load(), 4800);
+    EXPECT_EQ(comm.BaudRate.load(), 4800);
 }
 
 TEST_F(MainWindowTest, SearchFindsEveryKindInIdOrder) {
@@ -304,7 +293,7 @@ TEST_F(MainWindowTest, SearchFindsEveryKindInIdOrder) {
 TEST_F(MainWindowTest, SearchProbes253FirstAndNeverTheBroadcastId) {
     Open();
     Search();
-    const auto requests = port.requests();
+    const auto requests = comm.requests();
     ASSERT_GE(requests.size(), 3u);
     // Read 9 bytes from address 0 of id 253; Modbus has no id 253, so id 0 comes next.
     EXPECT_EQ(requests[0], (Bytes{0xFF, 0xFF, 0xFD, 0x04, 0x02, 0x00, 0x09, 0xF3}));
@@ -471,15 +460,15 @@ TEST_F(MainWindowTest, ReadServoIdentityPerKind) {
     uint8_t identity[5] = {};
     ASSERT_TRUE(main->ReadServoIdentity(1, identity, kKindServo));
     EXPECT_EQ(Bytes(identity, identity + 5), (Bytes{3, 6, 0, 4, 0}));
-    EXPECT_EQ(port.requests().back(), (Bytes{0xFF, 0xFF, 0x01, 0x04, 0x02, 0x00, 0x05, 0xF3}));
+    EXPECT_EQ(comm.requests().back(), (Bytes{0xFF, 0xFF, 0x01, 0x04, 0x02, 0x00, 0x05, 0xF3}));
 
     ASSERT_TRUE(main->ReadServoIdentity(5, identity, kKindPwm));
     EXPECT_EQ(Bytes(identity, identity + 5), (Bytes{7, 1, 0xFF, 9, 0xFF}));
-    EXPECT_EQ(port.requests().back(), (Bytes{0xFF, 0xFF, 0x05, 0x04, 0x02, 0x00, 0x04, 0xF0}));
+    EXPECT_EQ(comm.requests().back(), (Bytes{0xFF, 0xFF, 0x05, 0x04, 0x02, 0x00, 0x04, 0xF0}));
 
     ASSERT_TRUE(main->ReadServoIdentity(7, identity, kKindModbus));
     EXPECT_EQ(Bytes(identity, identity + 5), (Bytes{2, 10, 0xFF, 8, 5}));
-    EXPECT_EQ(port.requests().back(), (Bytes{0x07, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x6D}));
+    EXPECT_EQ(comm.requests().back(), (Bytes{0x07, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x6D}));
 
     EXPECT_FALSE(main->ReadServoIdentity(2, identity, kKindServo));
     EXPECT_FALSE(main->ReadServoIdentity(1, identity, static_cast<ServoKind>(3)));
@@ -495,9 +484,9 @@ TEST_F(MainWindowTest, CompareServoModelResults) {
     EXPECT_EQ(main->CompareServoModel(2, vx40, kKindServo), 2);
     EXPECT_EQ(main->CompareServoModel(3, vx40, kKindServo), 1);
     EXPECT_EQ(main->CompareServoModel(4, vx40, kKindServo), 1) << "no answer";
-    const size_t before = port.requests().size();
+    const size_t before = comm.requests().size();
     EXPECT_EQ(main->CompareServoModel(1, unknown, kKindServo), 1);
-    EXPECT_EQ(port.requests().size(), before) << "nothing read for an unknown identity";
+    EXPECT_EQ(comm.requests().size(), before) << "nothing read for an unknown identity";
 
     // A pulse-width device: its record carries the variant the model lookup filled in, its
     // identity read back carries none; both find the same table.
@@ -511,9 +500,9 @@ TEST_F(MainWindowTest, ClosingTheWindowDuringASearchJoinsTheWorker) {
     bus.on_read = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(300)); };
     Open();
     main->OnSearchClicked();
-    ASSERT_TRUE(WaitUntil([&] { return !port.requests().empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !comm.requests().empty(); }));
     main->Shutdown();  // returns with the worker joined
-    EXPECT_LT(port.requests().size(), 400u) << "the search stopped early";
+    EXPECT_LT(comm.requests().size(), 400u) << "the search stopped early";
     log.Take();
     FinishSearch();  // the window still exists: its end-of-search call runs...
     EXPECT_EQ(view.Text(kSearchButton), "Search");

@@ -19,9 +19,11 @@
 #include "tests/support/wait_until.h"
 #include "transport/cqv_comm.h"
 
-// The shared bus objects on a real CQVComm, with the settings in a scratch folder of their own.
-struct SharedObjects {
-    explicit SharedObjects(bool chinese = false)
+// The shared bus objects on one port (a real CQVComm unless a test fakes it), with the
+// settings in a scratch folder of their own.
+template <class Port>
+struct BusObjects {
+    explicit BusObjects(bool chinese = false)
         : strings(chinese), settings(folder.path()), setup(strings, settings) {
         setup.SetFolders(VEXA_RESOURCE_DIR "/setup");
         tervion.Comm = &comm;
@@ -33,11 +35,12 @@ struct SharedObjects {
     StringTable strings;
     SettingsStore settings;
     ServoSetup setup;
-    CQVComm comm;
+    Port comm;
     Tervion tervion;
     Modbus modbus;
     BusLock lock;
 };
+using SharedObjects = BusObjects<CQVComm>;
 
 // Drains the posted work until the search has ended; fails the test after `limit`.
 inline void RunSearchToEnd(CServoMain& main, QueuedDispatcher& ui, std::chrono::seconds limit) {
