@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     const int margin_ms =
         argc > 1 ? ParseInteger(argv[1]).value_or(0) : Discovery::kDefaultMarginMs;
     const std::string setup_dir = std::string(VEXA_RESOURCE_DIR) + "/setup";
-    sim::SimBus bus({.wire_time = true});
+    sim::SimBus bus;
+    bus.SetWireTime(true);
     sim::ModelCatalog catalog(setup_dir);
     sim::AddDevices(bus, catalog, sim::SpreadDemoDevices(), nullptr);
     if (!bus.Start()) return 1;

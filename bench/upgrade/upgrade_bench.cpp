@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vexa_upgrade_bench";
     std::filesystem::create_directories(dir);
 
-    sim::SimBus bus({.wire_time = true});
+    sim::SimBus bus;
+    bus.SetWireTime(true);
     sim::ModelCatalog catalog(setup_dir);
     const sim::ModelIdentity low{3, 6, 0, 4, 0};
     bus.AddServo(catalog.Resolve(sim::Family::kServo, low, nullptr), {.id = 1});

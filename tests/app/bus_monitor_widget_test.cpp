@@ -65,7 +65,8 @@ TEST(BusMonitorWidget, ScriptedExchangeDecodedFilteredAndSaved) {
             "ID 1 Read addr 0 len 9", "ID 1 reply error 0x00, 9 bytes", "slave 6 read holding 0 x2",
             "slave 6 reply 4 bytes",  "ID 9 Read addr 0 len 9",         "no reply"};
         // The panel takes what the port recorded on its next refresh.
-        QTest::qWaitFor([&] { return NonEmpty(Column(table, 3)).size() >= expected.size(); }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return NonEmpty(Column(table, 3)).size() >= expected.size(); }, 5000));
         EXPECT_EQ(NonEmpty(Column(table, 3)), expected);
         const std::vector<std::string> bytes = Column(table, 2);
         EXPECT_EQ(bytes.front(), "FF FF 01 04 02 00 09 EF");

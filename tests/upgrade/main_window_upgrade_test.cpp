@@ -20,7 +20,8 @@
 namespace {
 
 TEST(MainWindowDuringUpgrade, SearchPortAndTabsWaitAndCloseEndsTheExchange) {
-    sim::SimBus bus({.wire_time = true});
+    sim::SimBus bus;
+    bus.SetWireTime(true);
     ASSERT_EQ(StartDemoBus(bus), "");
     TestFolder dir;
     SharedObjects shared;
