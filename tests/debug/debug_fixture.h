@@ -77,9 +77,8 @@ class FakeView : public RobotDlgView {
     std::map<int, ControlFlag> enabled, visible, checked;
     std::map<int, std::pair<int, int>> range;
     std::map<int, int> pos;
-    std::map<int, int> timers;
-    std::vector<std::string>
-        errors;  // error boxes shown, "caption: text"  // running window timers and their intervals
+    std::map<int, int> timers;        // running window timers and their intervals
+    std::vector<std::string> errors;  // error boxes shown, "caption: text"
 };
 
 inline std::vector<uint8_t> ModbusReply(uint8_t id, const std::vector<uint16_t>& regs) {
