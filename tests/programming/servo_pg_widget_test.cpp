@@ -15,6 +15,7 @@
 #include "app/qt_dispatcher_widget.h"
 #include "pages/programming/pg_table_model_widget.h"
 #include "tests/programming/pg_fixture.h"
+#include "tests/support/on_screen.h"
 
 using namespace pg_test;
 
@@ -76,14 +77,13 @@ class PgWidgetTest : public PgTest {
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.Cell(row, 2) == want; }, 5000));
         // The refresh left the user's selection where it was.
         EXPECT_TRUE(w.Table()->selectionModel()->isRowSelected(row, {}));
-        QTest::qWait(250);
-        w.grab().save(QString::fromStdString(shot));
+        EXPECT_TRUE(SaveShot(w, shot));
         qt_page.StopRefresh();
     }
 };
 
 TEST_F(PgWidgetTest, TableFillsValueIsSavedAndShown) {
-    Run(false, std::string(VEXA_BIN_DIR) + "/programming_page_en.png");
-    Run(true, std::string(VEXA_BIN_DIR) + "/programming_page_zh.png");
+    Run(false, "programming_page_en.png");
+    Run(true, "programming_page_zh.png");
     EXPECT_EQ(Peek(1, 13), 85);
 }
