@@ -2,6 +2,7 @@
 // demo bus on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -10,12 +11,14 @@
 #include "app_fakes.h"
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
+#include "platform/number_text.h"
 #include "platform/settings_store.h"
 #include "platform/string_table.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
 #include "shared_objects.h"
 #include "tests/support/demo_bus.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -111,17 +114,15 @@ TEST_F(SearchSimTest, FindsEveryDemoDeviceWithKindRecordAndName) {
 TEST_F(SearchSimTest, StopAfterAFewIdsKeepsTheRowsFound) {
     main->OnSearchClicked();
     // Past the demo devices (ids 1 to 7), each empty id takes a reply time-out.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     auto probing = [&] {
         const std::string text = view.Text(kStatusLine);
-        return text.rfind("Ping ID:", 0) == 0 && std::atoi(text.c_str() + 8) >= 12 &&
-               std::atoi(text.c_str() + 8) < 253;
+        const long id = LeadingInteger(text.substr(std::min<size_t>(text.size(), 8)));
+        return text.rfind("Ping ID:", 0) == 0 && id >= 12 && id < 253;
     };
-    while (!probing()) {
+    ASSERT_TRUE(WaitUntil(probing, std::chrono::seconds(30), [&] {
         ui.Drain();
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    }));
     main->OnSearchClicked();
     FinishSearch();
     ASSERT_EQ(view.rows.size(), 7u);

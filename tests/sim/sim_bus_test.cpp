@@ -45,13 +45,9 @@ class SimBusTest : public ::testing::Test {
     // Reads the kind-0 feedback block (17 bytes from 56) until pred holds or 5 s pass.
     template <typename Pred>
     bool PollFeedback(int id, Pred pred) {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
         uint8_t block[17];
-        while (Clock::now() < deadline) {
-            if (tervion.Read(id, 56, block, 17) == 17 && pred(block)) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return WaitUntil([&] { return tervion.Read(id, 56, block, 17) == 17 && pred(block); },
+                         std::chrono::seconds(5));
     }
     double MsOf(const std::function<void()>& fn) {
         const auto start = Clock::now();
@@ -341,9 +337,7 @@ TEST_F(SimBusTest, ServosMoveToTheirGoalAndReportIt) {
     tervion.End = 0;
     EXPECT_NE(tervion.WriteWord(6, 42, 300), 0);
     uint8_t p[16];
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline && !(tervion.Read(6, 56, p, 16) == 16 && p[0] == 0x2C))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(WaitUntil([&] { return tervion.Read(6, 56, p, 16) == 16 && p[0] == 0x2C; }));
     EXPECT_EQ(p[0] | p[1] << 8, 300);
     EXPECT_EQ(p[6] | p[7] << 8, 300);
 
@@ -351,10 +345,9 @@ TEST_F(SimBusTest, ServosMoveToTheirGoalAndReportIt) {
     const uint16_t goal[] = {500, 1, 50, 1500};
     EXPECT_TRUE(modbus.WriteRegisters(10, 128, goal, 4));
     uint16_t r[10] = {};
-    const auto until = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < until &&
-           !(modbus.ReadHoldingRegisters(10, 256, r, 10) == 10 && r[1] == 500 && r[6] == 0))
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(WaitUntil([&] {
+        return modbus.ReadHoldingRegisters(10, 256, r, 10) == 10 && r[1] == 500 && r[6] == 0;
+    }));
     EXPECT_EQ(r[1], 500);
     EXPECT_EQ(r[8], 500);
     EXPECT_EQ(r[4], 120);

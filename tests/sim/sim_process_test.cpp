@@ -16,18 +16,16 @@
 #include "protocol/tervion.h"
 #include "tests/support/sim_child.h"
 #include "tests/support/test_folder.h"
+#include "tests/support/wait_until.h"
 #include "transport/cqv_comm.h"
 
 namespace {
 
 // Exit status of the child, or -1 when it has not ended within 10 s (then it is killed).
 int WaitExit(pid_t pid) {
-    for (int i = 0; i < 1000; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    int status = 0;
+    if (WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, std::chrono::seconds(10)))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
