@@ -59,7 +59,6 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
         QTest::mouseClick(qobject_cast<QCheckBox*>(widget.Control(id)), Qt::LeftButton);
     }
     EXPECT_EQ(page.Graph().Channels(), 0xE7u);
-    QTest::qWait(300);
     for (int target : {2600, 3200, 1200}) {
         slider->setSliderPosition(target);  // as a drag does
         QTest::qWait(0);                    // the page handles the move once it is in place
@@ -67,11 +66,11 @@ TEST_F(DebugWidgetTest, SliderDrivesSimulatedServoAndChartShowsCurves) {
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return Caption(widget, kPositionStatic) == QString::number(target); }, 8000))
             << "position " << Caption(widget, kPositionStatic).toStdString();
-        QTest::qWait(250);
     }
-    EXPECT_EQ(Caption(widget, kMovingStatic), "0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Caption(widget, kMovingStatic) == "0"; }, 5000));
     EXPECT_EQ(Caption(widget, kVoltageStatic), "12.0 V");
-    EXPECT_GT(page.Graph().SampleCount(chart::kPosition), 20);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return page.Graph().SampleCount(chart::kPosition) > 20; }, 5000));
 
     // Registered writes enable "Action"; Ctrl+S reveals the hidden channels.
     QTest::mouseClick(qobject_cast<QAbstractButton*>(widget.Control(kRegWriteRadio)),
