@@ -14,6 +14,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/wait_until.h"
+
 extern char** environ;
 
 namespace {
@@ -81,18 +83,21 @@ bool WebServer::StartOn(int port, const std::string& document_root, const std::s
         pid_ = -1;
         return false;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Accepts(port)) return true;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {  // ended: the port was taken
-            pid_ = -1;
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bool ended = false;  // the server gave up, as when the port was taken
+    const bool settled = WaitUntil(
+        [&] {
+            if (Accepts(port)) return true;
+            int status = 0;
+            ended = waitpid(pid_, &status, WNOHANG) == pid_;
+            return ended;
+        },
+        std::chrono::seconds(10),
+        [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
+    if (settled && !ended) return true;
+    if (!ended) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
     pid_ = -1;
     return false;
 }
