@@ -19,6 +19,7 @@
 #include "protocol/tervion.h"
 #include "shared_objects.h"
 #include "tests/support/demo_bus.h"
+#include "tests/support/wait_until.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
 #include "tools/sim/sim_options.h"
@@ -62,20 +63,20 @@ TEST(SearchConcurrency, SearchAndPagePollShareTheBus) {
     });
 
     main.OnSearchClicked();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     int clicks = 0;
-    while (main.searching()) {
-        ui.Drain();
-        // The user keeps working: selections, id checks and tab changes during the search.
-        if (main.found_count() > 0) {
-            main.OnListClicked(clicks % main.found_count());
-            main.IdInUse(3);
-            ++clicks;
-        }
-        main.OnTabChanged(clicks % 4);
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !main.searching(); }, std::chrono::seconds(180),
+                          [&] {
+                              ui.Drain();
+                              // The user keeps working: selections, id checks and tab changes
+                              // during the search.
+                              if (main.found_count() > 0) {
+                                  main.OnListClicked(clicks % main.found_count());
+                                  main.IdInUse(3);
+                                  ++clicks;
+                              }
+                              main.OnTabChanged(clicks % 4);
+                              std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                          }));
     ui.Drain();
     poll.Stop();
 
