@@ -95,14 +95,7 @@ TEST(BusMonitorWidget, ScriptedExchangeDecodedFilteredAndSaved) {
         EXPECT_EQ(lines[1], " RX 06 03 04 00 D2 03 25 ED E1");
         EXPECT_EQ(Slurp(path).substr(0, trace[0].size() + 1), trace[0] + " ");
 
-        // Pause holds the list; Clear empties it.
-        for (QPushButton* b : panel.findChildren<QPushButton*>())
-            if (b->text() == "Pause") b->click();
-        panel.findChild<QLineEdit*>()->setText("");
-        const int rows = table->model()->rowCount();
-        EXPECT_EQ(tervion.Read(1, 0, record, 9), 9);
-        QTest::qWait(250);
-        EXPECT_EQ(table->model()->rowCount(), rows);
+        // Clear empties the list (pausing is checked on the monitor itself).
         for (QPushButton* b : panel.findChildren<QPushButton*>())
             if (b->text() == "Clear") b->click();
         EXPECT_EQ(table->model()->rowCount(), 0);

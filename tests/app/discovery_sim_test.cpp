@@ -2,16 +2,12 @@
 // five rates and two servos sharing id 3.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/discovery.h"
 #include "shared_objects.h"
 #include "tests/support/demo_bus.h"
-#include "tools/sim/model_catalog.h"
-#include "tools/sim/sim_bus.h"
-#include "tools/sim/sim_options.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "app/servo_main.h"
@@ -12,9 +11,6 @@
 #include "shared_objects.h"
 #include "tests/support/demo_bus.h"
 #include "tests/support/wait_until.h"
-#include "tools/sim/model_catalog.h"
-#include "tools/sim/sim_bus.h"
-#include "tools/sim/sim_options.h"
 
 namespace {
 

@@ -48,7 +48,10 @@ namespace {
 struct Rig : SharedObjects {
     Rig(bool chinese, const char* scale) : SharedObjects(chinese) {
         if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        if (scale) setenv("QT_SCALE_FACTOR", scale, 1);
+        if (scale)
+            setenv("QT_SCALE_FACTOR", scale, 1);
+        else
+            unsetenv("QT_SCALE_FACTOR");
         static int argc = 1;
         static char name[] = "window_layout_test";
         static char* argv[] = {name, nullptr};
@@ -180,7 +183,7 @@ TEST(WindowLayout, PlaceIsRememberedAndFallsBackOnTheScreen) {
     // First start: the default size, no larger than the screen, centred on it.
     rig.window->RestoreGeometry(rig.settings);
     const QRect first = rig.w().geometry();
-    EXPECT_EQ(first.width(), std::min(MainWindow::kDefaultWidth, screen.width()));
+    EXPECT_EQ(first.width(), std::min(1120, screen.width()));
     EXPECT_EQ(first.center().x() / 4, screen.center().x() / 4);
 
     rig.w().setGeometry(screen.x() + 10, screen.y() + 20, 500, 400);

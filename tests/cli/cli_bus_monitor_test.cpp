@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/demo_bus.h"
 #include "tools/cli/cli_runner.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
@@ -32,14 +33,7 @@ class CliBusMonitor : public ::testing::Test {
         }
         sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
         sim::AddDevices(bus_, catalog, options, nullptr);
-        std::string error;
-        ASSERT_TRUE(bus_.Start(&error)) << error;
-    }
-    void StartSpreadBus() {
-        sim::ModelCatalog catalog(VEXA_RESOURCE_DIR "/setup");
-        sim::AddDevices(bus_, catalog, sim::SpreadDemoDevices(), nullptr);
-        std::string error;
-        ASSERT_TRUE(bus_.Start(&error)) << error;
+        ASSERT_EQ(StartedOrWhyNot(bus_), "");
     }
     void TearDown() override { bus_.Stop(); }
 
@@ -91,7 +85,7 @@ TEST_F(CliBusMonitor, ScanAllBaudsReportsEachDeviceAtTheRateItAnswered) {
 // order, the shared id as a garbled line (exit status still 0), nothing on standard error
 // when it is not a terminal.
 TEST_F(CliBusMonitor, ScanAllBaudsFlagsTheSharedIdAndKeepsTheWindowsRateOrder) {
-    StartSpreadBus();
+    ASSERT_EQ(StartSpreadBus(bus_), "");
     const CliRun r = Cli({"--setup-dir", VEXA_RESOURCE_DIR "/setup", "scan", "--all-bauds",
                           "--rates", "9600,57600,1000000,115200", "--margin", "30", "0", "7"});
     ASSERT_EQ(r.status, 0) << r.err;

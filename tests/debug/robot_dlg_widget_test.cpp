@@ -160,33 +160,35 @@ TEST_F(DebugWidgetTest, EverySliderActionSendsAGoalAndCtrlSGoesOnToTheFocusedCon
     ASSERT_NE(slider, nullptr);
 
     bus_.RecordRequests(true);
-    std::vector<int> goals;  // goals the simulated servo has received since the last clear
-    auto goals_arrive = [&](size_t n) {
-        return QTest::qWaitFor(
+    // The goals the simulated servo received since the last call, once n have come; a read
+    // sent behind them and answered then proves that no further goal is on its way.
+    auto goals_sent = [&](size_t n) {
+        std::vector<int> goals;
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 for (int goal : GoalsSent(bus_)) goals.push_back(goal);
                 return goals.size() >= n;
             },
-            5000);
+            5000));
+        uint8_t byte = 0;
+        std::lock_guard<BusLock> g(lock_);
+        EXPECT_EQ(tervion_.Read(1, 0, &byte, 1), 1);
+        for (int goal : GoalsSent(bus_)) goals.push_back(goal);
+        return goals;
     };
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_End);
     QTest::keyClick(slider, Qt::Key_Right);  // already at the end: the value stays
     QTest::keyClick(slider, Qt::Key_End);
-    EXPECT_TRUE(goals_arrive(3));
-    EXPECT_EQ(goals, (std::vector<int>{4095, 4095, 4095}));
-    goals.clear();
+    EXPECT_EQ(goals_sent(3), (std::vector<int>{4095, 4095, 4095}));
     // A click on the thumb and its release, without moving it.
     const QPoint thumb = ThumbCentre(*slider);
     QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb);
-    EXPECT_TRUE(goals_arrive(2));
-    for (int goal : goals) EXPECT_EQ(goal, 4095);
-    goals.clear();
+    EXPECT_EQ(goals_sent(2), (std::vector<int>{4095, 4095}));
     // A position the page sets itself sends nothing: only the Set button's own goal.
     page.OnSet();
-    EXPECT_TRUE(goals_arrive(1));
-    EXPECT_EQ(goals.size(), 1u);
+    EXPECT_EQ(goals_sent(1).size(), 1u);
 
     auto* edit = widget->Control(kAccEdit);
     edit->setFocus();

@@ -26,6 +26,7 @@
 #include "tests/support/test_folder.h"
 #include "tools/sim/model_catalog.h"
 #include "tools/sim/sim_bus.h"
+#include "transport/bus_rates.h"
 #include "transport/cqv_comm.h"
 
 namespace pg_test {
@@ -110,21 +111,10 @@ class FakeServices : public MainWindowServices {
         return CompareModelOnBus(setup, tervion, modbus, lock, id, identity, kind);
     }
     bool IdInUse(int id) override { return in_use.count(id) != 0; }
-    // Follows like the main window: the servo's baud-rate index names a rate per protocol;
-    // an index without a rate leaves the port as it is.
+    // Follows like the main window, through the same rate table.
     int FollowBaudChange(int index, int parity, ServoKind kind) override {
         followed.push_back({index, parity, kind});
-        static constexpr int kServoRates[13] = {1000000, 500000, 250000, 128000, 115200,
-                                                76800,   57600,  38400,  19200,  14400,
-                                                9600,    4800,   256000};
-        static constexpr int kModbusRates[13] = {256000, 128000, 115200, 57600, 56000, 38400, 19200,
-                                                 14400,  9600,   4800,   0,     0,     0};
-        const int baud = index < 0 || index > 12 ? 0
-                         : kind == kKindModbus   ? kModbusRates[index]
-                                                 : kServoRates[index];
-        std::lock_guard<BusLock> g(lock);
-        if (baud == 0) return comm.BaudRate.load();
-        return comm.SetBaud(baud, parity);
+        return bus_rates::FollowServoRate(comm, lock, index, parity, kind == kKindModbus);
     }
     void ServoIdChanged(int old_id, int new_id) override { ids.push_back({old_id, new_id}); }
 

@@ -58,7 +58,6 @@ void RawHttpServer::Run() {
         if (::poll(&p, 1, 20) <= 0) continue;
         const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        ++connections_;
         std::string request;
         char buffer[1024];
         while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {

@@ -22,7 +22,6 @@ class RawHttpServer {
 
     int port() const { return port_; }
     std::string LastRequest() const;
-    int Connections() const { return connections_.load(); }
 
     // Writes all of text; false when the peer has gone.
     static bool Send(int fd, const std::string& text);
@@ -36,7 +35,6 @@ class RawHttpServer {
     int listen_fd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
-    std::atomic<int> connections_{0};
     mutable std::mutex mutex_;
     std::string last_request_;
     std::thread thread_;
