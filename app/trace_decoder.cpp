@@ -141,7 +141,9 @@ DecodedTransfer TraceDecoder::DecodeReply() {
             int at = 0;
             while (at + 1 < n && !(b[at] == 0xFF && b[at + 1] == 0xFF)) ++at;
             const int rest = n - at;
-            if (rest < 4 || rest < b[at + 3] + 4) return {last_id_, ""};
+            // A reply carries at least its error byte and checksum (length 2); a shorter
+            // length byte is noise, and its frame would end before the error byte.
+            if (rest < 4 || b[at + 3] < 2 || rest < b[at + 3] + 4) return {last_id_, ""};
             reply_done_ = true;
             const int data = b[at + 3] - 2;
             std::string text = Format("ID %d reply error 0x%02X", b[at + 2], b[at + 4]);
