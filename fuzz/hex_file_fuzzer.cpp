@@ -32,14 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (image.length != 0 || !assembled) std::abort();
         return 0;
     }
-    // Under one extended address records are placed by their offsets, under several by
-    // their full addresses.
-    const uint32_t upper = image.records.front().upper;
-    const bool one = std::all_of(image.records.begin(), image.records.end(),
-                                 [&](const Hex& rec) { return rec.upper == upper; });
-    auto place = [&](const Hex& rec) {
-        return one ? uint64_t(rec.address) : uint64_t(rec.upper) + uint64_t(rec.address);
-    };
+    // Records are placed by their full addresses.
+    auto place = [](const Hex& rec) { return uint64_t(rec.upper) + uint64_t(rec.address); };
     const uint64_t base = place(image.records.front());
     uint64_t furthest = 0;
     for (const Hex& rec : image.records) {

@@ -76,14 +76,10 @@ int LoadHexLine(FirmwareImage& image, const std::string& line) {
 bool AssembleHex(FirmwareImage& image) {
     image.length = 0;
     if (image.records.empty()) return true;
-    const uint32_t first_upper = image.records.front().upper;
-    const bool one_upper = std::all_of(image.records.begin(), image.records.end(),
-                                       [&](const Hex& rec) { return rec.upper == first_upper; });
-    // Under one extended address the load offsets alone place the data; under several,
-    // the full addresses do, or a second 64 KiB part would land on top of the first.
-    auto place = [&](const Hex& rec) {
-        return one_upper ? static_cast<uint64_t>(rec.address)
-                         : static_cast<uint64_t>(rec.upper) + static_cast<uint64_t>(rec.address);
+    // Records are placed by their full addresses from the lowest; under one extended address
+    // that is their load offsets, and a second 64 KiB part lands behind the first.
+    auto place = [](const Hex& rec) {
+        return static_cast<uint64_t>(rec.upper) + static_cast<uint64_t>(rec.address);
     };
     std::stable_sort(image.records.begin(), image.records.end(),
                      [&](const Hex& a, const Hex& b) { return place(a) < place(b); });
