@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "app/bus_monitor_view.h"
+#include "platform/number_text.h"
 #include "platform/string_table.h"
 
 std::string MonitorRow::TimeText() const {
@@ -64,23 +66,11 @@ void BusMonitor::Clear() {
 }
 
 bool BusMonitor::SetFilter(const std::string& text) {
-    int id = -1;
-    bool ok = true;
-    if (!text.empty()) {
-        int value = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9' || value > 254) {
-                ok = false;
-                break;
-            }
-            value = value * 10 + (c - '0');
-        }
-        if (ok && value <= 254)
-            id = value;
-        else
-            ok = false;
-    }
-    filter_ = id;
+    // An empty text shows every id; a text that is no id 0 to 254 shows every id and is
+    // refused.
+    const std::optional<long long> id = text.empty() ? std::nullopt : ParseInteger(text, 0, 254);
+    const bool ok = text.empty() || id.has_value();
+    filter_ = id ? static_cast<int>(*id) : -1;
     shown_.clear();
     for (const MonitorRow& row : all_)
         if (Matches(row)) shown_.push_back(row);

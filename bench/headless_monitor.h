@@ -17,6 +17,7 @@ class HeadlessMonitor {
     ~HeadlessMonitor() { Stop(); }
 
     void Start(CQVComm& port) {
+        port_ = &port;
         log_.Attach(port);
         open_ = true;
         thread_ = std::thread([this] {
@@ -26,9 +27,12 @@ class HeadlessMonitor {
             }
         });
     }
+    // Also detaches the log from the port, which may outlive the monitor.
     void Stop() {
         open_ = false;
         if (thread_.joinable()) thread_.join();
+        if (port_) port_->TransferObserver = nullptr;
+        port_ = nullptr;
     }
 
   private:
@@ -39,6 +43,7 @@ class HeadlessMonitor {
         void ShowError(const std::string&, const std::string&) override {}
     };
 
+    CQVComm* port_ = nullptr;
     TransferLog log_;
     NullView view_;
     BusMonitor panel_{log_, view_, false};

@@ -225,7 +225,7 @@ int main(int argc, char** argv) {
         const double ns = std::chrono::duration<double, std::nano>(Clock::now() - a).count();
         std::printf("%-24s %9.0f ns per transfer\n", "recording a transfer", ns / kRecords);
     }
-    port.TransferObserver = nullptr;
+    monitor_panel.Stop();
     bus.Stop();
     return 0;
 }

@@ -112,13 +112,6 @@ CpicWidget::~CpicWidget() {
     if (chart_ && initialised_) chart_->SetRedrawHandler(nullptr);
 }
 
-QSize CpicWidget::CanvasSizeFor(QSize logical, double dpi_x, double dpi_y) {
-    if (dpi_x <= 0) dpi_x = 96;
-    if (dpi_y <= 0) dpi_y = 96;
-    return QSize(static_cast<int>(logical.width() * kTenthsOfMmPerInch / dpi_x),
-                 static_cast<int>(logical.height() * kTenthsOfMmPerInch / dpi_y));
-}
-
 void CpicWidget::InitCanvas() {
     if (!chart_) return;
     chart_->InitCanvas(kCanvasWidth, kCanvasHeight);

@@ -39,9 +39,6 @@ class CpicWidget : public QWidget {
     // the poll thread). It also runs on the first show if nobody called it.
     void InitCanvas();
 
-    // Canvas size in 0.1 mm for a widget of the given logical size and dots per inch.
-    static QSize CanvasSizeFor(QSize logical, double dpi_x, double dpi_y);
-
     // Draws scene over the whole of target (its pixel size; tests and benchmark use it too)
     // straight at device resolution with a scaled, antialiased painter. text_scale: device
     // pixels per canvas unit for letters, pens and label offsets; 0 stretches them with the

@@ -1,5 +1,7 @@
 #include "tools/sim/sim_options.h"
 
+#include <iterator>
+
 #include "platform/number_text.h"
 
 namespace sim {
@@ -184,8 +186,9 @@ std::vector<DeviceOption> DemoDevices() {
 
 std::vector<DeviceOption> SpreadDemoDevices() {
     std::vector<DeviceOption> d = DemoDevices();
+    // The demo devices' rates in their order; a device added later keeps the default rate.
     const int rates[] = {1000000, 500000, 57600, 57600, 115200, 115200, 9600};
-    for (size_t k = 0; k < d.size(); ++k) d[k].baud = rates[k];
+    for (size_t k = 0; k < d.size() && k < std::size(rates); ++k) d[k].baud = rates[k];
     // A new servo of the other model, delivered with the id of one already on the bus.
     DeviceOption twin = d[0];
     twin.id = 3;
