@@ -3,6 +3,7 @@
 // (a short read once it runs out, as on a time-out); writes are accepted and dropped. The
 // port never opens, so purges and line controls do nothing.
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +17,7 @@ class FuzzedLine : public CQVComm {
 
     int WriteBytes(const uint8_t* buffer, int n) override { return buffer && n > 0 ? n : 0; }
 
-    int ReadBytes(uint8_t* buffer, int n) override {
+    int ReadBytesUntil(uint8_t* buffer, int n, std::chrono::steady_clock::time_point) override {
         if (buffer == nullptr || n <= 0) return 0;
         const size_t take = std::min(static_cast<size_t>(n), size_ - at_);
         std::memcpy(buffer, data_ + at_, take);

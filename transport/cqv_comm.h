@@ -22,8 +22,9 @@ class CQVComm {
     CQVComm& operator=(const CQVComm&) = delete;
 
     // Slot 0 and 1: the byte operations the protocol layers bind to.
+    // Every read goes through ReadBytesUntil, the one a stand-in port overrides.
     virtual int WriteBytes(const uint8_t* buffer, int n);
-    virtual int ReadBytes(uint8_t* buffer, int n);
+    int ReadBytes(uint8_t* buffer, int n);
     // ReadBytes with its own deadline instead of the stored time-out: for callers that
     // time a reply to the microsecond (the all-rate discovery's reply window).
     virtual int ReadBytesUntil(uint8_t* buffer, int n,

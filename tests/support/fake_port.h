@@ -3,6 +3,7 @@
 // bytes queued with Reply() and, when `device` is set, from what the device returns for
 // each request (the bytes written since the previous read). Safe to use from the poll
 // thread and the test's thread at once.
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -28,7 +29,7 @@ class FakePort : public CQVComm {
         writes_.push_back(HexOf(Bytes(buffer, buffer + n)));
         return n;
     }
-    int ReadBytes(uint8_t* buffer, int n) override {
+    int ReadBytesUntil(uint8_t* buffer, int n, std::chrono::steady_clock::time_point) override {
         Bytes request;
         {
             std::lock_guard<std::mutex> g(m_);
