@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <limits>
 #include <mutex>
 
 #include "app/port_names.h"
@@ -24,12 +23,6 @@ namespace {
 
 // A number shown in a control (a rate, the extra time-out, an id in the list), read as the
 // leading integer of its text and kept within int.
-int TextNumber(const std::string& text) {
-    const long long v = LeadingInteger(text);
-    return static_cast<int>(
-        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 // String-table ids of the texts dialog 130 loads.
 enum TextId : int {
     kTextOpen = 153,
@@ -149,9 +142,9 @@ void CServoMain::OnPortDropDown() { FillPortCombo(); }
 
 void CServoMain::OnOpenClicked() {
     if (RefusedDuringUpgrade()) return;
-    const int baud = TextNumber(view_.Text(kBaudCombo));
+    const int baud = LeadingInt(view_.Text(kBaudCombo));
     const int parity = view_.ComboSelection(kParityCombo);
-    const int extra = TextNumber(view_.Text(kTimeoutEdit));
+    const int extra = LeadingInt(view_.Text(kTimeoutEdit));
     const std::string name = view_.Text(kPortCombo);
     CQVComm& port = comm();
 
@@ -281,7 +274,7 @@ void CServoMain::OnDiscoveryFind(const DiscoveryFind& f) {
         devices.emplace_back(view_.CellText(row, 0), view_.CellText(row, 1));
     view_.ClearList();
     for (size_t row = 0; row < devices.size(); ++row)
-        AppendRateRow(TextNumber(devices[row].first), devices[row].second, found_[row].baud);
+        AppendRateRow(LeadingInt(devices[row].first), devices[row].second, found_[row].baud);
     AppendRateRow(f.id, GbkToUtf8(f.hit.name), f.baud);
     for (const auto& [id, baud] : garbled_) AppendRateRow(id, GarbledText(id), baud);
 }
@@ -375,7 +368,7 @@ void CServoMain::OnListClicked(int row) {
     bus_.tervion->End = record.byte_order();
     bus_.tervion->Level = record.level();
 
-    const int id = TextNumber(view_.CellText(row, 0));
+    const int id = LeadingInt(view_.CellText(row, 0));
     selected_ = row;
     view_.SetText(kStatusLine, WithId(Str(kTextSelect), id));
     if (pages_.debug) pages_.debug->SelectServo(id, found(), row);

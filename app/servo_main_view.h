@@ -35,7 +35,7 @@ class ServoMainView {
     virtual std::string Text(int control) const = 0;
     virtual void Enable(int control, bool enabled) = 0;
     // Check boxes.
-    virtual bool IsChecked(int control) const { return false; }
+    virtual bool IsChecked(int control) const = 0;
     virtual void SetTextLimit(int control, int characters) = 0;
 
     // Combo boxes (drop lists).

@@ -1,11 +1,11 @@
 // The four ServoSetup lookups: each reads the named setup file line by line, walking its
 // memory, model and debug sections, with its state in locals only.
 #include <fstream>
-#include <limits>
 #include <string_view>
 #include <vector>
 
 #include "definitions/servo_setup.h"
+#include "platform/number_text.h"
 
 namespace {
 
@@ -64,29 +64,12 @@ bool IsNumber(std::string_view field) {
     return i < field.size() && field[i] >= '0' && field[i] <= '9';
 }
 
-// The decimal integer at the start of field (blanks, sign, digits); 0 when there is none.
-// Saturates at the 32-bit range instead of overflowing.
-long ReadNumber(std::string_view field) {
-    size_t i = 0;
-    while (i < field.size() && IsBlank(field[i])) ++i;
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
-    constexpr long long kLimit = std::numeric_limits<int32_t>::max();
-    long long value = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        value = value * 10 + (field[i] - '0');
-        if (value > kLimit + 1) value = kLimit + 1;
-    }
-    if (negative) return static_cast<long>(-value);
-    return static_cast<long>(value > kLimit ? kLimit : value);
-}
-
 // The numbers of a line whose fields are all numbers; empty otherwise.
 std::vector<long> LineNumbers(std::string_view line) {
     std::vector<long> numbers;
     for (std::string_view field : SplitFields(line)) {
         if (!IsNumber(field)) return {};
-        numbers.push_back(ReadNumber(field));
+        numbers.push_back(LeadingInt(field));
     }
     return numbers;
 }
@@ -227,7 +210,7 @@ std::string ServoSetup::LookupModelName(const std::string& file, uint8_t* ident)
             if (comma == std::string_view::npos) return true;  // not a model line
             const std::string_view field = line.substr(start, comma - start);
             if (!IsNumber(field)) return true;
-            key[i] = LowByte(ReadNumber(field));
+            key[i] = LowByte(LeadingInt(field));
             start = comma + 1;
         }
         const std::string_view rest = line.substr(start);

@@ -1,5 +1,8 @@
 #include "platform/number_text.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 int DigitValue(char c) {
@@ -78,4 +81,9 @@ long long LeadingInteger(std::string_view text) {
                  : static_cast<unsigned long long>(std::numeric_limits<long long>::max());
     Accumulate(text, i, 10, limit, magnitude);
     return Signed(negative, magnitude);
+}
+
+int LeadingInt(std::string_view text) {
+    return static_cast<int>(std::clamp<long long>(
+        LeadingInteger(text), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }

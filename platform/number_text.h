@@ -25,3 +25,6 @@ std::optional<T> ParseInteger(std::string_view text, int base = 10) {
 // a digit, text without digits gives 0, and a value beyond the range of long long stops at
 // its end instead of overflowing.
 long long LeadingInteger(std::string_view text);
+
+// LeadingInteger stopped at the ends of int instead.
+int LeadingInt(std::string_view text);

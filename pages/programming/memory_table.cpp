@@ -30,23 +30,15 @@ bool IsPersistent(const std::string& area) {
     return area == "EPROM" || area == "EPROM1" || area == "DEFAULT" || area == "INFO";
 }
 
-int ToNumber(const std::string& text) {
-    // Beyond the range of int the value stops at its end.
-    const long long v = LeadingInteger(text);
-    if (v > 2147483647LL) return 2147483647;
-    if (v < -2147483647LL - 1) return -2147483647 - 1;
-    return static_cast<int>(v);
-}
-
 AreaLayout ComputeAreas(const std::vector<MemoryEntry>& rows) {
     AreaLayout l;
     for (const MemoryEntry& row : rows) {
         const int a = AreaOf(row.field[kArea]);
         if (a < 0) continue;
-        const int address = ToNumber(row.field[kAddress]);
+        const int address = LeadingInt(row.field[kAddress]);
         AreaSpan& s = l.area[a];
         if (s.length == 0) s.start = address;
-        s.length = address + ToNumber(row.field[kSize]) - s.start;
+        s.length = address + LeadingInt(row.field[kSize]) - s.start;
     }
     for (const AreaSpan& s : l.area) l.total += s.length;
     return l;
@@ -84,7 +76,7 @@ std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntr
         if (a < 0 || row.field[kName] == "--") continue;
         // The offset is taken from the area's start, so that a row is read from its own
         // bytes even when rows of another area stand between two rows of this one.
-        const int pos = ToNumber(row.field[kAddress]) - layout.area[a].start;
+        const int pos = LeadingInt(row.field[kAddress]) - layout.area[a].start;
         const std::string& sign = row.field[kSign];
         int v = 0;
         if (kind == kKindModbus) {
@@ -100,11 +92,11 @@ std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntr
                 if (pos >= kImageBytes) continue;
                 v = img[pos];
                 if (sign == "-2") v = static_cast<int8_t>(img[pos]);
-                if (signed_magnitude) v = DecodeSignMagnitude(v, ToNumber(sign));
+                if (signed_magnitude) v = DecodeSignMagnitude(v, LeadingInt(sign));
             } else if (size == "2") {
                 if (pos + 1 >= kImageBytes) continue;
                 v = end == 0 ? img[pos] + 256 * img[pos + 1] : 256 * img[pos] + img[pos + 1];
-                if (sign != "-1") v = DecodeSignMagnitude(v, ToNumber(sign));
+                if (sign != "-1") v = DecodeSignMagnitude(v, LeadingInt(sign));
             } else {
                 continue;
             }

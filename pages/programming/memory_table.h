@@ -31,9 +31,6 @@ int AreaOf(const std::string& name);
 // Areas a write opens the lock for, and the button says "Save" for.
 bool IsPersistent(const std::string& area);
 
-// A decimal number read from the start of a text (blanks, sign, digits); 0 otherwise.
-int ToNumber(const std::string& text);
-
 struct AreaSpan {
     int start = 0;
     int length = 0;

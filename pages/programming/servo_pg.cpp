@@ -7,6 +7,7 @@
 #include "definitions/servo_setup.h"
 #include "modbus/modbus.h"
 #include "pages/programming/main_window_services.h"
+#include "platform/number_text.h"
 #include "platform/system.h"
 #include "platform/ui_dispatcher.h"
 #include "protocol/tervion.h"
@@ -306,7 +307,7 @@ void CServoPG::ApplyTick(const TickResult& r) {
 int CServoPG::FindEntryAddress(const std::string& name) const {
     const std::shared_ptr<const Table> table = CurrentTable();
     for (const MemoryEntry& e : *table)
-        if (e.field[kName] == name) return ToNumber(e.field[kAddress]);
+        if (e.field[kName] == name) return LeadingInt(e.field[kAddress]);
     return -1;
 }
 
@@ -342,7 +343,7 @@ bool CServoPG::OnValueButton() {
     const int row = view_->SelectionMark();
     if (row < 0 || !view_->IsRowSelected(row)) return false;
     if (view_->CellText(row, 4) == texts_.read_only_word) return false;
-    const int v = ToNumber(view_->Text(kValueEdit));
+    const int v = LeadingInt(view_->Text(kValueEdit));
     // Until the list shows the selected servo's table, its rows name another servo's
     // addresses: nothing is written.
     const int r = Current(rows_generation_) ? WriteValue(row, v) : -2;
@@ -362,11 +363,11 @@ int CServoPG::WriteValue(int row, int v) {
     const std::shared_ptr<const Table> table = CurrentTable();
     if (row >= static_cast<int>(table->size())) return -2;
     const MemoryEntry& entry = (*table)[row];
-    const int address = ToNumber(view_->CellText(row, 0));
+    const int address = LeadingInt(view_->CellText(row, 0));
     const std::string name = view_->CellText(row, 1);
     const std::string area = view_->CellText(row, 3);
-    const int minimum = ToNumber(entry.field[kMinimum]);
-    const int maximum = ToNumber(entry.field[kMaximum]);
+    const int minimum = LeadingInt(entry.field[kMinimum]);
+    const int maximum = LeadingInt(entry.field[kMaximum]);
     if (minimum != -1 && v < minimum) {
         view_->ShowMessage(texts_.param_error_caption,
                            RangeMessage(texts_.too_small, name, minimum), PgIcon::kError);
@@ -425,7 +426,7 @@ int CServoPG::WriteModbusValue(const Target& t, int address, const std::string& 
 int CServoPG::WriteServoValue(const Target& t, const MemoryEntry& entry, int address,
                               const std::string& area, int v) {
     const std::string& sign = entry.field[kSign];
-    if (v < 0 && sign != "-1" && sign != "-2") v = EncodeSignMagnitude(v, ToNumber(sign));
+    if (v < 0 && sign != "-1" && sign != "-2") v = EncodeSignMagnitude(v, LeadingInt(sign));
     const bool lock_wanted = IsPersistent(area);
     const int id_address = FindEntryAddress(texts_.id_name);
     if (address == id_address && main_.IdInUse(v & 255)) return -1;

@@ -45,4 +45,7 @@ TEST(LeadingInteger, ReadsTheNumberATextBeginsWith) {
     EXPECT_EQ(LeadingInteger("99999999999999999999"), INT64_MAX);
     EXPECT_EQ(LeadingInteger("-99999999999999999999"), INT64_MIN);
     EXPECT_EQ(LeadingInteger("1700000000000"), 1700000000000LL);
+    EXPECT_EQ(LeadingInt(" 2147483648"), 2147483647);
+    EXPECT_EQ(LeadingInt("-2147483649,"), -2147483647 - 1);
+    EXPECT_EQ(LeadingInt("-12x"), -12);
 }
