@@ -57,16 +57,11 @@ bool Discovery::Run(const DiscoveryOptions& options) {
             }
             progress.id = id;
             if (on_progress) on_progress(progress);
-            line.ResetCount();
-            std::optional<SearchHit> hit = search.Probe(id);
             // Bytes that formed no valid reply: noise, the late tail of an earlier reply,
             // or replies colliding. Once the line is quiet a repeat tells them apart.
-            bool garbled = !hit && !search.LastProbeAnswered() && line.received() > 0;
-            if (garbled) {
-                {
-                    std::lock_guard<BusLock> g(lock_);
-                    line.Drain();
-                }
+            std::optional<SearchHit> hit;
+            bool garbled = false;
+            for (int attempt = 0; attempt < 2 && (attempt == 0 || garbled); ++attempt) {
                 line.ResetCount();
                 hit = search.Probe(id);
                 garbled = !hit && !search.LastProbeAnswered() && line.received() > 0;

@@ -15,7 +15,7 @@ long ProbeLine::WindowUs(int request_bytes, int baud, int margin_us) {
 
 std::chrono::microseconds ProbeLine::Tail() const {
     const int baud = std::max(1, port_.BaudRate.load());
-    return std::chrono::microseconds(1408000000LL / baud + margin_us_);
+    return std::chrono::microseconds(CQVComm::ByteTimeTermUs(baud) + margin_us_);
 }
 
 void ProbeLine::Purge() {
@@ -34,7 +34,7 @@ void ProbeLine::Put(const uint8_t* bytes, int n) {
     first_deadline_ = start + std::chrono::microseconds(WindowUs(n, baud, margin_us_));
     awaiting_first_ = true;
     ++requests_;
-    if (baud > 0) floor_us_ += (n + 1) * 10 * 1e6 / baud;
+    floor_us_ += WindowUs(n, baud, 0);
 }
 
 int ProbeLine::Take(uint8_t* buffer, int n) {

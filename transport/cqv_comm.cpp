@@ -93,7 +93,7 @@ int CQVComm::ConfigurePort(int baud, int parity, int extra) {
     // the time-out term: leave the port as it is.
     if (baud <= 0) return BaudRate.load();
 
-    SetTimeout(extra + 1408000 / baud);
+    SetTimeout(extra + static_cast<int>(ByteTimeTermUs(baud) / 1000));
 
     termios2 t{};
     const bool have = Lines->GetSettings(fd, t);

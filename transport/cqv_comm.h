@@ -38,6 +38,9 @@ class CQVComm {
     int OpenPort(const std::string& name);
     int ClosePort();                                     // close result (0 ok)
     int ConfigurePort(int baud, int parity, int extra);  // returns the previous baud rate
+    // The part of the reply time-out that grows with the byte time (1408 bit-times), in
+    // microseconds; ConfigurePort adds it, in whole milliseconds, to the extra time.
+    static constexpr long long ByteTimeTermUs(int baud) { return 1408000000LL / baud; }
     int SetBaud(int baud, int parity);
     int SetTimeout(int ms);  // returns the previous stored time-out
     void PurgeReceive();
