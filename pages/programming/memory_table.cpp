@@ -66,14 +66,14 @@ uint16_t EncodeSignMagnitude(int value, int n) {
 
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
                                                     const AreaLayout& layout, const Images& images,
-                                                    ServoKind kind, int end) {
+                                                    ServoKind kind, int end, uint32_t areas_read) {
     std::vector<std::pair<int, std::string>> out;
     out.reserve(rows.size());
     char buf[16];
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const MemoryEntry& row = rows[i];
         const int a = AreaOf(row.field[kArea]);
-        if (a < 0 || row.field[kName] == "--") continue;
+        if (a < 0 || row.field[kName] == "--" || (areas_read & (1u << a)) == 0) continue;
         // The offset is taken from the area's start, so that a row is read from its own
         // bytes even when rows of another area stand between two rows of this one.
         const int pos = LeadingInt(row.field[kAddress]) - layout.area[a].start;

@@ -58,10 +58,12 @@ int DecodeSignMagnitude(int raw, int n);
 uint16_t EncodeSignMagnitude(int value, int n);
 
 // The "Value" texts a refresh shows: (row, text) for every row it fills; rows of other
-// areas, placeholder rows and rows whose bytes lie outside the image keep their text.
+// areas, placeholder rows and rows whose bytes lie outside the image keep their text, as do
+// rows of an area whose bit in areas_read is clear (never read: the image holds zeros).
 std::vector<std::pair<int, std::string>> ValueTexts(const std::vector<MemoryEntry>& rows,
                                                     const AreaLayout& layout, const Images& images,
-                                                    ServoKind kind, int end);
+                                                    ServoKind kind, int end,
+                                                    uint32_t areas_read = ~0u);
 
 // The status box text for the error byte: one line (ending CR LF) per set bit in the order
 // voltage, heat, current, load, sensor, or "Normal".

@@ -274,12 +274,7 @@ void CServoPG::RefreshTick() {
         }
     }
     if (r.answered) {
-        // Rows of an area never read would show the zeros the image started with.
-        for (auto& [row, text] : ValueTexts(*table, layout, images, t.kind, end)) {
-            const int area = AreaOf((*table)[static_cast<size_t>(row)].field[kArea]);
-            if (area >= 0 && (areas_read & (1u << area)) != 0)
-                r.values.emplace_back(row, std::move(text));
-        }
+        r.values = ValueTexts(*table, layout, images, t.kind, end, areas_read);
         r.status = StatusText(error, texts_);
     }
     ui_.Post([this, r = std::move(r)] { ApplyTick(r); });
