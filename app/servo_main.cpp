@@ -319,8 +319,11 @@ void CServoMain::OnSearchEnded() {
     }
     pending_baud_ = 0;
     if (current_tab_ == kTabDebug && pages_.debug) pages_.debug->StartPolling();
-    if (current_tab_ == kTabProgramming && pages_.programming)
+    if (current_tab_ == kTabProgramming && pages_.programming) {
+        if (pending_torque_) pages_.programming->SetTorqueByte(0);
         pages_.programming->StartRefreshTimer();
+    }
+    pending_torque_ = false;
 }
 
 void CServoMain::JoinWorker() {
@@ -375,7 +378,13 @@ void CServoMain::OnListClicked(int row) {
     if (pages_.programming) pages_.programming->SelectServo(id, record, found_[row].kind);
     if (pages_.upgrade) pages_.upgrade->SetServo(id, found(), row, view_.CellText(row, 1));
     if (pages_.pwm) pages_.pwm->SelectServo(id);
-    if (current_tab_ == kTabProgramming && pages_.programming) pages_.programming->SetTorqueByte(0);
+    // During a search the line may be at another rate: the torque write waits for its end.
+    if (current_tab_ == kTabProgramming && pages_.programming) {
+        if (search_active_)
+            pending_torque_ = true;
+        else
+            pages_.programming->SetTorqueByte(0);
+    }
 }
 
 void CServoMain::OnArrowKeyReleased() {

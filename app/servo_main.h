@@ -140,7 +140,8 @@ class CServoMain : public MainWindowServices {
     std::vector<std::pair<int, int>> garbled_;
     bool rate_column_ = false;
     DiscoveryOptions discovery_options_;
-    int pending_baud_ = 0;  // a row's rate picked during an all-rate search, set at its end
+    int pending_baud_ = 0;         // a row's rate picked during an all-rate search, set at its end
+    bool pending_torque_ = false;  // a selection on the Programming tab during a search
     int found_count_ = 0;
     int count_before_search_ = 0;
     int selected_ = -1;

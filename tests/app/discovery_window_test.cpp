@@ -3,6 +3,7 @@
 // id 3 at 57600) on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -96,8 +97,10 @@ TEST_F(DiscoveryWindowTest, ListsDevicesWithTheirRatesAndSwitchesToTheSelectedOn
 }
 
 // Stopping ends the pass at the next probe and keeps the rows found so far; a device picked
-// while the pass ran gets its rate once the pass has let go of the port.
+// on the Programming tab while the pass ran gets its rate, then its torque write, once the
+// pass has let go of the port.
 TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
+    main->OnTabChanged(CServoMain::kTabProgramming);
     main->OnSearchClicked();
     ASSERT_TRUE(
         WaitUntil([&] { return view.Text(kStatusLine).rfind("115200 baud: Ping ID:", 0) == 0; },
@@ -106,10 +109,15 @@ TEST_F(DiscoveryWindowTest, StopKeepsTheRowsFoundSoFar) {
                       ui.Drain();
                       std::this_thread::sleep_for(std::chrono::milliseconds(1));
                   }));
+    log.Take();
     main->OnListClicked(1);  // servo 2, found at 500000
     EXPECT_EQ(main->selected_index(), 1);
+    const Calls picked = log.Take();
+    EXPECT_EQ(std::count(picked.begin(), picked.end(), "pg.SetTorqueByte 0"), 0);
     main->OnSearchClicked();
     RunSearchToEnd(*main, ui, std::chrono::seconds(30));
+    const Calls ended = log.Take();
+    EXPECT_EQ(std::count(ended.begin(), ended.end(), "pg.SetTorqueByte 0"), 1);
     ASSERT_GE(view.rows.size(), 2u);
     EXPECT_EQ(view.rows[0], (Calls{"1", "VX40 servo (4096 steps)", "1000000"}));
     EXPECT_EQ(view.rows[1], (Calls{"2", "VX40 servo (4096 steps)", "500000"}));
