@@ -19,7 +19,6 @@ using setup_test::kMemEnd;
 using setup_test::kModel;
 using setup_test::kModelEnd;
 using setup_test::kUnknown;
-using setup_test::WriteFile;
 
 namespace {
 
@@ -34,7 +33,7 @@ class SetupTest : public ::testing::Test {
 
     // Writes the main file of the English interface and points every lookup at it.
     void WriteMain(const std::string& text) {
-        WriteFile(dir_.dir() + "setup_en.log", text);
+        dir_.Put("setup_en.log", text);
         setup_.SetFolders(dir_.dir());
     }
 
@@ -325,7 +324,7 @@ TEST_F(SetupTest, ShortEntryLinesGetInertDefaults) {
 
     StringTable chinese(true);
     ServoSetup zh(chinese, settings_);
-    WriteFile(dir_.dir() + "setup.log", kMem + "\r\n3,0,9,255\r\n4,Speed\r\nNULL\r\n");
+    dir_.Put("setup.log", kMem + "\r\n3,0,9,255\r\n4,Speed\r\nNULL\r\n");
     zh.SetFolders(dir_.dir());
     ASSERT_EQ(zh.LoadMemoryTable(zh.MainName(), rows_.data(), 254, ident), 1);
     EXPECT_EQ(rows_[0].field[6], "\xD6\xBB\xB6\xC1");
@@ -368,8 +367,8 @@ TEST_F(SetupTest, MissingFileGivesNoMatchAndEveryLookupRereadsTheFile) {
 // Ctrl+N: the lookups read the working folder even when a copy sits in the download folder.
 TEST_F(SetupTest, UseLocalFilesReadsTheWorkingFolder) {
     TestFolder work;
-    WriteFile(work.dir() + "setup_en.log", kModel + "\n4,0,9,0,Local copy\n" + kModelEnd + "\n");
-    WriteFile(dir_.dir() + "setup_en.log", kModel + "\n4,0,9,0,Downloaded\n" + kModelEnd + "\n");
+    work.Put("setup_en.log", kModel + "\n4,0,9,0,Local copy\n" + kModelEnd + "\n");
+    dir_.Put("setup_en.log", kModel + "\n4,0,9,0,Downloaded\n" + kModelEnd + "\n");
     const std::string previous = std::filesystem::current_path().string();
     ASSERT_EQ(chdir(work.dir().c_str()), 0);
     setup_.SetFolders(dir_.dir());

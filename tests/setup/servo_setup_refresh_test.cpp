@@ -16,7 +16,6 @@
 
 using setup_test::kModel;
 using setup_test::kModelEnd;
-using setup_test::WriteFile;
 
 namespace {
 
@@ -38,14 +37,14 @@ class RefreshTest : public ::testing::Test {
 
     // Publishes a file on the server under its setup folder.
     void Publish(const std::string& name, const std::string& bytes) {
-        WriteFile(root_.dir() + "setup/" + name, bytes);
+        root_.Put("setup/" + name, bytes);
     }
     void PublishSamples() {
         for (const char* name : {"setup_en.log", "setup_modbus_en.log", "setup_pwm_en.log"}) {
             Publish(name, Slurp(kSampleDir + name));
         }
     }
-    void Manifest(const std::string& text) { WriteFile(root_.dir() + "manifest.txt", text); }
+    void Manifest(const std::string& text) { root_.Put("manifest.txt", text); }
     std::string Local(const std::string& name) { return Slurp(temp_.dir() + name); }
     bool LocalExists(const std::string& name) {
         return std::filesystem::exists(temp_.dir() + name);
@@ -94,7 +93,7 @@ TEST_F(RefreshTest, FreshDownloadThenSameDateKeepsTheLocalCopy) {
     EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "VX40 servo (4096 steps)");
 
     // Same date on the server: the local copy is used as it is, not written again.
-    WriteFile(temp_.dir() + "setup_en.log", kModel + "\n4,0,9,0,Edited here\n" + kModelEnd + "\n");
+    temp_.Put("setup_en.log", kModel + "\n4,0,9,0,Edited here\n" + kModelEnd + "\n");
     EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 1);
     ASSERT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(setup_.LookupModelName(setup_.MainName(), vx40), "Edited here");
@@ -114,7 +113,7 @@ TEST_F(RefreshTest, IsFileCurrentAndStoreFileDate) {
     // No local copy: download, whatever the stored date says.
     EXPECT_EQ(setup_.StoreFileDate("setup_en.log", "42"), 0);
     EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
-    WriteFile(temp_.dir() + "setup_en.log", "local");
+    temp_.Put("setup_en.log", "local");
     EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 1);
     EXPECT_EQ(setup_.StoreFileDate("setup_en.log", "41"), 0);
     EXPECT_EQ(setup_.IsFileCurrent("setup_en.log", temp_.dir()), 2);
@@ -125,11 +124,11 @@ TEST_F(RefreshTest, IsFileCurrentAndStoreFileDate) {
     ServoSetup fresh(strings_, empty);
     EXPECT_EQ(fresh.IsFileCurrent("setup_en.log", temp_.dir()), 2);
     // Nothing on the server for this name: keep the local copy.
-    WriteFile(temp_.dir() + "setup_pwm_en.log", "local");
+    temp_.Put("setup_pwm_en.log", "local");
     EXPECT_EQ(setup_.IsFileCurrent("setup_pwm_en.log", temp_.dir()), 1);
 
     // A settings folder that cannot be created.
-    WriteFile(config_.dir() + "plain-file", "x");
+    config_.Put("plain-file", "x");
     SettingsStore broken(config_.dir() + "plain-file/sub");
     ServoSetup unstorable(strings_, broken);
     EXPECT_EQ(unstorable.StoreFileDate("setup_en.log", "1"), -1);
@@ -138,7 +137,7 @@ TEST_F(RefreshTest, IsFileCurrentAndStoreFileDate) {
 TEST_F(RefreshTest, DataNullKeepsALocalCopyAndCountsOtherwise) {
     Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
     Manifest(kDates);
-    WriteFile(temp_.dir() + "setup_pwm_en.log", "kept pwm file");
+    temp_.Put("setup_pwm_en.log", "kept pwm file");
     StartServer();
     // Main downloaded, PWM kept (data null, local copy), Modbus missing: one failure.
     ASSERT_TRUE(setup_.RefreshFromServer());
@@ -162,7 +161,7 @@ TEST_F(RefreshTest, ServerDownUsesLocalCopiesOnly) {
     server_.reset();  // the port is closed now
     setenv("VEXA_UPDATE_SERVER", address.c_str(), 1);
     EXPECT_FALSE(setup_.RefreshFromServer());
-    WriteFile(temp_.dir() + "setup_modbus_en.log", "local modbus");
+    temp_.Put("setup_modbus_en.log", "local modbus");
     EXPECT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_modbus_en.log"), "local modbus");
 }
@@ -176,7 +175,7 @@ TEST_F(RefreshTest, NoTemporaryFolderIsFalse) {
 // The reply names the file to write; only a plain name in the download folder is accepted.
 TEST_F(RefreshTest, HostileFileNameIsRefused) {
     PublishSamples();
-    WriteFile(temp_.dir() + "setup_en.log", "old main file");
+    temp_.Put("setup_en.log", "old main file");
     StartServer();
     const std::string outside = root_.dir() + "escaped.log";
     for (const std::string& hostile :
@@ -204,7 +203,7 @@ TEST_F(RefreshTest, HostileFileNameIsRefused) {
 TEST_F(RefreshTest, OversizeFileIsRefusedWhole) {
     Publish("setup_en.log", std::string(51201, 'x'));
     Publish("setup_pwm_en.log", std::string(51200, 'y'));
-    WriteFile(temp_.dir() + "setup_en.log", "old main file");
+    temp_.Put("setup_en.log", "old main file");
     StartServer();
     EXPECT_TRUE(setup_.RefreshFromServer());
     EXPECT_EQ(Local("setup_en.log"), "old main file");
@@ -219,7 +218,7 @@ TEST_F(RefreshTest, DownloadBrokenOffHalfWayLeavesTheOldCopy) {
     // breaks off: the third failure, so the refresh fails.
     Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
     Manifest("[setup_en.log]\ncut=200\ncut_from=2\ncreatedDate=7\n");
-    WriteFile(temp_.dir() + "setup_en.log", "old main file");
+    temp_.Put("setup_en.log", "old main file");
     ASSERT_TRUE(settings_.Write("setup_en.log", "6"));
     StartServer();
     EXPECT_FALSE(setup_.RefreshFromServer());
@@ -238,7 +237,7 @@ TEST_F(RefreshTest, DownloadBrokenOffHalfWayLeavesTheOldCopy) {
 // and no partial file is left beside it.
 TEST_F(RefreshTest, WriteFailingHalfWayLeavesTheOldCopy) {
     Publish("setup_en.log", Slurp(kSampleDir + "setup_en.log"));
-    WriteFile(temp_.dir() + "setup_en.log", "old main file");
+    temp_.Put("setup_en.log", "old main file");
     StartServer();
     signal(SIGXFSZ, SIG_IGN);
     rlimit previous{};

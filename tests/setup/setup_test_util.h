@@ -1,16 +1,10 @@
 #pragma once
 // Small files for the setup-file tests; their folders are TestFolders.
-#include <fstream>
 #include <string>
 
 #include "tests/support/test_folder.h"
 
 namespace setup_test {
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 // Section markers as the files spell them (code page 936), for building test files.
 inline const std::string kMem = "[\xC4\xDA\xB4\xE6]";
