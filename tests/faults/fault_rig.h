@@ -53,9 +53,9 @@ inline std::chrono::microseconds ProcessCpuTime() {
     return std::chrono::duration_cast<std::chrono::microseconds>(us(u.ru_utime) + us(u.ru_stime));
 }
 
-// The view, dispatcher and PWM page come from FakeWindow; its logging Debug, Programming and
-// Upgrade pages stay unused behind the real ones of the same names.
-class FaultRig : public ::testing::Test, protected FakeWindow {
+// The real Debug, Programming and Upgrade pages over the simulated bus, in a main window
+// with the test view and a logging PWM page.
+class FaultRig : public ::testing::Test {
   protected:
     FaultRig() : link_(LinkPath()), bus({.link_path = link_}) {}
 
@@ -133,6 +133,10 @@ class FaultRig : public ::testing::Test, protected FakeWindow {
         return WaitFor([&] { return State() == text; }, limit);
     }
 
+    FakeView view;
+    QueuedDispatcher ui;
+    PageLog log;
+    FakePwmPage pwm{log};
     std::string link_;
     sim::SimBus bus;
     SharedObjects shared;
