@@ -1,6 +1,5 @@
 #include "app/bus_monitor.h"
 
-#include <cstdio>
 #include <fstream>
 #include <optional>
 
@@ -8,17 +7,10 @@
 #include "platform/number_text.h"
 #include "platform/string_table.h"
 
-std::string MonitorRow::TimeText() const {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld.%06lld", static_cast<long long>(micros / 1000000),
-                  static_cast<long long>(micros % 1000000));
-    return text;
-}
+std::string MonitorRow::TimeText() const { return FormatTraceTime(micros); }
 
 std::string MonitorRow::BytesText() const {
-    // The trace line without its time and direction.
-    const std::string line = TraceLine();
-    std::string text = line.substr(line.find(sent ? " TX " : " RX ") + 4);
+    std::string text = FormatTraceBytes(bytes.data(), static_cast<int>(bytes.size()));
     if (length > static_cast<int>(bytes.size()))
         text += " ... (" + std::to_string(length) + " bytes)";  // the log keeps the start
     return text;

@@ -37,17 +37,26 @@ uint64_t TransferLog::CopySince(uint64_t after, std::vector<TransferRecord>& out
     return newest_;
 }
 
-std::string FormatTraceLine(int64_t micros, bool sent, const uint8_t* bytes, int n) {
-    char head[48];
-    std::snprintf(head, sizeof head, "%lld.%06lld %s", static_cast<long long>(micros / 1000000),
-                  static_cast<long long>(micros % 1000000), sent ? "TX" : "RX");
-    std::string text = head;
-    if (n <= 0) text += " -";
+std::string FormatTraceTime(int64_t micros) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%06lld", static_cast<long long>(micros / 1000000),
+                  static_cast<long long>(micros % 1000000));
+    return text;
+}
+
+std::string FormatTraceBytes(const uint8_t* bytes, int n) {
+    if (n <= 0) return "-";
     static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(static_cast<size_t>(n) * 3);
     for (int k = 0; k < n; ++k) {
-        text += ' ';
+        if (k > 0) text += ' ';
         text += kHex[bytes[k] >> 4];
         text += kHex[bytes[k] & 0x0F];
     }
     return text;
+}
+
+std::string FormatTraceLine(int64_t micros, bool sent, const uint8_t* bytes, int n) {
+    return FormatTraceTime(micros) + (sent ? " TX " : " RX ") + FormatTraceBytes(bytes, n);
 }

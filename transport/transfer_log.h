@@ -58,3 +58,6 @@ class TransferLog {
 // One line of the trace: seconds since the trace began with microseconds, "TX" or "RX",
 // then the bytes in hexadecimal ("-" for a read that got none). No line end.
 std::string FormatTraceLine(int64_t micros, bool sent, const uint8_t* bytes, int n);
+// Its two parts: the time ("12.345678") and the bytes ("AB 01", or "-" for none).
+std::string FormatTraceTime(int64_t micros);
+std::string FormatTraceBytes(const uint8_t* bytes, int n);
