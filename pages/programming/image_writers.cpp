@@ -25,14 +25,16 @@ uint8_t Id8(const WriteTarget& t) { return static_cast<uint8_t>(t.id); }
 
 }  // namespace
 
-PortTimeout::PortTimeout(CQVComm* comm, int ms) : comm_(comm), widened_(ms) {
-    if (comm_) previous_ = comm_->SetTimeout(ms);
+PortTimeout::PortTimeout(CQVComm* comm, int ms) : comm_(comm) {
+    if (!comm_) return;
+    baud_ = comm_->BaudRate.load();
+    previous_ = comm_->SetTimeout(ms);
 }
 PortTimeout::~PortTimeout() {
     if (comm_) comm_->SetTimeout(previous_);
 }
 void PortTimeout::Keep() {
-    if (comm_ && comm_->Timeout() != widened_) previous_ = comm_->Timeout();
+    if (comm_ && comm_->BaudRate.load() != baud_) previous_ = comm_->Timeout();
 }
 
 ImageWriters::ImageWriters(Tervion& tervion, Modbus& modbus, MainWindowServices& main)

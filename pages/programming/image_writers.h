@@ -23,13 +23,13 @@ class PortTimeout {
     ~PortTimeout();
     PortTimeout(const PortTimeout&) = delete;
     PortTimeout& operator=(const PortTimeout&) = delete;
-    // After a speed change: when the port was reconfigured (its time-out is no longer the
-    // widened one), the time-out in force is the one restored; otherwise the old one stays.
+    // After a speed change: when the port now runs at another rate, the time-out that rate
+    // set is the one restored; otherwise the old one stays.
     void Keep();
 
   private:
     CQVComm* comm_;
-    int widened_ = 0;
+    int baud_ = 0;
     int previous_ = 0;
 };
 

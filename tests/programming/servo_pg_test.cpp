@@ -299,7 +299,7 @@ TEST_F(PgTest, EmptyBlocksAndFailedModbusBlocksLeaveTheServoClean) {
     std::remove(view.path.c_str());
 }
 
-TEST(PgPortTimeout, TheWidenedTimeOutIsUndoneUnlessThePortWasReconfigured) {
+TEST(PgPortTimeout, TheWidenedTimeOutIsUndoneUnlessThePortChangedSpeed) {
     CQVComm port;
     port.SetTimeout(37);
     {
@@ -307,10 +307,13 @@ TEST(PgPortTimeout, TheWidenedTimeOutIsUndoneUnlessThePortWasReconfigured) {
         widened.Keep();  // a baud entry without a speed: nothing reconfigured
     }
     EXPECT_EQ(port.Timeout(), 37);
-    {
-        pg::PortTimeout widened(&port, 500);
-        port.SetTimeout(33);  // the port moved to a new speed
-        widened.Keep();
+    for (int set : {33, 500}) {  // also a new speed whose time-out is the widened one
+        {
+            pg::PortTimeout widened(&port, 500);
+            port.BaudRate = port.BaudRate.load() == 9600 ? 57600 : 9600;  // a new speed
+            port.SetTimeout(set);
+            widened.Keep();
+        }
+        EXPECT_EQ(port.Timeout(), set);
     }
-    EXPECT_EQ(port.Timeout(), 33);
 }
